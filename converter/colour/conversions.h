@@ -1,0 +1,31 @@
+// Colour conversions of the image document: nearest colours, dithering, greys,
+// halving and palette remap. Each leaves the document unchanged for a colour mode
+// it does not handle, and does nothing to a document without a picture.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "converter/shell/document.h"
+#include "converter/shell/settings.h"
+
+namespace vz {
+
+// target 2, 4 or 16.
+void nearestColourConversion(ImageDocument& doc, const EffectSettings& settings, int target);
+
+enum DitherKind { kDitherTwoColours = 0, kDitherFourColours = 1, kDitherSixteenColours = 2 };
+void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, int kind);
+void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind);
+
+enum GreyKind { kFourGreys = 1, kSixteenGreys = 2 };
+void greyConversion(ImageDocument& doc, int kind);
+void grey256Conversion(ImageDocument& doc);
+
+enum HalveDirection { kHalveHorizontally = 1, kHalveVertically = 2 };
+void halve(ImageDocument& doc, int direction);
+
+// remap[i] is the new pixel value of old value i (2- and 4-colour documents).
+void paletteRemap(ImageDocument& doc, const std::array<uint8_t, 4>& remap);
+
+}  // namespace vz

@@ -1,0 +1,24 @@
+// 16- and 32-bit bitmaps with channel masks, turned into 24-bit blue, green, red.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vz {
+
+struct ChannelMasks {
+  uint32_t red = 0;
+  uint32_t green = 0;
+  uint32_t blue = 0;
+};
+
+// The masks of uncompressed pixels: 5-5-5 for 16 bits, 8-8-8 for 32 bits.
+ChannelMasks plainChannelMasks(int bitsPerPixel);
+
+// Converts one row of width 16- or 32-bit little-endian pixels into blue, green, red
+// bytes. Each channel is brought so that the mask's highest bit lands in bit 7; low
+// bits are not filled in (a 5-bit 31 becomes 248).
+void bitFieldRowToBgr(const uint8_t* source, int bitsPerPixel, int32_t width,
+                      const ChannelMasks& masks, uint8_t* target);
+
+}  // namespace vz

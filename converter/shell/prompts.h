@@ -1,0 +1,32 @@
+// How the portable layers talk to the user: the window shows message boxes, vizorka-cli
+// prints to stderr and answers questions from its options, tests record the calls.
+#pragma once
+
+#include <string>
+
+namespace vz {
+
+class UserPrompts {
+ public:
+  virtual ~UserPrompts() = default;
+  // An error message box (error icon, OK button).
+  virtual void showError(const std::string& text, const std::string& caption) = 0;
+  // A Yes/No question (question icon); true for Yes.
+  virtual bool askYesNo(const std::string& text, const std::string& caption) = 0;
+};
+
+// Message texts shared by the window and vizorka-cli (UTF-8).
+namespace texts {
+inline const char* const kOpenCaption = "Megnyitás";
+inline const char* const kPasteCaption = "Beillesztés";
+inline const char* const kSaveCaption = "Mentés";
+inline const char* const kBadExtension = "A fájl kiterjesztése nem azonosítható!";
+inline const char* const kCannotOpen = "A fájlt nem lehet megnyitni!";
+inline const char* const kUnknownFormat =
+    "Ismeretlen formátumú fájl!\r\nFeldolgozzam mint 4-színű KEP fájlt?";
+inline const char* const kPasteFailed = "Sikertelen lekérdezés!";
+inline const char* const kDecodeFailed = "Hiba a dekódolás során!";
+inline const char* const kUntitled = "nevtelen";
+}  // namespace texts
+
+}  // namespace vz

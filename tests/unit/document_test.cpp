@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "converter/shell/app_state.h"
+#include "converter/shell/document.h"
+
+namespace vz {
+namespace {
+
+TEST(GreyLevel, KnownColours) {
+  EXPECT_EQ(greyLevel(0xFFFFFF), 255);
+  EXPECT_EQ(greyLevel(0x919191), 145);
+  EXPECT_EQ(greyLevel(0x0000FF), 76);  // bright red
+  EXPECT_EQ(greyLevel(0x00FF00), 150);  // bright green
+  EXPECT_EQ(greyLevel(0x000000), 0);
+}
+
+// The weights have no exact double form, so these neutral greys lose one level.
+TEST(GreyLevel, NeutralGreysThatLoseOneLevel) {
+  const std::set<int> losing = {23,  41,  46,  55,  63,  82,  92,  97,  101, 110, 111, 126, 159,
+                                164, 184, 189, 194, 197, 202, 209, 220, 222, 237, 245, 247, 252};
+  for (int v = 0; v < 256; ++v) {
+    const int expected = losing.count(v) ? v - 1 : v;
+    EXPECT_EQ(greyLevelOf(v, v, v), expected) << "v = " << v;
+  }
+}
+
+TEST(RowStride, EveryColourModePadsToFourBytes) {
+  EXPECT_EQ(rowStrideFor(2, 1), 4);
+  EXPECT_EQ(rowStrideFor(2, 33), 8);
+  EXPECT_EQ(rowStrideFor(0, 5), 16);
+  EXPECT_EQ(rowStrideFor(0, 4), 12);
+  EXPECT_EQ(rowStrideFor(4, 9), 8);
+  EXPECT_EQ(rowStrideFor(16, 8), 4);
+  EXPECT_EQ(rowStrideFor(8, 3), 4);
+  EXPECT_EQ(rowStrideFor(256, 5), 8);
+  EXPECT_EQ(rowStrideFor(64, 4), 4);
+  EXPECT_EQ(rowStrideFor(3, 4), -1);
+  EXPECT_EQ(rowStrideFor(0, -1), -1);
+  EXPECT_EQ(rowStrideFor(0, 0x7FFFFFFF), -1);  // would not fit 31 bits
+}
+
+TEST(PackedPixels, BitAndNibblePositions) {
+  uint8_t row[4] = {};
+  setPackedPixel(row, 0, 1, 1);
+  setPackedPixel(row, 9, 1, 1);
+  EXPECT_EQ(row[0], 0x80);
+  EXPECT_EQ(row[1], 0x40);
+  EXPECT_EQ(getPackedPixel(row, 9, 1), 1);
+  EXPECT_EQ(getPackedPixel(row, 8, 1), 0);
+  setPackedPixel(row, 9, 1, 0);
+  EXPECT_EQ(row[1], 0x00);
+
+  uint8_t nibbles[4] = {0xAB, 0xCD, 0, 0};
+  EXPECT_EQ(getPackedPixel(nibbles, 3, 4), 0x0D);  // low nibble of the second byte
+  EXPECT_EQ(getPackedPixel(nibbles, 2, 4), 0x0C);
+  setPackedPixel(nibbles, 3, 4, 0x7);
+  EXPECT_EQ(nibbles[1], 0xC7);
+  setPackedPixel(nibbles, 0, 4, 0x1);
+  EXPECT_EQ(nibbles[0], 0x1B);
+}
+
+TEST(AllocatePicture, ZeroedBufferAndRefusedSizes) {
+  ImageDocument doc;
+  EXPECT_EQ(allocatePicture(doc, 5, 3, 0), 48);
+  EXPECT_EQ(doc.rowStride, 16);
+  EXPECT_EQ(doc.pixels.size(), 48u);
+  for (uint8_t b : doc.pixels) EXPECT_EQ(b, 0);
+  ImageDocument big;
+  EXPECT_EQ(allocatePicture(big, 3000000, 2000000, 0), 0);
+  EXPECT_EQ(big.pixels.size(), 0u);
+  EXPECT_EQ(allocatePicture(big, 10, 10, 5), 0);
+}
+
+TEST(ProgramState, StartValues) {
+  AppState state;
+  EXPECT_FALSE(state.document.holdsPicture());
+  EXPECT_EQ(state.document.colourMode, 0);
+  EXPECT_EQ(state.view.zoomX, 1);
+  EXPECT_EQ(state.view.zoomY, 1);
+  EXPECT_EQ(state.selection.selectionState, kSelectionIdle);
+  EXPECT_EQ(state.effects.ditherAlgorithm, kFloydSteinberg);
+  EXPECT_TRUE(state.effects.preDistortion);
+  EXPECT_FALSE(state.effects.interlacedFourColour);
+  EXPECT_EQ(state.effects.cropWidth, 256);
+  EXPECT_EQ(state.effects.cropHeight, 240);
+  EXPECT_EQ(state.effects.threshold, 128);
+  const std::array<uint8_t, 10> defaults{0, 15, 0, 10, 14, 15, 0, 11, 7, 15};
+  EXPECT_EQ(state.effects.colourChoices, defaults);
+}
+
+TEST(SettingsDefaults, ResetColoursAndThresholdOnly) {
+  EffectSettings settings;
+  settings.colourChoices.fill(3);
+  settings.threshold = 7;
+  settings.ditherAlgorithm = kOrdered;
+  settings.preDistortion = false;
+  settings.cropWidth = 12;
+  applySettingsDefaults(settings);
+  const std::array<uint8_t, 10> defaults{0, 15, 0, 10, 14, 15, 0, 11, 7, 15};
+  EXPECT_EQ(settings.colourChoices, defaults);
+  EXPECT_EQ(settings.threshold, 128);
+  EXPECT_EQ(settings.ditherAlgorithm, kOrdered);
+  EXPECT_FALSE(settings.preDistortion);
+  EXPECT_EQ(settings.cropWidth, 12);
+}
+
+}  // namespace
+}  // namespace vz
