@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything and runs every test: the native unit
+# tests (also under ASan and UBSan), the fuzz targets for a short run, and the Windows
+# programs under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in native native-sanitize fuzz windows; do
+  echo "=== $preset: build"
+  cmake --preset "$preset" -DVIZORKA_WERROR=ON >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+for preset in native native-sanitize fuzz windows; do
+  echo "=== $preset: tests"
+  ctest --preset "$preset"
+done
