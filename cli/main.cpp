@@ -219,8 +219,8 @@ std::vector<Step> parseSteps(const std::vector<std::string>& args, bool& asKep,
         return kExitOk;
       });
     } else if (option == "--halve") {
-      const int direction = choice(value, option, {"h", "v"}) == 0 ? vz::kHalveHorizontally
-                                                                    : vz::kHalveVertically;
+      const int direction =
+          choice(value, option, {"h", "v"}) == 0 ? vz::kHalveHorizontally : vz::kHalveVertically;
       steps.push_back([direction](vz::AppState& s) {
         vz::halveCommand(s, direction);
         return kExitOk;
@@ -230,7 +230,9 @@ std::vector<Step> parseSteps(const std::vector<std::string>& args, bool& asKep,
       if (n.size() != 4 || n[2] < 0 || n[3] < 0)
         throw UsageError{option + ": expected X,Y,W,H with W and H not negative"};
       const auto clampToInt = [](long v) {
-        return static_cast<int32_t>(v < -0x7FFFFFFFL ? -0x7FFFFFFFL : v > 0x7FFFFFFFL ? 0x7FFFFFFFL : v);
+        return static_cast<int32_t>(v < -0x7FFFFFFFL  ? -0x7FFFFFFFL
+                                    : v > 0x7FFFFFFFL ? 0x7FFFFFFFL
+                                                      : v);
       };
       const int32_t x0 = clampToInt(n[0]), y0 = clampToInt(n[1]);
       const int32_t x1 = clampToInt(n[0] + n[2]), y1 = clampToInt(n[1] + n[3]);
@@ -307,5 +309,7 @@ int wmain(int argc, wchar_t** argv) {
   return run(args);
 }
 #else
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  return run(std::vector<std::string>(argv + 1, argv + argc));
+}
 #endif

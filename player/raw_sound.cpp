@@ -7,6 +7,8 @@ int pitchOfHeader(const uint8_t* header, size_t size) {
   return (header[4] | header[5] << 8) & 0x0FFF;
 }
 
-int sampleRateOfPitch(int pitch) { return static_cast<int>(195312.5 / (4096 - pitch)); }
+int sampleRateOfPitch(int pitch) {
+  return static_cast<int>(195312.5 / (4096 - pitch));
+}
 
 }  // namespace rawplay

@@ -14,12 +14,16 @@ constexpr uint32_t kMinInfoHeaderSize = 40;
 constexpr uint32_t kUncompressed = 0;
 constexpr uint32_t kBitFields = 3;
 
-uint32_t u16At(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
+uint32_t u16At(const uint8_t* p) {
+  return p[0] | static_cast<uint32_t>(p[1]) << 8;
+}
 uint32_t u32At(const uint8_t* p) {
   return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;
 }
-int32_t i32At(const uint8_t* p) { return static_cast<int32_t>(u32At(p)); }
+int32_t i32At(const uint8_t* p) {
+  return static_cast<int32_t>(u32At(p));
+}
 
 int32_t colourModeForDepth(uint32_t bits) {
   switch (bits) {

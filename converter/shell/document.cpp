@@ -2,7 +2,9 @@
 
 namespace vz {
 
-bool isValidColourMode(int32_t colourMode) { return bitsPerPixel(colourMode) != 0; }
+bool isValidColourMode(int32_t colourMode) {
+  return bitsPerPixel(colourMode) != 0;
+}
 
 int bitsPerPixel(int32_t colourMode) {
   switch (colourMode) {

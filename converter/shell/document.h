@@ -15,9 +15,15 @@ constexpr ColourValue makeColour(uint8_t red, uint8_t green, uint8_t blue) {
   return static_cast<ColourValue>(red) | static_cast<ColourValue>(green) << 8 |
          static_cast<ColourValue>(blue) << 16;
 }
-constexpr uint8_t redOf(ColourValue c) { return static_cast<uint8_t>(c); }
-constexpr uint8_t greenOf(ColourValue c) { return static_cast<uint8_t>(c >> 8); }
-constexpr uint8_t blueOf(ColourValue c) { return static_cast<uint8_t>(c >> 16); }
+constexpr uint8_t redOf(ColourValue c) {
+  return static_cast<uint8_t>(c);
+}
+constexpr uint8_t greenOf(ColourValue c) {
+  return static_cast<uint8_t>(c >> 8);
+}
+constexpr uint8_t blueOf(ColourValue c) {
+  return static_cast<uint8_t>(c >> 16);
+}
 
 // colourMode 0 is true colour (blue, green, red bytes); otherwise it is the number of
 // palette entries the pixel values index: 2 (1 bit), 4, 8, 16 (4 bits), 32..256 (8 bits).
@@ -36,9 +42,7 @@ struct ImageDocument {
 
   bool holdsPicture() const { return pictureSize > 0; }
   uint8_t* row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * rowStride; }
-  const uint8_t* row(int32_t y) const {
-    return pixels.data() + static_cast<size_t>(y) * rowStride;
-  }
+  const uint8_t* row(int32_t y) const { return pixels.data() + static_cast<size_t>(y) * rowStride; }
 };
 
 // True for the nine colour modes the document may hold.

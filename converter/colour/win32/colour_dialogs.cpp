@@ -2,7 +2,11 @@
 
 namespace vz {
 
-INT_PTR runEffectSettingsDialog(HINSTANCE, HWND, AppState&) { return IDCANCEL; }
-INT_PTR runPaletteDialog(HINSTANCE, HWND, AppState&) { return IDCANCEL; }
+INT_PTR runEffectSettingsDialog(HINSTANCE, HWND, AppState&) {
+  return IDCANCEL;
+}
+INT_PTR runPaletteDialog(HINSTANCE, HWND, AppState&) {
+  return IDCANCEL;
+}
 
 }  // namespace vz

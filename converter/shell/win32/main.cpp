@@ -28,10 +28,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState) {
   windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
   windowClass.lpszClassName = L"FoAblak";
   RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, L"FoAblak", L"Vizorka",
-                                WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                instance, nullptr);
+  HWND window = CreateWindowExW(
+      0, L"FoAblak", L"Vizorka", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
+      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   ShowWindow(window, showState);
   UpdateWindow(window);
   MSG message;

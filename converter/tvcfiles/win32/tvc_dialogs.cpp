@@ -2,7 +2,9 @@
 
 namespace vz {
 
-INT_PTR runSaveOptionsDialog(HINSTANCE, HWND, AppState&) { return IDCANCEL; }
+INT_PTR runSaveOptionsDialog(HINSTANCE, HWND, AppState&) {
+  return IDCANCEL;
+}
 
 INT_PTR runPicturePropertiesDialog(HINSTANCE, HWND, AppState&, const std::function<void()>&) {
   return IDCANCEL;

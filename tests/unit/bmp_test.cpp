@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "converter/readers/bmp.h"
+#include "tests/unit/test_support.h"
+
+namespace vz {
+namespace {
+
+void put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+struct DibSpec {
+  int32_t width = 1;
+  int32_t height = 1;  // negative: top-down
+  uint16_t bits = 24;
+  uint32_t compression = 0;
+  uint32_t coloursUsed = 0;
+  std::vector<uint32_t> table;  // 0x00RRGGBB as stored (blue in the low byte)
+  std::vector<uint32_t> masks;  // written after the header when given
+  std::vector<uint8_t> rows;    // stored rows, padded by the caller
+};
+
+std::vector<uint8_t> makeDib(const DibSpec& spec) {
+  std::vector<uint8_t> dib;
+  put(dib, 40, 4);
+  put(dib, static_cast<uint32_t>(spec.width), 4);
+  put(dib, static_cast<uint32_t>(spec.height), 4);
+  put(dib, 1, 2);
+  put(dib, spec.bits, 2);
+  put(dib, spec.compression, 4);
+  put(dib, static_cast<uint32_t>(spec.rows.size()), 4);
+  put(dib, 0, 4);
+  put(dib, 0, 4);
+  put(dib, spec.coloursUsed, 4);
+  put(dib, 0, 4);
+  for (uint32_t mask : spec.masks) put(dib, mask, 4);
+  for (uint32_t entry : spec.table) put(dib, entry, 4);
+  dib.insert(dib.end(), spec.rows.begin(), spec.rows.end());
+  return dib;
+}
+
+std::vector<uint8_t> makeBmp(const DibSpec& spec) {
+  const std::vector<uint8_t> dib = makeDib(spec);
+  std::vector<uint8_t> file = {'B', 'M'};
+  put(file, static_cast<uint32_t>(14 + dib.size()), 4);
+  put(file, 0, 4);
+  put(file, static_cast<uint32_t>(14 + dib.size() - spec.rows.size()), 4);
+  file.insert(file.end(), dib.begin(), dib.end());
+  return file;
+}
+
+int32_t read(const std::vector<uint8_t>& file, ImageDocument& doc) {
+  return readBmp(file.size(), file.data(), doc);
+}
+
+TEST(ReadBmp, TrueColourBottomUpRowsAndStride) {
+  DibSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  // Stored bottom row first; each row 9 bytes plus 3 of padding.
+  spec.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
+  ImageDocument doc;
+  ASSERT_EQ(read(makeBmp(spec), doc), 24);
+  EXPECT_EQ(doc.colourMode, 0);
+  EXPECT_EQ(doc.rowStride, 12);
+  EXPECT_EQ(doc.row(0)[0], 11);  // the last stored row is the top row
+  EXPECT_EQ(doc.row(1)[0], 1);
+  EXPECT_EQ(test::documentColour(doc, 2, 0), makeColour(19, 18, 17));
+
+  spec.height = -2;  // the same rows stored top down
+  ASSERT_EQ(read(makeBmp(spec), doc), 24);
+  EXPECT_EQ(doc.row(0)[0], 1);
+  EXPECT_EQ(doc.height, 2);
+}
+
+TEST(ReadBmp, IndexedPalettesFromColoursUsed) {
+  DibSpec spec;
+  spec.width = 3;
+  spec.bits = 8;
+  spec.rows = {0, 1, 15, 0};
+  for (uint32_t i = 0; i < 16; ++i) spec.table.push_back(i * 0x010203);
+  spec.coloursUsed = 16;
+  ImageDocument doc;
+  doc.palette.fill(0xABCDEF);
+  ASSERT_EQ(read(makeBmp(spec), doc), 4);
+  EXPECT_EQ(doc.colourMode, 256);
+  EXPECT_EQ(doc.palette[15], makeColour(15, 30, 45));  // stored blue, green, red
+  EXPECT_EQ(doc.palette[16], 0u);                      // entries beyond the table are cleared
+  EXPECT_EQ(doc.palette[255], 0u);
+
+  // Colours used 0: the whole 256-entry table is read.
+  spec.coloursUsed = 0;
+  spec.table.resize(256, 0x00FFFFFF);
+  ASSERT_EQ(read(makeBmp(spec), doc), 4);
+  EXPECT_EQ(doc.palette[255], 0xFFFFFFu);
+
+  DibSpec mono;
+  mono.width = 3;
+  mono.bits = 1;
+  mono.table = {0x000000, 0xFFFFFF};
+  mono.rows = {0xA0, 0, 0, 0};
+  ASSERT_EQ(read(makeBmp(mono), doc), 4);
+  EXPECT_EQ(doc.colourMode, 2);
+  EXPECT_EQ(doc.rowStride, 4);
+  EXPECT_EQ(test::documentColour(doc, 0, 0), 0xFFFFFFu);
+  EXPECT_EQ(test::documentColour(doc, 1, 0), 0u);
+}
+
+TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
+  DibSpec rgb555;
+  rgb555.width = 2;
+  rgb555.bits = 16;
+  rgb555.rows = {0xFF, 0x7F, 0x1F, 0x00};  // white, pure blue
+  ImageDocument doc;
+  std::vector<uint8_t> dib = makeDib(rgb555);
+  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 8);
+  EXPECT_EQ(doc.colourMode, 0);
+  EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(248, 248, 248));
+  EXPECT_EQ(test::documentColour(doc, 1, 0), makeColour(0, 0, 248));
+
+  DibSpec rgb565 = rgb555;
+  rgb565.compression = 3;
+  rgb565.masks = {0xF800, 0x07E0, 0x001F};
+  rgb565.rows = {0xFF, 0xFF, 0x00, 0xF8};
+  dib = makeDib(rgb565);
+  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 8);
+  EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(248, 252, 248));
+  EXPECT_EQ(test::documentColour(doc, 1, 0), makeColour(248, 0, 0));
+
+  DibSpec rgb32;
+  rgb32.width = 1;
+  rgb32.bits = 32;
+  rgb32.rows = {0x10, 0x20, 0x30, 0xFF};
+  ASSERT_GT(read(makeBmp(rgb32), doc), 0);
+  EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(0x30, 0x20, 0x10));
+}
+
+TEST(ReadDib, ClipboardRowsFollowTheFullColourTable) {
+  DibSpec spec;
+  spec.width = 1;
+  spec.bits = 8;
+  spec.table.assign(256, 0);
+  spec.table[7] = 0x112233;
+  spec.rows = {7, 0, 0, 0};
+  const std::vector<uint8_t> dib = makeDib(spec);
+  ASSERT_EQ(dib.size(), 40u + 1024u + 4u);
+  ImageDocument doc;
+  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 4);
+  EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(0x11, 0x22, 0x33));
+}
+
+TEST(ReadBmp, RefusedFiles) {
+  DibSpec good;
+  good.width = 2;
+  good.rows = {1, 2, 3, 4, 5, 6, 0, 0};
+  const std::vector<uint8_t> file = makeBmp(good);
+  ImageDocument doc;
+  ASSERT_GT(read(file, doc), 0);
+
+  auto refused = [&](std::vector<uint8_t> bad) {
+    ImageDocument fresh;
+    return read(bad, fresh) <= 0 && fresh.pixels.empty() && fresh.width == 0;
+  };
+  std::vector<uint8_t> bad = file;
+  bad[1] = 'A';
+  EXPECT_EQ(read(bad, doc), -1) << "signature";
+  bad = file;
+  bad[14 + 12] = 2;
+  EXPECT_EQ(read(bad, doc), -1) << "planes";
+  bad = file;
+  bad[14 + 16] = 1;
+  EXPECT_EQ(read(bad, doc), -1) << "compression";
+  bad = file;
+  bad[14] = 12;  // an OS/2 header
+  EXPECT_TRUE(refused(bad)) << "header shorter than 40 bytes";
+  bad = file;
+  bad[14 + 4] = 0xFE;
+  std::memset(&bad[14 + 5], 0xFF, 3);
+  EXPECT_TRUE(refused(bad)) << "negative width";
+  bad = file;
+  bad[10] = 20;
+  EXPECT_TRUE(refused(bad)) << "pixel offset inside the headers";
+  bad = file;
+  bad[14 + 14] = 30;
+  EXPECT_TRUE(refused(bad)) << "unsupported bit depth";
+
+  DibSpec huge;
+  huge.width = 3000000;
+  huge.height = 2000000;
+  EXPECT_TRUE(refused(makeBmp(huge))) << "buffer over 32 bits";
+  huge.width = 40000;
+  huge.height = 40000;
+  EXPECT_TRUE(refused(makeBmp(huge))) << "rows missing from the file";
+}
+
+// Every shorter prefix of a valid file is refused without reading past its end (the
+// sanitizer build checks the reads).
+TEST(ReadBmp, EveryTruncationFailsCleanly) {
+  DibSpec spec;
+  spec.width = 5;
+  spec.height = 3;
+  spec.bits = 4;
+  for (uint32_t i = 0; i < 16; ++i) spec.table.push_back(i * 0x111111);
+  spec.rows.assign(12, 0x5A);
+  const std::vector<uint8_t> file = makeBmp(spec);
+  for (size_t length = 0; length < file.size(); ++length) {
+    std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+    ImageDocument doc;
+    EXPECT_LE(readBmp(prefix.size(), prefix.data(), doc), 0) << length;
+    EXPECT_TRUE(doc.pixels.empty());
+  }
+  ImageDocument doc;
+  EXPECT_EQ(read(file, doc), 12);
+}
+
+// The BMP suite: good uncompressed files give ImageMagick's colours; compressed ones
+// and other plane counts are refused; nothing crashes.
+TEST(BmpSuite, ConformanceWithImageMagick) {
+  if (!test::haveTool(test::imageMagickConvert())) GTEST_SKIP() << "ImageMagick missing";
+  const std::string suite = std::string(VIZORKA_TESTDATA_DIR) + "/bmpsuite/";
+  std::ifstream index(suite + "index.tsv");
+  ASSERT_TRUE(index) << "missing " << suite;
+  std::string line;
+  std::getline(index, line);  // column names
+  int decoded = 0;
+  std::map<std::string, std::string> referenceFile;  // suite picture -> first good file
+  while (std::getline(index, line)) {
+    std::istringstream fields(line);
+    std::string name, bytes, headerSize, bits, compression, planes, width, height, hint, picture;
+    std::getline(fields, name, '\t');
+    std::getline(fields, bytes, '\t');
+    std::getline(fields, headerSize, '\t');
+    std::getline(fields, bits, '\t');
+    std::getline(fields, compression, '\t');
+    std::getline(fields, planes, '\t');
+    std::getline(fields, width, '\t');
+    std::getline(fields, height, '\t');
+    std::getline(fields, hint, '\t');
+    std::getline(fields, picture, '\t');
+    SCOPED_TRACE(name);
+    // Good files are compared with ImageMagick's decode of themselves. ImageMagick 6
+    // misreads some of the questionable ones (OS/2 v2 headers, 300 palette entries),
+    // so those are compared with the good file that shows the same picture.
+    if (name.rfind("g/", 0) == 0 && !referenceFile.count(picture)) referenceFile[picture] = name;
+    const std::string expectedFrom =
+        name.rfind("q/", 0) == 0 && referenceFile.count(picture) ? referenceFile[picture] : name;
+    const std::vector<uint8_t> file = test::readFileBytes(suite + name);
+    ASSERT_FALSE(file.empty());
+    ImageDocument doc;
+    const int32_t result = readBmp(file.size(), file.data(), doc);
+    if (result > 0) {
+      ASSERT_EQ(doc.pixels.size(), static_cast<size_t>(result));
+      ASSERT_EQ(static_cast<int64_t>(doc.rowStride) * doc.height, result);
+    }
+    if (hint == "refused") {
+      EXPECT_EQ(result, -1);
+    } else if (hint == "decode") {
+      ASSERT_GT(result, 0);
+      ++decoded;
+      if (name == "q/rgb24prof2.bmp") continue;  // relies on its colour profile
+      test::RgbImage reference;
+      ASSERT_TRUE(test::decodeWithImageMagick(suite + expectedFrom, reference));
+      ASSERT_EQ(doc.width, reference.width);
+      ASSERT_EQ(doc.height, reference.height);
+      int mismatches = 0;
+      for (int y = 0; y < doc.height; ++y)
+        for (int x = 0; x < doc.width; ++x)
+          if (test::documentColour(doc, x, y) != reference.at(x, y)) ++mismatches;
+      EXPECT_EQ(mismatches, 0);
+    } else if (hint == "no-crash") {
+      const bool mustFail = name == "b/reallybig.bmp" || name == "b/shortfile.bmp" ||
+                            name == "b/badwidth.bmp" || name == "b/badbitcount.bmp" ||
+                            name == "b/badplanes.bmp";
+      if (mustFail) {
+        EXPECT_LE(result, 0);
+      }
+    }
+  }
+  EXPECT_EQ(decoded, 27);
+}
+
+// BMP files that ImageMagick writes: odd widths, every depth, colours-used 0 and 16,
+// and the same rows turned top down.
+TEST(ImageMagickBmp, OddWidthsDepthsAndRowOrders) {
+  if (!test::haveTool(test::imageMagickConvert())) GTEST_SKIP() << "ImageMagick missing";
+  const std::string folder = test::makeTempFolder("vizorka-bmp");
+  ASSERT_FALSE(folder.empty());
+  struct Case {
+    const char* name;
+    const char* options;
+  };
+  const Case cases[] = {
+      {"rgb24-odd", "-size 13x7 plasma:fractal -seed 3 -type TrueColor"},
+      {"pal8", "-size 17x9 gradient:red-blue -colors 200 -type Palette"},
+      {"pal8-16",
+       "-size 11x5 gradient:green-yellow -colors 16 -type Palette -define bmp:format=bmp3"},
+      {"pal4", "-size 9x4 gradient:black-white -colors 9 -depth 4 -type Palette"},
+      {"mono", "-size 21x3 pattern:checkerboard -monochrome -type Bilevel"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder + "/" + c.name + ".bmp";
+    ASSERT_EQ(test::runCommand(test::imageMagickConvert() + " -seed 3 " + c.options +
+                               " BMP3:" + path + " 2>/dev/null"),
+              0);
+    std::vector<uint8_t> file = test::readFileBytes(path);
+    test::RgbImage reference;
+    ASSERT_TRUE(test::decodeWithImageMagick(path, reference));
+    for (int variant = 0; variant < 2; ++variant) {
+      ImageDocument doc;
+      ASSERT_GT(readBmp(file.size(), file.data(), doc), 0);
+      ASSERT_EQ(doc.width, reference.width);
+      ASSERT_EQ(doc.height, reference.height);
+      for (int y = 0; y < doc.height; ++y)
+        for (int x = 0; x < doc.width; ++x)
+          ASSERT_EQ(test::documentColour(doc, x, y), reference.at(x, y)) << x << "," << y;
+      // The same picture stored top down: negative height, rows in reverse order.
+      const uint32_t offset = file[10] | file[11] << 8 | file[12] << 16;
+      const size_t stride = static_cast<size_t>(doc.rowStride);
+      std::vector<uint8_t> flipped(file.begin(), file.begin() + offset);
+      for (int y = doc.height - 1; y >= 0; --y)
+        flipped.insert(flipped.end(), file.begin() + offset + y * stride,
+                       file.begin() + offset + (y + 1) * stride);
+      const uint32_t negative = static_cast<uint32_t>(-doc.height);
+      for (int i = 0; i < 4; ++i) flipped[22 + i] = static_cast<uint8_t>(negative >> (8 * i));
+      file = flipped;
+    }
+  }
+  test::runCommand("rm -rf '" + folder + "'");
+}
+
+}  // namespace
+}  // namespace vz

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "converter/readers/bmp.h"
+#include "converter/view/render.h"
+#include "tests/unit/test_support.h"
+
+namespace vz {
+namespace {
+
+const std::string kCli = VIZORKA_CLI_PATH;
+const std::string kSample = std::string(VIZORKA_SOURCE_DIR) + "/samples/sample.bmp";
+
+int cli(const std::string& arguments, std::string* output = nullptr) {
+  return test::runCommand(kCli + " " + arguments + " 2>/dev/null", output);
+}
+
+TEST(Cli, InfoDescribesTheOpenedSample) {
+  std::string output;
+  ASSERT_EQ(cli("'" + kSample + "' --info", &output), 0);
+  EXPECT_EQ(output,
+            "{\"width\":320,\"height\":240,\"rowStride\":960,\"colourMode\":0,"
+            "\"pictureSize\":230400,\"tvcPicture\":0,\"interlaced\":0,\"zoomX\":1,\"zoomY\":1,"
+            "\"palette\":[]}\n");
+}
+
+TEST(Cli, ExitStatuses) {
+  const std::string folder = test::makeTempFolder("vizorka-cli");
+  EXPECT_EQ(cli(""), 2);
+  EXPECT_EQ(cli("'" + kSample + "' --frobnicate"), 2);
+  EXPECT_EQ(cli("'" + kSample + "' --threshold 300"), 2);
+  EXPECT_EQ(cli("'" + kSample + "' --colours 1,2,3"), 2);
+  EXPECT_EQ(cli("'" + kSample + "' --dither"), 2);
+  EXPECT_EQ(cli(folder + "/missing.bmp --info"), 1);
+  EXPECT_EQ(cli(folder + "/noextension --info"), 1);
+  test::writeFileBytes(folder + "/junk.bmp", {'B', 'M', 1, 2, 3});
+  EXPECT_EQ(cli(folder + "/junk.bmp --info"), 1);
+  // An unknown extension is refused unless it is to be read as a KEP file.
+  test::writeFileBytes(folder + "/picture.xyz", std::vector<uint8_t>(64 * 10, 0x11));
+  EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
+  EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
+  test::runCommand("rm -rf '" + folder + "'");
+}
+
+TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
+  const std::string folder = test::makeTempFolder("vizorka-cli");
+  const std::string exported = folder + "/out.bmp";
+  ASSERT_EQ(cli("'" + kSample + "' --crop 10,20,33,7 --export '" + exported + "' --info"), 0);
+  const std::vector<uint8_t> original = test::readFileBytes(kSample);
+  const std::vector<uint8_t> written = test::readFileBytes(exported);
+  ImageDocument source, result;
+  ASSERT_GT(readBmp(original.size(), original.data(), source), 0);
+  ASSERT_GT(readBmp(written.size(), written.data(), result), 0);
+  ASSERT_EQ(result.width, 33);
+  ASSERT_EQ(result.height, 7);
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 33; ++x)
+      EXPECT_EQ(test::documentColour(result, x, y), test::documentColour(source, x + 10, y + 20));
+  test::runCommand("rm -rf '" + folder + "'");
+}
+
+// encodeBmp writes every colour mode in its own depth with the render's colour table,
+// and reading it back gives the same pixels.
+TEST(Render, ExportRoundTripsEveryColourMode) {
+  for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
+    SCOPED_TRACE(mode);
+    ImageDocument doc;
+    doc.pictureSize = allocatePicture(doc, 13, 5, mode);
+    const int bits = bitsPerPixel(mode);
+    const int values = mode == 0 ? 256 : mode;
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < (mode == 0 ? 39 : 13); ++x) {
+        const auto value = static_cast<uint8_t>((x * 7 + y * 3) % values);
+        if (mode == 0)
+          doc.row(y)[x] = value;
+        else
+          setPackedPixel(doc.row(y), x, bits, value);
+      }
+    for (int i = 0; i < 256; ++i) doc.palette[static_cast<size_t>(i)] = 0x010203u * i;
+    const std::vector<uint8_t> file = encodeBmp(doc, false);
+    ImageDocument back;
+    ASSERT_GT(readBmp(file.size(), file.data(), back), 0);
+    EXPECT_EQ(back.width, 13);
+    EXPECT_EQ(back.height, 5);
+    EXPECT_EQ(back.pixels, doc.pixels);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 13; ++x)
+        EXPECT_EQ(test::documentColour(back, x, y), test::documentColour(doc, x, y));
+  }
+}
+
+TEST(Render, ColourTableSizeAndBlackAndWhiteView) {
+  ImageDocument doc;
+  doc.colourMode = 4;
+  doc.palette[0] = 0x0000FF;
+  EXPECT_EQ(describeRender(doc, false).colourTable.size(), 16u);
+  EXPECT_EQ(describeRender(doc, false).bitsPerPixel, 4);
+  EXPECT_EQ(describeRender(doc, true).colourTable[0], 0x4C4C4Cu);  // grey level 76
+  doc.colourMode = 128;
+  EXPECT_EQ(describeRender(doc, false).colourTable.size(), 128u);
+  doc.colourMode = 0;
+  EXPECT_TRUE(describeRender(doc, true).colourTable.empty());
+  EXPECT_EQ(describeRender(doc, true).bitsPerPixel, 24);
+}
+
+}  // namespace
+}  // namespace vz
