@@ -5,11 +5,15 @@
 # Tolerances. The sink runs in the file's own format (u8, mono, the file's rate), so the
 # server does not resample: a 4-bit sample s arrives as Wine's software volume at level
 # 0xF000 makes it, 15 * s + 8, and we allow +-2 for its rounding. Plateau level 8 would be
-# indistinguishable from silence (0x80) and is not used. The first write of a stream can
-# reach the sink a few milliseconds late, splitting the first plateau with silence; so the
-# sound may span up to 2% more than it holds, but every plateau must keep its length to 1%
-# (no sample lost or repeated beyond the server's latency granularity). After the stream
-# ends Wine pads a few milliseconds with 0x00, which is no level of the file and is ignored.
+# indistinguishable from silence (0x80) and is not used. Every plateau must keep its length
+# to 1%, and the sound as a whole its duration (2 samples per byte after the header) to 1%:
+# no sample may be lost or repeated. Silence may split the sound: the first write of a
+# stream reaches the sink a few milliseconds late, and on a busy machine Wine's feeding of
+# the server falls behind (we measured the sound spread over up to 1.4 times its length
+# with two builds running beside it). Such gaps carry no sample of the file; they depend on
+# the machine's load, so the time the sound spans is reported, not checked. After the
+# stream ends Wine pads a few milliseconds with 0x00, which is no level of the file and is
+# ignored.
 source "$(dirname "$0")/lib.sh"
 gui_init_prefix
 cd "$GUI_TMP"
@@ -46,13 +50,22 @@ pactl set-default-sink cap
 
 # A stream of silence keeps the sink running, so that the capture starts at once and the
 # player's stream is mixed into 0x80 rather than into an idle sink.
-head -c $((rate * 60)) /dev/zero | tr '\0' '\200' >silence.raw
+head -c $((rate * 90)) /dev/zero | tr '\0' '\200' >silence.raw
 pacat --playback -d cap --format=u8 --channels=1 --rate=$rate --raw silence.raw &
 GUI_PIDS+=($!)
 parecord -d cap.monitor --latency-msec=20 --rate=$rate --channels=1 --format=u8 --raw capture.raw &
 recorder=$!
 GUI_PIDS+=($recorder)
-sleep 0.5  # let the recorder connect; nothing is measured against this
+# Waits until the capture holds the given number of bytes: time as the sink counts it.
+wait_for_capture() {
+  local tries=0
+  until [ "$(stat -c %s capture.raw 2>/dev/null || echo 0)" -ge "$1" ]; do
+    tries=$((tries + 1))
+    [ $tries -gt 300 ] && gui_fail "the capture stopped growing"
+    sleep 0.1
+  done
+}
+wait_for_capture $((rate / 10))  # the recorder is running
 
 set +e
 timeout 60 wine "$VIZORKA_WINDOWS_BUILD/rawplay.exe" play.raw </dev/null >run.out 2>/dev/null
@@ -62,7 +75,7 @@ set -e
 printf 'play.raw\n\r\nPitch ertek: %d\nMintaveteli frekvencia: %d Hz\n' $pitch $rate >run.expected
 cmp run.out run.expected || gui_fail "output differs: $(od -c run.out | head -8)"
 
-sleep 0.5  # the last samples pass the monitor's latency
+wait_for_capture $(($(stat -c %s capture.raw) + rate / 2))  # the monitor's latency passes
 kill "$recorder"
 wait "$recorder" 2>/dev/null || true
 
@@ -70,12 +83,13 @@ wait "$recorder" 2>/dev/null || true
 # and runs of one level are joined across the silence that can split them.
 od -An -v -tu1 -w1 capture.raw | awk -v levels="$levels" -v plateau=$((2 * plateau_bytes)) '
   function flush() { if (length_ > 0) { runValue[runs] = value; runLength[runs++] = length_ } }
-  BEGIN { first = -1; runs = 0; length_ = 0 }
+  BEGIN { first = -1; runs = 0; length_ = 0; sound = 0 }
   {
     v = $1 + 0
     if (v < 4 || (v >= 125 && v <= 131)) next
     if (first < 0) first = NR - 1
     last = NR - 1
+    sound++
     if (length_ > 0 && v >= value - 2 && v <= value + 2) { length_++; next }
     flush(); value = v; length_ = 1
   }
@@ -97,10 +111,10 @@ od -An -v -tu1 -w1 capture.raw | awk -v levels="$levels" -v plateau=$((2 * plate
       }
     }
     total = count * plateau
-    printf "captured %d plateaus spanning %d samples (%.3f s); the file holds %d samples\n",
-           long, span, span / '"$rate"', total
+    printf "captured %d plateaus, %d samples of sound spanning %d (%.3f s); the file holds %d\n",
+           long, sound, span, span / '"$rate"', total
     if (long != count) { print "expected " count " plateaus"; failures++ }
-    if (span < total * 0.99 || span > total * 1.02) { print "span out of tolerance"; failures++ }
+    if (sound < total * 0.99 || sound > total * 1.01) { print "sound length out of tolerance"; failures++ }
     exit failures > 0
   }' || gui_fail "the captured sound does not match the file"
 echo "ok: played and captured"
