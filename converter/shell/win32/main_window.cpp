@@ -190,12 +190,15 @@ bool scrollRequestOf(int code, ScrollRequest& request) {
 void onScroll(MainWindow& w, bool horizontal, WPARAM wParam) {
   ScrollRequest request;
   if (!scrollRequestOf(LOWORD(wParam), request)) return;
-  // The message carries only 16 bits of the thumb; the bar knows all 32.
+  int32_t thumb = HIWORD(wParam);
+  // The message carries only 16 bits of the thumb; a longer bar knows all 32.
+  const int32_t maximum =
+      horizontal ? w.state.view.horizontalMaximum : w.state.view.verticalMaximum;
   SCROLLINFO info{};
   info.cbSize = sizeof(info);
   info.fMask = SIF_TRACKPOS;
-  int32_t thumb = HIWORD(wParam);
-  if (GetScrollInfo(w.window, horizontal ? SB_HORZ : SB_VERT, &info)) thumb = info.nTrackPos;
+  if (maximum > 0xFFFF && GetScrollInfo(w.window, horizontal ? SB_HORZ : SB_VERT, &info))
+    thumb = info.nTrackPos;
   const ScrollBar bar = horizontal ? ScrollBar::kHorizontal : ScrollBar::kVertical;
   if (!scrollView(w.state.view, w.state.document, bar, request, thumb)) return;
   showScrollPosition(w.window, horizontal,

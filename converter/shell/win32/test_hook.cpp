@@ -21,9 +21,11 @@ void dumpMenu(std::ostringstream& out, HMENU menu, int depth) {
     item.cch = 255;
     if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) continue;
     out << "menu\t" << depth << '\t';
-    if (item.fType & MFT_SEPARATOR)
-      out << "separator";
-    else if (item.hSubMenu)
+    if (item.fType & MFT_SEPARATOR) {
+      out << "separator\n";
+      continue;
+    }
+    if (item.hSubMenu)
       out << "popup";
     else
       out << item.wID;
