@@ -59,6 +59,7 @@ bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const Ap
   const ImageDocument& doc = state.document;
   const ViewState& view = state.view;
   out << "title\t" << wideToUtf8(title) << '\n';
+  out << "icon\t" << (GetClassLongPtrW(window, GCLP_HICON) != 0) << '\n';
   out << "client\t" << client.right << '\t' << client.bottom << '\n';
   out << "document\t" << doc.width << '\t' << doc.height << '\t' << doc.colourMode << '\t'
       << doc.pictureSize << '\t' << doc.tvcPicture << '\t' << doc.interlaced << '\n';

@@ -56,8 +56,11 @@ void renderDocument(ScreenBitmap& screen, const ImageDocument& doc, bool blackAn
     const ColourValue colour = description.colourTable[i];
     info->bmiColors[i] = RGBQUAD{blueOf(colour), greenOf(colour), redOf(colour), 0};
   }
+  // The bitmap is set while out of its context, then selected back for painting.
+  SelectObject(screen.dc, screen.originalBitmap);
   SetDIBits(screen.dc, screen.bitmap, 0, static_cast<UINT>(doc.height), doc.pixels.data(), info,
             DIB_RGB_COLORS);
+  SelectObject(screen.dc, screen.bitmap);
 }
 
 namespace {

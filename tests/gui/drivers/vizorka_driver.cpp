@@ -554,6 +554,7 @@ void scenarioStart(const std::wstring& exe) {
   checkEqual(dump.menuLines.size(), expectedCount, "menu item count");
   for (size_t i = 0; i < expectedCount && i < dump.menuLines.size(); ++i)
     checkText(dump.menuLines[i], kMenuTree[i], "menu line " + std::to_string(i));
+  checkEqual(dump.value("icon", 1), 1L, "the window class has the program icon");
   checkEqual(dump.value("horizontal", 2), 0L, "no horizontal scrolling without a picture");
   checkEqual(dump.value("vertical", 2), 0L, "no vertical scrolling without a picture");
 
@@ -649,6 +650,22 @@ void scenarioOpen(const std::wstring& exe) {
   });
   checkEqual(shot.at(left8 + 5, top8 + 7), RGB(12 * 13, 255 - 12, 12 * 7),
              "indexed pixel shows its palette colour");
+
+  // The colour switch shows a 16-colour picture's palette as grey levels.
+  check(openThroughDialog(program, L"sixteen.bmp"), "sixteen.bmp opens again");
+  command(program, 40030);
+  dump = dumpState(program);
+  const int left4 = static_cast<int>(dump.value("view", 5));
+  const int top4 = static_cast<int>(dump.value("view", 6));
+  const COLORREF entry12 = RGB(12 * 13, 255 - 12, 12 * 7);
+  const double weighted =
+      GetBValue(entry12) * 0.11 + GetGValue(entry12) * 0.59 + GetRValue(entry12) * 0.3;
+  const int grey = static_cast<int>(weighted);
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return c.at(left4 + 5, top4 + 7) == RGB(grey, grey, grey);
+  });
+  checkEqual(shot.at(left4 + 5, top4 + 7), RGB(grey, grey, grey),
+             "colour switch: the pixel shows the grey level of its colour");
   stop(program);
 }
 
