@@ -6,25 +6,32 @@ namespace vz {
 
 void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth,
                   int32_t clientHeight) {
-  view.displayWidth = view.zoomX * doc.width;
-  view.displayHeight = view.zoomY * doc.height;
-  view.imageLeft = (clientWidth - view.displayWidth) / 2;
-  view.imageTop = (clientHeight - view.displayHeight) / 2;
+  // A zoomed width of a very wide 1-bit picture does not fit 32 bits: work in 64.
+  const int64_t zoomedWidth = int64_t{view.zoomX} * doc.width;
+  const int64_t zoomedHeight = int64_t{view.zoomY} * doc.height;
+  const int64_t left = (clientWidth - zoomedWidth) / 2;
+  const int64_t top = (clientHeight - zoomedHeight) / 2;
   view.scrollX = 0;
   view.scrollY = 0;
   view.horizontalMaximum = 0;
   view.verticalMaximum = 0;
-  if (view.imageLeft < 0) {
-    view.scrollX = -(view.imageLeft / view.zoomX);
+  if (left < 0) {
+    view.scrollX = static_cast<int32_t>(-(left / view.zoomX));
     view.imageLeft = 0;
     view.displayWidth = clientWidth;
     view.horizontalMaximum = doc.width - 1;
+  } else {
+    view.imageLeft = static_cast<int32_t>(left);
+    view.displayWidth = static_cast<int32_t>(zoomedWidth);
   }
-  if (view.imageTop < 0) {
-    view.scrollY = -(view.imageTop / view.zoomY);
+  if (top < 0) {
+    view.scrollY = static_cast<int32_t>(-(top / view.zoomY));
     view.imageTop = 0;
     view.displayHeight = clientHeight;
     view.verticalMaximum = doc.height - 1;
+  } else {
+    view.imageTop = static_cast<int32_t>(top);
+    view.displayHeight = static_cast<int32_t>(zoomedHeight);
   }
   view.visibleWidth = view.displayWidth / view.zoomX;
   view.visibleHeight = view.displayHeight / view.zoomY;
@@ -73,10 +80,15 @@ bool scrollView(ViewState& view, const ImageDocument& doc, ScrollBar bar, Scroll
 std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& doc,
                                     int32_t clientWidth, int32_t clientHeight) {
   // The picture rectangle, kept inside the client area.
-  const int32_t left = std::clamp(view.imageLeft, 0, clientWidth);
-  const int32_t top = std::clamp(view.imageTop, 0, clientHeight);
-  const int32_t right = std::clamp(view.imageLeft + view.zoomX * doc.width, left, clientWidth);
-  const int32_t bottom = std::clamp(view.imageTop + view.zoomY * doc.height, top, clientHeight);
+  const auto clampTo = [](int64_t value, int32_t low, int32_t high) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, low, high));
+  };
+  const int32_t left = clampTo(view.imageLeft, 0, clientWidth);
+  const int32_t top = clampTo(view.imageTop, 0, clientHeight);
+  const int32_t right =
+      clampTo(view.imageLeft + int64_t{view.zoomX} * doc.width, left, clientWidth);
+  const int32_t bottom =
+      clampTo(view.imageTop + int64_t{view.zoomY} * doc.height, top, clientHeight);
   std::vector<ClientRect> bands;
   const auto add = [&bands](int32_t l, int32_t t, int32_t r, int32_t b) {
     if (r > l && b > t) bands.push_back({l, t, r, b});

@@ -39,15 +39,17 @@ OutlineDraws cancelSelection(SelectionState& selection) {
 
 DocumentRect selectionToDocument(const ViewState& view, const ImageDocument& doc,
                                  const ClientRect& rect) {
-  const int32_t originX = view.imageLeft != 0 ? view.imageLeft : -view.zoomX * view.scrollX;
-  const int32_t originY = view.imageTop != 0 ? view.imageTop : -view.zoomY * view.scrollY;
+  // 64 bits: the zoomed extent of a very wide picture does not fit 32.
+  const int64_t originX =
+      view.imageLeft != 0 ? view.imageLeft : -int64_t{view.zoomX} * view.scrollX;
+  const int64_t originY = view.imageTop != 0 ? view.imageTop : -int64_t{view.zoomY} * view.scrollY;
+  const auto column = [&](int64_t x) { return static_cast<int32_t>((x - originX) / view.zoomX); };
+  const auto row = [&](int64_t y) { return static_cast<int32_t>((y - originY) / view.zoomY); };
   DocumentRect cut;
-  cut.x0 = rect.left > originX ? (rect.left - originX) / view.zoomX : 0;
-  cut.x1 = rect.right < originX + view.zoomX * doc.width ? (rect.right - originX) / view.zoomX
-                                                         : doc.width;
-  cut.y0 = rect.top > originY ? (rect.top - originY) / view.zoomY : 0;
-  cut.y1 = rect.bottom < originY + view.zoomY * doc.height ? (rect.bottom - originY) / view.zoomY
-                                                           : doc.height;
+  cut.x0 = rect.left > originX ? column(rect.left) : 0;
+  cut.x1 = rect.right < originX + int64_t{view.zoomX} * doc.width ? column(rect.right) : doc.width;
+  cut.y0 = rect.top > originY ? row(rect.top) : 0;
+  cut.y1 = rect.bottom < originY + int64_t{view.zoomY} * doc.height ? row(rect.bottom) : doc.height;
   return cut;
 }
 

@@ -130,6 +130,19 @@ TEST(SelectionMapping, ScrolledPictureAtZoomTwoCoversHalfAsManyPixels) {
   EXPECT_EQ(cut.y1 - cut.y0, 120);
 }
 
+TEST(SelectionMapping, VeryWidePictureScrolledToItsMiddle) {
+  ImageDocument doc;  // the mapping reads only the size
+  doc.width = (1 << 30) + 6;
+  doc.height = 10;
+  ViewState view;
+  view.zoomX = 2;
+  updateLayout(view, doc, 800, 600);
+  const DocumentRect cut = selectionToDocument(view, doc, {100, 0, 356, 600});
+  EXPECT_EQ(cut.x0, view.scrollX + 50);
+  EXPECT_EQ(cut.x1 - cut.x0, 128);
+  EXPECT_EQ(cut.y1, 10);
+}
+
 TEST(Crop, DefaultSelectionInsideThePictureCutsTheCropSize) {
   AppState state = stateWithPicture(kTrueColour, 400, 300);
   updateLayout(state.view, state.document, 500, 400);  // picture at (50, 50)

@@ -69,6 +69,22 @@ TEST(Layout, TallPictureAtZoomTwoDown) {
   EXPECT_EQ(view.visibleHeight, 200);
 }
 
+// A 1-bit picture may be over 2^30 pixels wide; doubled, that overflows 32 bits.
+TEST(Layout, ZoomedWidthBeyondThirtyOneBits) {
+  ImageDocument doc;  // the layout reads only the size
+  doc.width = (1 << 30) + 6;
+  doc.height = 1;
+  ViewState view = zoomed(2, 2);
+  updateLayout(view, doc, 800, 600);
+  EXPECT_EQ(view.scrollX, ((int64_t{2} * doc.width - 800) / 2) / 2);
+  EXPECT_EQ(view.visibleWidth, 400);
+  EXPECT_EQ(view.horizontalMaximum, doc.width - 1);
+  EXPECT_EQ(view.imageTop, 299);
+  const auto bands = marginBands(view, doc, 800, 600);
+  ASSERT_EQ(bands.size(), 2u);  // above and below the one zoomed row
+  EXPECT_EQ(bands[1].top, 301);
+}
+
 TEST(Layout, EveryLayoutReturnsToTheCentredPosition) {
   const ImageDocument doc = pictureOfSize(1000, 1000);
   ViewState view;
