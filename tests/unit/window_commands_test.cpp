@@ -178,38 +178,5 @@ TEST(WindowPaste, UnreadableBitmapIsReportedAndLeavesNoPicture) {
   EXPECT_TRUE(state.document.pixels.empty());
 }
 
-TEST(WindowViewCommands, ZoomCommandsLayOutWithoutRendering) {
-  AppState state;
-  const ViewUpdate fourfold = runDocumentCommand(state, kCmdFourfoldSize);
-  EXPECT_EQ(state.view.zoomX, 2);
-  EXPECT_EQ(state.view.zoomY, 2);
-  EXPECT_TRUE(fourfold.layout && fourfold.repaint);
-  EXPECT_FALSE(fourfold.render);
-  runDocumentCommand(state, kCmdUnzoomVertically);
-  EXPECT_EQ(state.view.zoomY, 1);
-  runDocumentCommand(state, kCmdUnzoomHorizontally);
-  EXPECT_EQ(state.view.zoomX, 1);
-  runDocumentCommand(state, kCmdZoomVertically);
-  EXPECT_EQ(state.view.zoomY, 2);
-  runDocumentCommand(state, kCmdNormalSize);
-  EXPECT_EQ(state.view.zoomY, 1);
-}
-
-TEST(WindowViewCommands, ColourSwitchRendersAgain) {
-  AppState state;
-  const ViewUpdate update = runDocumentCommand(state, kCmdColourSwitch);
-  EXPECT_TRUE(state.view.blackAndWhiteView);
-  EXPECT_TRUE(update.render && update.repaint);
-  EXPECT_FALSE(update.layout);
-  runDocumentCommand(state, kCmdColourSwitch);
-  EXPECT_FALSE(state.view.blackAndWhiteView);
-}
-
-TEST(WindowViewCommands, UnknownIdentifierDoesNothing) {
-  AppState state;
-  const ViewUpdate update = runDocumentCommand(state, 40099);
-  EXPECT_FALSE(update.render || update.layout || update.repaint || update.titleChanged);
-}
-
 }  // namespace
 }  // namespace vz
