@@ -4,7 +4,6 @@
 #include <windowsx.h>
 
 #include "converter/colour/win32/colour_dialogs.h"
-#include "converter/resources/resource.h"
 #include "converter/shell/commands.h"
 #include "converter/shell/file_io.h"
 #include "converter/shell/win32/clipboard.h"
