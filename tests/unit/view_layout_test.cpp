@@ -96,16 +96,6 @@ TEST(Layout, EveryLayoutReturnsToTheCentredPosition) {
   EXPECT_EQ(view.scrollY, 300);
 }
 
-TEST(Layout, NoPictureLeavesNothingToScroll) {
-  const ImageDocument doc;
-  ViewState view;
-  updateLayout(view, doc, 300, 200);
-  EXPECT_EQ(view.imageLeft, 150);
-  EXPECT_EQ(view.imageTop, 100);
-  EXPECT_EQ(view.visibleWidth, 0);
-  EXPECT_EQ(view.horizontalMaximum, 0);
-}
-
 // Scrolling a 1000-wide picture in a 401-wide window: positions 0..599.
 class HorizontalScroll : public ::testing::Test {
  protected:
@@ -163,15 +153,6 @@ TEST(VerticalScroll, UsesHeightAndVisibleHeight) {
   EXPECT_TRUE(scrollView(view, doc, ScrollBar::kVertical, ScrollRequest::kPageForward, 0));
   EXPECT_EQ(view.scrollY, 200);
   EXPECT_EQ(view.scrollX, 0);
-}
-
-TEST(VerticalScroll, SmallPictureDoesNotMove) {
-  const ImageDocument doc = pictureOfSize(10, 10);
-  ViewState view;
-  updateLayout(view, doc, 100, 100);
-  for (ScrollRequest request : {ScrollRequest::kLineForward, ScrollRequest::kPageForward,
-                                ScrollRequest::kPageBack, ScrollRequest::kThumbTrack})
-    EXPECT_FALSE(scrollView(view, doc, ScrollBar::kVertical, request, 3));
 }
 
 bool coversExactly(const std::vector<ClientRect>& bands, int32_t w, int32_t h,

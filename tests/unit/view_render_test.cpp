@@ -28,15 +28,6 @@ TEST(RenderDescription, BitDepthAndTableSizeForEveryMode) {
   }
 }
 
-TEST(RenderDescription, TableComesFromThePalette) {
-  const ImageDocument doc = pictureWithPalette(16);
-  const RenderDescription d = describeRender(doc, false);
-  for (size_t i = 0; i < 16; ++i) EXPECT_EQ(d.colourTable[i], doc.palette[i]) << i;
-  // Colour mode 4 still gets 16 entries: the ones beyond 3 are the palette's too.
-  const ImageDocument four = pictureWithPalette(4);
-  EXPECT_EQ(describeRender(four, false).colourTable[9], four.palette[9]);
-}
-
 TEST(RenderDescription, BlackAndWhiteViewShowsGreyLevels) {
   ImageDocument doc = pictureWithPalette(16);
   doc.palette[0] = 0x0000FF;  // bright red: grey 76

@@ -15,24 +15,17 @@ std::map<int, bool> enablingFor(int32_t colourMode) {
   return enabled;
 }
 
-TEST(MenuEnabling, TrueColourAllowsOnlyHalving) {
-  const auto enabled = enablingFor(kTrueColour);
-  EXPECT_FALSE(enabled.at(kCmdSaveAs));
-  EXPECT_FALSE(enabled.at(kCmdColourSwitch));
-  EXPECT_FALSE(enabled.at(kCmdPalette));
-  EXPECT_TRUE(enabled.at(kCmdHalveVertically));
-  EXPECT_TRUE(enabled.at(kCmdHalveHorizontally));
-}
-
-TEST(MenuEnabling, EveryIndexedMode) {
-  for (int32_t mode : {2, 4, 8, 16, 32, 64, 128, 256}) {
+// Save as and the colour switch need 2, 4 or 16 colours, the palette 2 or 4, halving
+// true colour; the window checks the same rules on its real menu.
+TEST(MenuEnabling, EveryColourMode) {
+  for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
     const auto enabled = enablingFor(mode);
     const bool tvcDepth = mode == 2 || mode == 4 || mode == 16;
     EXPECT_EQ(enabled.at(kCmdSaveAs), tvcDepth) << mode;
     EXPECT_EQ(enabled.at(kCmdColourSwitch), tvcDepth) << mode;
     EXPECT_EQ(enabled.at(kCmdPalette), mode == 2 || mode == 4) << mode;
-    EXPECT_FALSE(enabled.at(kCmdHalveVertically)) << mode;
-    EXPECT_FALSE(enabled.at(kCmdHalveHorizontally)) << mode;
+    EXPECT_EQ(enabled.at(kCmdHalveVertically), mode == 0) << mode;
+    EXPECT_EQ(enabled.at(kCmdHalveHorizontally), mode == 0) << mode;
   }
 }
 
