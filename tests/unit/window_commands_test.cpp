@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,10 @@ std::vector<uint8_t> smallIndexedBmp() {
 
 class WindowOpen : public ::testing::Test {
  protected:
-  std::string folder = ::testing::TempDir();
+  // A folder of this process's own, so parallel test runs never share files.
+  std::string folder = ::testing::TempDir() + "vizorka-window-open-" + std::to_string(getpid());
+  void SetUp() override { std::filesystem::create_directories(folder); }
+  void TearDown() override { std::filesystem::remove_all(folder); }
   std::string pathFor(const std::string& name) { return folder + "/" + name; }
   void write(const std::string& name, const std::vector<uint8_t>& bytes) {
     ASSERT_TRUE(writeWholeFile(pathFor(name), bytes));
