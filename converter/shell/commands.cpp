@@ -126,6 +126,23 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
   return update;
 }
 
+ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
+                        const std::function<int32_t(ImageDocument&)>& readPicture) {
+  state.fileTitle = texts::kUntitled;
+  releaseForNewPicture(state);
+  ImageDocument& doc = state.document;
+  doc.pictureSize = readPicture(doc);
+  if (doc.pictureSize <= 0) {
+    releasePicture(doc);
+    prompts.showError(texts::kPasteFailed, texts::kPasteCaption);
+  }
+  setZoom(state, 1, 1);
+  state.view.blackAndWhiteView = false;
+  ViewUpdate update = renderLayoutRepaint();
+  update.titleChanged = update.newScreenBitmap = true;
+  return update;
+}
+
 ViewUpdate ditherCommand(AppState& state, int kind) {
   ImageDocument& doc = state.document;
   if (state.effects.preDistortion) {

@@ -2,6 +2,8 @@
 // both run these; the window then carries out the view update each one asks for.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "converter/shell/app_state.h"
@@ -61,6 +63,13 @@ std::string fileNameOf(const std::string& path);
 
 // Open, from the point where filePath and fileTitle hold the chosen file.
 ViewUpdate openCommand(AppState& state, UserPrompts& prompts);
+
+// Paste as new picture, once the clipboard holds a bitmap: the title becomes
+// "nevtelen", the old picture goes, and readPicture fills the document from the
+// clipboard (returning the picture size). A failed read is reported and leaves the
+// document empty. filePath stays as it was.
+ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
+                        const std::function<int32_t(ImageDocument&)>& readPicture);
 
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);

@@ -2,37 +2,43 @@
 #include <windows.h>
 
 #include "converter/resources/resource.h"
-#include "converter/shell/app_state.h"
+#include "converter/shell/commands.h"
+#include "converter/shell/file_io.h"
+#include "converter/shell/win32/main_window.h"
+#include "converter/shell/window_rules.h"
 
-namespace {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showState) {
+  vz::MainWindow main;
+  main.instance = instance;
+  main.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VIZORKA));
+  main.arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
+  main.hourglassCursor = LoadCursorW(nullptr, IDC_WAIT);
 
-LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState) {
   WNDCLASSW windowClass{};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = windowProcedure;
+  windowClass.lpfnWndProc = vz::mainWindowProcedure;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VIZORKA));
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  windowClass.hIcon = main.icon;
+  windowClass.hCursor = main.arrowCursor;
   windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
-  windowClass.lpszClassName = L"FoAblak";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(
-      0, L"FoAblak", L"Vizorka", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT,
-      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  windowClass.lpszClassName = vz::kMainWindowClass;
+  if (!RegisterClassW(&windowClass)) return 1;
+  // The window procedure finds `main` through the creation parameter.
+  HWND window =
+      CreateWindowExW(0, vz::kMainWindowClass, L"Vizorka",
+                      WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, &main);
+  if (!window) return 1;
   ShowWindow(window, showState);
   UpdateWindow(window);
+
+  if (commandLine && vz::parseCommandLine(vz::wideToUtf8(commandLine), main.state.filePath,
+                                          main.state.fileTitle)) {
+    main.state.openFromCommandLine = true;
+    SendMessageW(window, WM_COMMAND, vz::kCmdOpen, 0);
+    main.state.openFromCommandLine = false;
+  }
+
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);

@@ -1,0 +1,107 @@
+#include "converter/view/layout.h"
+
+#include <algorithm>
+
+namespace vz {
+
+void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth,
+                  int32_t clientHeight) {
+  // A zoomed width of a very wide 1-bit picture does not fit 32 bits: work in 64.
+  const int64_t zoomedWidth = int64_t{view.zoomX} * doc.width;
+  const int64_t zoomedHeight = int64_t{view.zoomY} * doc.height;
+  const int64_t left = (clientWidth - zoomedWidth) / 2;
+  const int64_t top = (clientHeight - zoomedHeight) / 2;
+  view.scrollX = 0;
+  view.scrollY = 0;
+  view.horizontalMaximum = 0;
+  view.verticalMaximum = 0;
+  if (left < 0) {
+    view.scrollX = static_cast<int32_t>(-(left / view.zoomX));
+    view.imageLeft = 0;
+    view.displayWidth = clientWidth;
+    view.horizontalMaximum = doc.width - 1;
+  } else {
+    view.imageLeft = static_cast<int32_t>(left);
+    view.displayWidth = static_cast<int32_t>(zoomedWidth);
+  }
+  if (top < 0) {
+    view.scrollY = static_cast<int32_t>(-(top / view.zoomY));
+    view.imageTop = 0;
+    view.displayHeight = clientHeight;
+    view.verticalMaximum = doc.height - 1;
+  } else {
+    view.imageTop = static_cast<int32_t>(top);
+    view.displayHeight = static_cast<int32_t>(zoomedHeight);
+  }
+  view.visibleWidth = view.displayWidth / view.zoomX;
+  view.visibleHeight = view.displayHeight / view.zoomY;
+}
+
+namespace {
+
+// New position along a bar of size `size` showing `page` pixels from `position`.
+int32_t scrolledPosition(int32_t position, int32_t size, int32_t page, ScrollRequest request,
+                         int32_t thumbPosition) {
+  const int32_t last = size - page;
+  switch (request) {
+    case ScrollRequest::kLineBack:
+      return position == 0 ? position : position - 1;
+    case ScrollRequest::kLineForward:
+      return position >= last ? position : position + 1;
+    case ScrollRequest::kPageBack:
+      if (position == 0) return position;
+      return position > page ? position - page : 0;
+    case ScrollRequest::kPageForward:
+      if (position == last) return position;
+      return position < size - 2 * page ? position + page : last;
+    case ScrollRequest::kThumbPosition:
+    case ScrollRequest::kThumbTrack:
+      // The bar never offers more than its range; a forged message gets no further.
+      return std::clamp(thumbPosition, 0, std::max(last, 0));
+    default:
+      return position;
+  }
+}
+
+}  // namespace
+
+bool scrollView(ViewState& view, const ImageDocument& doc, ScrollBar bar, ScrollRequest request,
+                int32_t thumbPosition) {
+  const bool horizontal = bar == ScrollBar::kHorizontal;
+  int32_t& position = horizontal ? view.scrollX : view.scrollY;
+  const int32_t size = horizontal ? doc.width : doc.height;
+  const int32_t page = horizontal ? view.visibleWidth : view.visibleHeight;
+  const int32_t moved = scrolledPosition(position, size, page, request, thumbPosition);
+  if (moved == position) return false;
+  position = moved;
+  return true;
+}
+
+std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& doc,
+                                    int32_t clientWidth, int32_t clientHeight) {
+  // The picture rectangle, kept inside the client area.
+  const auto clampTo = [](int64_t value, int32_t low, int32_t high) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, low, high));
+  };
+  const int32_t left = clampTo(view.imageLeft, 0, clientWidth);
+  const int32_t top = clampTo(view.imageTop, 0, clientHeight);
+  const int32_t right =
+      clampTo(view.imageLeft + int64_t{view.zoomX} * doc.width, left, clientWidth);
+  const int32_t bottom =
+      clampTo(view.imageTop + int64_t{view.zoomY} * doc.height, top, clientHeight);
+  std::vector<ClientRect> bands;
+  const auto add = [&bands](int32_t l, int32_t t, int32_t r, int32_t b) {
+    if (r > l && b > t) bands.push_back({l, t, r, b});
+  };
+  if (right == left || bottom == top) {
+    add(0, 0, clientWidth, clientHeight);
+    return bands;
+  }
+  add(0, 0, clientWidth, top);
+  add(0, bottom, clientWidth, clientHeight);
+  add(0, top, left, bottom);
+  add(right, top, clientWidth, bottom);
+  return bands;
+}
+
+}  // namespace vz

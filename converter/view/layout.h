@@ -1,0 +1,44 @@
+// Where the picture sits in the window: centring, scrolling and the hatched margin.
+// Pure arithmetic over the view state; the window applies the results.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "converter/shell/app_state.h"
+
+namespace vz {
+
+// Places the picture in a client area of clientWidth x clientHeight: centred when it
+// is smaller in a direction, else scrolled to its middle with that bar's maximum set.
+// Sets displayWidth/Height, imageLeft/Top, scrollX/Y, visibleWidth/Height and both
+// scroll-bar maxima.
+void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth,
+                  int32_t clientHeight);
+
+enum class ScrollBar { kHorizontal, kVertical };
+
+enum class ScrollRequest {
+  kLineBack,  // left / up
+  kLineForward,
+  kPageBack,
+  kPageForward,
+  kThumbPosition,
+  kThumbTrack,
+  kTop,
+  kBottom,
+  kEndScroll,
+};
+
+// Moves the view along one bar. Returns true when the position changed; the window
+// then sets the bar's position and repaints. Nothing is re-rendered.
+bool scrollView(ViewState& view, const ImageDocument& doc, ScrollBar bar, ScrollRequest request,
+                int32_t thumbPosition);
+
+// The client-area bands outside the picture rectangle that get the hatched margin:
+// above and below across the whole width, then left and right of the picture. Empty
+// bands are left out; with no picture the whole client area is margin.
+std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& doc,
+                                    int32_t clientWidth, int32_t clientHeight);
+
+}  // namespace vz

@@ -1,0 +1,62 @@
+#include "converter/view/selection.h"
+
+#include "converter/view/crop.h"
+
+namespace vz {
+
+OutlineDraws screenCropCommand(AppState& state) {
+  SelectionState& selection = state.selection;
+  if (selection.selectionState != kSelectionIdle) return cancelSelection(selection);
+  selection.selectionShown = false;
+  selection.selectionState = kSelectionFollowsMouse;
+  selection.selectionWidth = state.effects.cropWidth;
+  selection.selectionHeight = state.effects.cropHeight;
+  if (state.view.zoomY == 2) {
+    selection.selectionWidth *= 2;
+    selection.selectionHeight *= 2;
+  }
+  return {};
+}
+
+OutlineDraws followSelection(SelectionState& selection, int32_t mouseX, int32_t mouseY) {
+  OutlineDraws draws;
+  if (selection.selectionState != kSelectionFollowsMouse) return draws;
+  if (selection.selectionShown) draws.push_back(selection.selectionRect);
+  selection.selectionShown = true;
+  selection.selectionRect = {mouseX - selection.selectionWidth, mouseY - selection.selectionHeight,
+                             mouseX, mouseY};
+  draws.push_back(selection.selectionRect);
+  return draws;
+}
+
+OutlineDraws cancelSelection(SelectionState& selection) {
+  OutlineDraws draws;
+  if (selection.selectionShown) draws.push_back(selection.selectionRect);
+  selection.selectionState = kSelectionIdle;
+  selection.selectionShown = false;
+  return draws;
+}
+
+DocumentRect selectionToDocument(const ViewState& view, const ImageDocument& doc,
+                                 const ClientRect& rect) {
+  // 64 bits: the zoomed extent of a very wide picture does not fit 32.
+  const int64_t originX =
+      view.imageLeft != 0 ? view.imageLeft : -int64_t{view.zoomX} * view.scrollX;
+  const int64_t originY = view.imageTop != 0 ? view.imageTop : -int64_t{view.zoomY} * view.scrollY;
+  const auto column = [&](int64_t x) { return static_cast<int32_t>((x - originX) / view.zoomX); };
+  const auto row = [&](int64_t y) { return static_cast<int32_t>((y - originY) / view.zoomY); };
+  DocumentRect cut;
+  cut.x0 = rect.left > originX ? column(rect.left) : 0;
+  cut.x1 = rect.right < originX + int64_t{view.zoomX} * doc.width ? column(rect.right) : doc.width;
+  cut.y0 = rect.top > originY ? row(rect.top) : 0;
+  cut.y1 = rect.bottom < originY + int64_t{view.zoomY} * doc.height ? row(rect.bottom) : doc.height;
+  return cut;
+}
+
+bool cropToSelection(AppState& state) {
+  const DocumentRect cut =
+      selectionToDocument(state.view, state.document, state.selection.selectionRect);
+  return cropDocument(state.document, cut.x0, cut.y0, cut.x1, cut.y1);
+}
+
+}  // namespace vz

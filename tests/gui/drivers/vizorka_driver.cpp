@@ -1,0 +1,895 @@
+// Drives the real Vizorka.exe through Win32 calls only, one scenario per run:
+//   vizorka_driver SCENARIO PATH\TO\Vizorka.exe
+// Test pictures are written to the current folder. The window's menus and scroll bars
+// are read through its state-dump hook (WM_COPYDATA), since another process cannot
+// read them under Wine; everything else (title, message boxes, dialogs, clipboard,
+// the pixels on the screen) is read from outside. Exit status 0 when every check held.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr ULONG_PTR kStateDumpRequest = 0x565A5354;
+constexpr DWORD kWaitMs = 15000;
+constexpr COLORREF kHatch = RGB(0xC0, 0xC0, 0xC0);
+constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+
+int failures = 0;
+
+std::string narrow(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+  if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+void check(bool condition, const std::string& what) {
+  std::printf("%s: %s [%lu]\n", condition ? "ok" : "FAIL", what.c_str(), GetTickCount());
+  std::fflush(stdout);
+  if (!condition) ++failures;
+}
+
+template <typename T>
+void checkEqual(const T& actual, const T& expected, const std::string& what) {
+  std::ostringstream text;
+  text << what;
+  if (!(actual == expected)) text << " (got " << actual << ", expected " << expected << ")";
+  check(actual == expected, text.str());
+}
+
+void checkText(const std::string& actual, const std::string& expected, const std::string& what) {
+  check(actual == expected,
+        what +
+            (actual == expected ? "" : " (got \"" + actual + "\", expected \"" + expected + "\")"));
+}
+
+// Polls until the condition holds or the deadline passes.
+bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+}
+
+// ---- test pictures ----------------------------------------------------------------
+
+using Rgb = COLORREF;
+
+Rgb patternColour(int x, int y) {
+  return RGB((x * 7 + 3) & 0xFF, (y * 5 + 11) & 0xFF, ((x + y) * 3 + 40) & 0xFF);
+}
+
+void putU32(std::vector<uint8_t>& out, uint32_t value, int bytes = 4) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// An uncompressed bottom-up BMP: 24 bits, or 1, 4 or 8 bits with a palette.
+std::vector<uint8_t> makeBmp(int width, int height, int bits, const std::vector<Rgb>& palette,
+                             const std::function<uint32_t(int, int)>& pixel) {
+  const uint32_t stride = static_cast<uint32_t>((width * bits + 31) / 32 * 4);
+  const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
+  std::vector<uint8_t> out;
+  out.push_back('B');
+  out.push_back('M');
+  putU32(out, offset + stride * static_cast<uint32_t>(height));
+  putU32(out, 0);
+  putU32(out, offset);
+  putU32(out, 40);
+  putU32(out, static_cast<uint32_t>(width));
+  putU32(out, static_cast<uint32_t>(height));
+  putU32(out, 1, 2);
+  putU32(out, static_cast<uint32_t>(bits), 2);
+  putU32(out, 0);
+  putU32(out, stride * static_cast<uint32_t>(height));
+  putU32(out, 2835);
+  putU32(out, 2835);
+  putU32(out, static_cast<uint32_t>(palette.size()));
+  putU32(out, 0);
+  for (Rgb colour : palette) {
+    out.push_back(GetBValue(colour));
+    out.push_back(GetGValue(colour));
+    out.push_back(GetRValue(colour));
+    out.push_back(0);
+  }
+  for (int y = height - 1; y >= 0; --y) {
+    std::vector<uint8_t> row(stride, 0);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t value = pixel(x, y);
+      if (bits == 24) {
+        row[3 * x] = GetBValue(value);
+        row[3 * x + 1] = GetGValue(value);
+        row[3 * x + 2] = GetRValue(value);
+      } else if (bits == 8) {
+        row[x] = static_cast<uint8_t>(value);
+      } else if (bits == 4) {
+        row[x / 2] |= static_cast<uint8_t>((value & 15) << (x % 2 ? 0 : 4));
+      } else {
+        row[x / 8] |= static_cast<uint8_t>((value & 1) << (7 - x % 8));
+      }
+    }
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> patternBmp(int width, int height) {
+  return makeBmp(width, height, 24, {}, [](int x, int y) { return patternColour(x, y); });
+}
+
+void writeFile(const std::wstring& name, const std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  if (file != INVALID_HANDLE_VALUE) {
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  if (written != bytes.size()) {
+    std::printf("FAIL: cannot write %s\n", narrow(name).c_str());
+    std::exit(2);
+  }
+}
+
+std::wstring fullPath(const std::wstring& name) {
+  wchar_t buffer[MAX_PATH];
+  GetFullPathNameW(name.c_str(), MAX_PATH, buffer, nullptr);
+  return buffer;
+}
+
+// ---- the program under test ---------------------------------------------------------
+
+struct Program {
+  PROCESS_INFORMATION process{};
+  HWND window = nullptr;
+};
+
+struct WindowSearch {
+  DWORD processId;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (processId == search->processId && IsWindowVisible(window) &&
+      lstrcmpW(name, search->className) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND findWindowOf(DWORD processId, const wchar_t* className) {
+  WindowSearch search{processId, className, nullptr};
+  EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Waits until the window has handled everything sent before.
+bool sync(HWND window) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) != 0;
+}
+
+Program start(const std::wstring& exe, const std::wstring& arguments) {
+  Program program;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &program.process)) {
+    std::printf("FAIL: cannot start %s\n", narrow(exe).c_str());
+    std::exit(2);
+  }
+  WaitForInputIdle(program.process.hProcess, kWaitMs);
+  waitFor([&] {
+    program.window = findWindowOf(program.process.dwProcessId, L"FoAblak");
+    return program.window != nullptr;
+  });
+  if (!program.window) {
+    std::printf("FAIL: no FoAblak window\n");
+    std::exit(2);
+  }
+  return program;
+}
+
+// Exit through the menu command and wait for the process; terminate it if it hangs.
+void stop(Program& program) {
+  PostMessageW(program.window, WM_COMMAND, 40002, 0);
+  if (WaitForSingleObject(program.process.hProcess, kWaitMs) != WAIT_OBJECT_0) {
+    check(false, "Vizorka ends on Exit");
+    TerminateProcess(program.process.hProcess, 1);
+  } else {
+    DWORD code = 1;
+    GetExitCodeProcess(program.process.hProcess, &code);
+    checkEqual<DWORD>(code, 0, "exit code after Exit");
+  }
+  CloseHandle(program.process.hThread);
+  CloseHandle(program.process.hProcess);
+}
+
+void command(const Program& program, int id) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(program.window, WM_COMMAND, static_cast<WPARAM>(id), 0, SMTO_NORMAL, kWaitMs,
+                      &result);
+}
+
+std::string titleOf(HWND window) {
+  wchar_t text[600] = {};
+  GetWindowTextW(window, text, 600);
+  return narrow(text);
+}
+
+// ---- the state dump ---------------------------------------------------------------
+
+struct StateDump {
+  std::map<std::string, std::vector<std::string>> records;  // by first field
+  std::vector<std::string> menuLines;                       // "depth id state text"
+  long value(const std::string& record, size_t field) const {
+    const auto found = records.find(record);
+    if (found == records.end() || field >= found->second.size()) return -99999;
+    return std::strtol(found->second[field].c_str(), nullptr, 10);
+  }
+};
+
+StateDump dumpState(const Program& program) {
+  const std::wstring path = fullPath(L"state-dump.txt");
+  DeleteFileW(path.c_str());
+  COPYDATASTRUCT request{};
+  request.dwData = kStateDumpRequest;
+  request.cbData = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
+  request.lpData = const_cast<wchar_t*>(path.c_str());
+  DWORD_PTR answered = 0;
+  SendMessageTimeoutW(program.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request),
+                      SMTO_NORMAL, kWaitMs, &answered);
+  StateDump dump;
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+      text.append(buffer, read);
+    CloseHandle(file);
+  }
+  if (!answered || text.empty()) check(false, "state dump answered");
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::istringstream parts(line);
+    std::string field;
+    while (std::getline(parts, field, '\t')) fields.push_back(field);
+    if (fields.empty()) continue;
+    if (fields[0] == "menu") {
+      dump.menuLines.push_back(line.substr(5));
+    } else {
+      const std::string key = fields[0] == "scroll" ? fields[1] : fields[0];
+      if (fields[0] == "scroll") fields.erase(fields.begin());
+      dump.records[key] = fields;
+    }
+  }
+  return dump;
+}
+
+struct DocumentFacts {
+  long width, height, colourMode, tvcPicture;
+};
+
+DocumentFacts documentOf(const StateDump& dump) {
+  return {dump.value("document", 1), dump.value("document", 2), dump.value("document", 3),
+          dump.value("document", 5)};
+}
+
+// Opens the popups the way the menu bar does before it shows them.
+void openMenuPopups(const Program& program) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(program.window, WM_INITMENUPOPUP, 0, 0, SMTO_NORMAL, kWaitMs, &result);
+}
+
+bool itemEnabled(const StateDump& dump, int id) {
+  const std::string prefix = "\t" + std::to_string(id) + "\t";
+  for (const std::string& line : dump.menuLines)
+    if (line.find(prefix) != std::string::npos)
+      return line.find("\tenabled\t") != std::string::npos;
+  return false;
+}
+
+// ---- dialogs and message boxes --------------------------------------------------------
+
+HWND waitForDialog(const Program& program) {
+  HWND dialog = nullptr;
+  waitFor([&] {
+    dialog = findWindowOf(program.process.dwProcessId, L"#32770");
+    return dialog != nullptr;
+  });
+  return dialog;
+}
+
+BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  wchar_t text[512] = {};
+  GetWindowTextW(child, text, 512);
+  if (lstrcmpiW(name, L"Static") == 0 && text[0])
+    *reinterpret_cast<std::wstring*>(parameter) = text;
+  return TRUE;
+}
+
+struct MessageBoxSeen {
+  std::string caption;
+  std::string text;
+};
+
+// Reads the message box the program shows and closes it with the given button.
+MessageBoxSeen answerMessageBox(const Program& program, int button) {
+  MessageBoxSeen seen;
+  HWND box = waitForDialog(program);
+  if (!box) {
+    check(false, "a message box appears");
+    return seen;
+  }
+  std::wstring text;
+  EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&text));
+  seen.caption = titleOf(box);
+  seen.text = narrow(text);
+  PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+  waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+  return seen;
+}
+
+struct EditSearch {
+  HWND found;
+};
+
+BOOL CALLBACK findFileNameEdit(HWND child, LPARAM parameter) {
+  auto* search = reinterpret_cast<EditSearch*>(parameter);
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  const int id = GetDlgCtrlID(child);
+  // The file-name field: edt1, or the edit inside the cmb13 combo box.
+  HWND parent = GetParent(child);
+  const bool inFileNameCombo = parent && GetDlgCtrlID(parent) == 0x47C;
+  if (lstrcmpiW(name, L"Edit") == 0 && (id == 0x480 || inFileNameCombo)) {
+    search->found = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Opens a file through the program's open dialog, typing its full path.
+bool openThroughDialog(const Program& program, const std::wstring& name) {
+  PostMessageW(program.window, WM_COMMAND, 40001, 0);
+  HWND dialog = waitForDialog(program);
+  if (!dialog) return false;
+  EditSearch search{nullptr};
+  waitFor([&] {
+    EnumChildWindows(dialog, findFileNameEdit, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  if (!search.found) return false;
+  const std::wstring path = fullPath(name);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(search.found, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                      SMTO_NORMAL, kWaitMs, &result);
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  return waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }) &&
+         sync(program.window);
+}
+
+void cancelOpenDialog(const Program& program) {
+  PostMessageW(program.window, WM_COMMAND, 40001, 0);
+  HWND dialog = waitForDialog(program);
+  check(dialog != nullptr, "the open dialog appears");
+  if (!dialog) return;
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+  sync(program.window);
+}
+
+// ---- screen pixels -----------------------------------------------------------------
+
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB as COLORREF: red in the low byte
+  COLORREF at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFF000000;
+    return pixels[static_cast<size_t>(y) * width + x];
+  }
+};
+
+Capture captureClient(HWND window) {
+  Capture capture;
+  RECT client;
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  capture.width = client.right;
+  capture.height = client.bottom;
+  if (capture.width <= 0 || capture.height <= 0) return capture;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = capture.width;
+  info.bmiHeader.biHeight = -capture.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, section);
+  BitBlt(memory, 0, 0, capture.width, capture.height, screen, origin.x, origin.y, SRCCOPY);
+  GdiFlush();
+  capture.pixels.resize(static_cast<size_t>(capture.width) * capture.height);
+  const auto* source = static_cast<const uint32_t*>(bits);
+  for (size_t i = 0; i < capture.pixels.size(); ++i) {
+    const uint32_t bgr = source[i];
+    capture.pixels[i] = RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
+  }
+  SelectObject(memory, old);
+  DeleteObject(section);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return capture;
+}
+
+// Waits until the screen shows what `shows` expects (painting happens when idle).
+Capture captureWhen(HWND window, const std::function<bool(const Capture&)>& shows) {
+  Capture capture;
+  waitFor([&] {
+    capture = captureClient(window);
+    return shows(capture);
+  });
+  return capture;
+}
+
+// The picture at (left, top), zoomed, shows the pattern in every pixel.
+bool showsPattern(const Capture& c, int left, int top, int width, int height, int zoomX, int zoomY,
+                  int firstColumn = 0, int firstRow = 0) {
+  for (int y = 0; y < height * zoomY; ++y)
+    for (int x = 0; x < width * zoomX; ++x)
+      if (c.at(left + x, top + y) != patternColour(firstColumn + x / zoomX, firstRow + y / zoomY))
+        return false;
+  return true;
+}
+
+// Every pixel outside the rectangle is hatch or background, and both occur.
+bool hatchedOutside(const Capture& c, int left, int top, int right, int bottom) {
+  bool sawHatch = false, sawWhite = false;
+  for (int y = 0; y < c.height; ++y)
+    for (int x = 0; x < c.width; ++x) {
+      if (x >= left && x < right && y >= top && y < bottom) continue;
+      const COLORREF pixel = c.at(x, y);
+      if (pixel == kHatch)
+        sawHatch = true;
+      else if (pixel == kWhite)
+        sawWhite = true;
+      else
+        return false;
+    }
+  return sawHatch && sawWhite;
+}
+
+// ---- scenarios ---------------------------------------------------------------------
+
+const char* const kMenuTree[] = {
+    "0\tpopup\tenabled\t&Fájl",
+    "1\t40001\tenabled\t&Megnyitás",
+    "1\t40004\tgrayed\tMenté&s mint...",
+    "1\tseparator",
+    "1\t40002\tenabled\t&Kilép",
+    "0\tpopup\tenabled\t&Szerkesztés",
+    "1\t40003\tenabled\t&Másol",
+    "1\t40026\tenabled\t&Beillesztés új képként",
+    "1\tseparator",
+    "1\t40019\tenabled\t&Képernyő-kivágás",
+    "0\tpopup\tenabled\t&Eszközök",
+    "1\tpopup\tenabled\tÁt&méretezés",
+    "2\t40027\tenabled\t&Függőlegesen 1/2",
+    "2\t40028\tenabled\t&Vízszintesen 1/2",
+    "1\tseparator",
+    "1\tpopup\tenabled\t&Dithering",
+    "2\t40007\tenabled\t&2 árnyalat",
+    "2\t40008\tenabled\t&4 árnyalat",
+    "2\t40009\tenabled\t&16 szín",
+    "1\tpopup\tenabled\t&Legközelebbi színek",
+    "2\t40022\tenabled\t&2 szín",
+    "2\t40023\tenabled\t&4 szín",
+    "2\t40024\tenabled\t&16 szín",
+    "1\tpopup\tenabled\t&Szürke árnyalat",
+    "2\t40010\tenabled\t&4 szürke (fekete-fehér módban)",
+    "2\t40011\tenabled\t&16 szürke (fekete-fehér módban)",
+    "2\t40012\tenabled\t&256 szürke",
+    "1\tseparator",
+    "1\t40029\tgrayed\t&Paletta...",
+    "1\tseparator",
+    "1\t40025\tenabled\t&Beállítások...",
+    "0\tpopup\tenabled\t&Nézet",
+    "1\tpopup\tenabled\t&Nagyítás",
+    "2\t40014\tenabled\t&Függőlegesen x2",
+    "2\t40015\tenabled\t&Vízszintesen x2",
+    "1\tpopup\tenabled\t&Kicsinyítés",
+    "2\t40016\tenabled\t&Függőlegesen 1/2",
+    "2\t40017\tenabled\t&Vízszintesen 1/2",
+    "1\tseparator",
+    "1\t40021\tenabled\tNé&gyszeres méret",
+    "1\t40018\tenabled\tNo&rmál méret",
+    "1\tseparator",
+    "1\t40030\tgrayed\t&Színkapcsoló váltása",
+    "1\tseparator",
+    "1\t40005\tenabled\tKép &jellemzői...",
+};
+
+// Start without a picture: class, title, the whole menu tree, an all-margin window.
+void scenarioStart(const std::wstring& exe) {
+  Program program = start(exe, L"");
+  sync(program.window);
+  wchar_t className[64] = {};
+  GetClassNameW(program.window, className, 64);
+  checkText(narrow(className), "FoAblak", "window class");
+  checkText(titleOf(program.window), "Vizorka", "title at start");
+  const LONG style = GetWindowLongW(program.window, GWL_STYLE);
+  check((style & WS_OVERLAPPEDWINDOW) == WS_OVERLAPPEDWINDOW, "overlapped-window style");
+
+  openMenuPopups(program);
+  const StateDump dump = dumpState(program);
+  const size_t expectedCount = sizeof(kMenuTree) / sizeof(kMenuTree[0]);
+  checkEqual(dump.menuLines.size(), expectedCount, "menu item count");
+  for (size_t i = 0; i < expectedCount && i < dump.menuLines.size(); ++i)
+    checkText(dump.menuLines[i], kMenuTree[i], "menu line " + std::to_string(i));
+  checkEqual(dump.value("icon", 1), 1L, "the window class has the program icon");
+  checkEqual(dump.value("horizontal", 2), 0L, "no horizontal scrolling without a picture");
+  checkEqual(dump.value("vertical", 2), 0L, "no vertical scrolling without a picture");
+
+  const Capture empty =
+      captureWhen(program.window, [](const Capture& c) { return hatchedOutside(c, 0, 0, 0, 0); });
+  check(hatchedOutside(empty, 0, 0, 0, 0), "the whole client area is hatched margin");
+
+  // Pictures for the paste check: an empty clipboard pastes nothing.
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+  command(program, 40026);
+  checkText(titleOf(program.window), "Vizorka", "paste from an empty clipboard changes nothing");
+  stop(program);
+}
+
+// A picture named on the command line (quoted, accented), its placement, margin,
+// zoom and menu states; then indexed pictures through the open dialog.
+void scenarioOpen(const std::wstring& exe) {
+  const std::wstring accented = L"\u00e1rv\u00edzt\u0171r\u0151.bmp";  // árvíztűrő.bmp
+  writeFile(accented, patternBmp(100, 50));
+  Program program = start(exe, L"\"" + fullPath(accented) + L"\"");
+  sync(program.window);
+  checkText(titleOf(program.window), "Vizorka - [árvíztűrő.bmp]", "title after command-line Open");
+
+  StateDump dump = dumpState(program);
+  const DocumentFacts facts = documentOf(dump);
+  checkEqual(facts.width, 100L, "picture width");
+  checkEqual(facts.height, 50L, "picture height");
+  checkEqual(facts.colourMode, 0L, "true colour");
+  const long clientWidth = dump.value("client", 1);
+  const long clientHeight = dump.value("client", 2);
+  const int left = static_cast<int>((clientWidth - 100) / 2);
+  const int top = static_cast<int>((clientHeight - 50) / 2);
+  checkEqual(dump.value("view", 5), static_cast<long>(left), "picture centred across");
+  checkEqual(dump.value("view", 6), static_cast<long>(top), "picture centred down");
+
+  Capture shot = captureWhen(
+      program.window, [&](const Capture& c) { return showsPattern(c, left, top, 100, 50, 1, 1); });
+  check(showsPattern(shot, left, top, 100, 50, 1, 1), "every picture pixel in its place");
+  check(hatchedOutside(shot, left, top, left + 100, top + 50), "hatched 0xC0C0C0 margin");
+
+  openMenuPopups(program);
+  dump = dumpState(program);
+  check(!itemEnabled(dump, 40004), "true colour: Save as greyed");
+  check(!itemEnabled(dump, 40030), "true colour: colour switch greyed");
+  check(!itemEnabled(dump, 40029), "true colour: palette greyed");
+  check(itemEnabled(dump, 40027) && itemEnabled(dump, 40028), "true colour: halving enabled");
+
+  command(program, 40015);  // zoom across x2
+  const int zoomedLeft = static_cast<int>((clientWidth - 200) / 2);
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return showsPattern(c, zoomedLeft, top, 100, 50, 2, 1);
+  });
+  check(showsPattern(shot, zoomedLeft, top, 100, 50, 2, 1), "zoom 2 x 1 doubles every column");
+  check(hatchedOutside(shot, zoomedLeft, top, zoomedLeft + 200, top + 50),
+        "margin around the zoomed picture");
+  command(program, 40018);  // normal size
+  checkEqual(dumpState(program).value("view", 1), 1L, "normal size resets the zoom");
+
+  struct IndexedCase {
+    const wchar_t* name;
+    int bits;
+    long colourMode;
+    bool save, colourSwitch, palette;
+  };
+  const IndexedCase cases[] = {{L"mono.bmp", 1, 2, true, true, true},
+                               {L"sixteen.bmp", 4, 16, true, true, false},
+                               {L"index8.bmp", 8, 256, false, false, false}};
+  for (const IndexedCase& c : cases) {
+    std::vector<Rgb> palette;
+    for (int i = 0; i < (1 << c.bits); ++i) palette.push_back(RGB(i * 13, 255 - i, i * 7));
+    writeFile(c.name, makeBmp(40, 30, c.bits, palette,
+                              [&](int x, int y) { return static_cast<uint32_t>(x + y); }));
+    const std::string label = narrow(c.name);
+    check(openThroughDialog(program, c.name), label + " opens through the open dialog");
+    checkText(titleOf(program.window), "Vizorka - [" + label + "]", label + ": title");
+    openMenuPopups(program);
+    dump = dumpState(program);
+    checkEqual(documentOf(dump).colourMode, c.colourMode, label + ": colour mode");
+    checkEqual(itemEnabled(dump, 40004), c.save, label + ": Save as state");
+    checkEqual(itemEnabled(dump, 40030), c.colourSwitch, label + ": colour switch state");
+    checkEqual(itemEnabled(dump, 40029), c.palette, label + ": palette state");
+    checkEqual(itemEnabled(dump, 40027), false, label + ": halving greyed");
+  }
+  // The 8-bit picture's pixel (x, y) shows palette entry x + y.
+  dump = dumpState(program);
+  const int left8 = static_cast<int>(dump.value("view", 5));
+  const int top8 = static_cast<int>(dump.value("view", 6));
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return c.at(left8 + 5, top8 + 7) == RGB(12 * 13, 255 - 12, 12 * 7);
+  });
+  checkEqual(shot.at(left8 + 5, top8 + 7), RGB(12 * 13, 255 - 12, 12 * 7),
+             "indexed pixel shows its palette colour");
+
+  // The colour switch shows a 16-colour picture's palette as grey levels.
+  check(openThroughDialog(program, L"sixteen.bmp"), "sixteen.bmp opens again");
+  command(program, 40030);
+  dump = dumpState(program);
+  const int left4 = static_cast<int>(dump.value("view", 5));
+  const int top4 = static_cast<int>(dump.value("view", 6));
+  const COLORREF entry12 = RGB(12 * 13, 255 - 12, 12 * 7);
+  const double weighted =
+      GetBValue(entry12) * 0.11 + GetGValue(entry12) * 0.59 + GetRValue(entry12) * 0.3;
+  const int grey = static_cast<int>(weighted);
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return c.at(left4 + 5, top4 + 7) == RGB(grey, grey, grey);
+  });
+  checkEqual(shot.at(left4 + 5, top4 + 7), RGB(grey, grey, grey),
+             "colour switch: the pixel shows the grey level of its colour");
+  stop(program);
+}
+
+// The messages of Open: cannot open, no extension, unknown extension.
+void scenarioMessages(const std::wstring& exe) {
+  Program program = start(exe, L"\"" + fullPath(L"hiányzó.bmp") + L"\"");
+  MessageBoxSeen seen = answerMessageBox(program, IDOK);
+  checkText(seen.caption, "Megnyitás", "cannot-open caption");
+  checkText(seen.text, "A fájlt nem lehet megnyitni!", "cannot-open text");
+  sync(program.window);
+  checkText(titleOf(program.window), "Vizorka - [hiányzó.bmp]", "title names the missing file");
+
+  writeFile(L"picture.bmp", patternBmp(60, 40));
+  check(openThroughDialog(program, L"picture.bmp"), "a picture opens");
+  cancelOpenDialog(program);
+  checkText(titleOf(program.window), "Vizorka - [picture.bmp]", "cancelled Open changes nothing");
+
+  writeFile(L"noext", patternBmp(4, 4));
+  // The dialog closes before the message box; the window still answers while it shows.
+  openThroughDialog(program, L"noext");
+  seen = answerMessageBox(program, IDOK);
+  checkText(seen.caption, "Megnyitás", "extension caption");
+  checkText(seen.text, "A fájl kiterjesztése nem azonosítható!", "extension text");
+  sync(program.window);
+  checkText(titleOf(program.window), "Vizorka - [noext]", "title changes before the check");
+  checkEqual(documentOf(dumpState(program)).width, 60L, "the previous picture stays");
+
+  writeFile(L"data.xyz", std::vector<uint8_t>(100, 0x55));
+  // The dialog closes before the message box; the window still answers while it shows.
+  openThroughDialog(program, L"data.xyz");
+  seen = answerMessageBox(program, IDNO);
+  checkText(seen.caption, "Megnyitás", "unknown-format caption");
+  checkText(seen.text, "Ismeretlen formátumú fájl!\r\nFeldolgozzam mint 4-színű KEP fájlt?",
+            "unknown-format question");
+  sync(program.window);
+  const DocumentFacts facts = documentOf(dumpState(program));
+  checkEqual(facts.width, 0L, "answering No leaves the document empty");
+  checkEqual(facts.tvcPicture, 1L, "answering No leaves it marked as a TVC picture");
+  const Capture shot =
+      captureWhen(program.window, [](const Capture& c) { return hatchedOutside(c, 0, 0, 0, 0); });
+  check(hatchedOutside(shot, 0, 0, 0, 0), "an empty document shows only margin");
+  stop(program);
+}
+
+// Scroll ranges and requests for a large picture; crops at zoom 1 and 2.
+void scenarioView(const std::wstring& exe) {
+  writeFile(L"large.bmp", patternBmp(1200, 900));
+  Program program = start(exe, L"large.bmp");
+  sync(program.window);
+  StateDump dump = dumpState(program);
+  const long clientWidth = dump.value("client", 1);
+  const long clientHeight = dump.value("client", 2);
+  checkEqual(dump.value("horizontal", 1), 0L, "horizontal minimum");
+  checkEqual(dump.value("horizontal", 2), 1199L, "horizontal maximum is width - 1");
+  checkEqual(dump.value("horizontal", 3), clientWidth, "horizontal page is the client width");
+  checkEqual(dump.value("horizontal", 4), -((clientWidth - 1200) / 2), "starts in the middle");
+  checkEqual(dump.value("vertical", 2), 899L, "vertical maximum is height - 1");
+  checkEqual(dump.value("vertical", 3), clientHeight, "vertical page is the client height");
+  const long startX = dump.value("horizontal", 4);
+
+  const auto scroll = [&](UINT message, int code, int thumb = 0) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(program.window, message, MAKEWPARAM(code, thumb), 0, SMTO_NORMAL, kWaitMs,
+                        &result);
+    return dumpState(program);
+  };
+  dump = scroll(WM_HSCROLL, SB_LINEDOWN);
+  checkEqual(dump.value("horizontal", 4), startX + 1, "line right");
+  dump = scroll(WM_VSCROLL, SB_PAGEDOWN);
+  checkEqual(dump.value("vertical", 4), 900 - clientHeight, "page down stops at the end");
+  dump = scroll(WM_VSCROLL, SB_PAGEUP);
+  checkEqual(dump.value("vertical", 4), 900 - 2 * clientHeight > 0 ? 900 - 2 * clientHeight : 0L,
+             "page up");
+  dump = scroll(WM_HSCROLL, SB_THUMBTRACK, 17);
+  checkEqual(dump.value("horizontal", 4), 17L, "thumb track");
+  dump = scroll(WM_HSCROLL, SB_LINEUP);
+  checkEqual(dump.value("horizontal", 4), 16L, "line left");
+  dump = scroll(WM_HSCROLL, SB_ENDSCROLL);
+  checkEqual(dump.value("horizontal", 4), 16L, "end of scrolling moves nothing");
+  const int scrollX = static_cast<int>(dump.value("horizontal", 4));
+  const int scrollY = static_cast<int>(dump.value("vertical", 4));
+  Capture shot = captureWhen(program.window, [&](const Capture& c) {
+    return showsPattern(c, 0, 0, c.width, c.height, 1, 1, scrollX, scrollY);
+  });
+  check(showsPattern(shot, 0, 0, shot.width, shot.height, 1, 1, scrollX, scrollY),
+        "the scrolled view shows the picture from the scroll position");
+  stop(program);
+
+  // Crop at zoom 1: the default 256 x 240 selection held by its bottom-right corner.
+  writeFile(L"crop.bmp", patternBmp(400, 300));
+  program = start(exe, L"crop.bmp");
+  sync(program.window);
+  dump = dumpState(program);
+  const int left = static_cast<int>(dump.value("view", 5));
+  const int top = static_cast<int>(dump.value("view", 6));
+  command(program, 40019);
+  const int mouseX = left + 300, mouseY = top + 260;
+  PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
+  sync(program.window);
+  checkEqual(dumpState(program).value("selection", 2), 1L, "the outline is shown");
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return c.at(mouseX, mouseY - 100) == (patternColour(300, 160) ^ 0xFFFFFF);
+  });
+  checkEqual(shot.at(mouseX, mouseY - 100), patternColour(300, 160) ^ 0xFFFFFF,
+             "the outline inverts the picture (XOR white)");
+  PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(mouseX, mouseY));
+  sync(program.window);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 256L, "crop at zoom 1: width");
+  checkEqual(documentOf(dump).height, 240L, "crop at zoom 1: height");
+  checkEqual(dump.value("selection", 1), 0L, "selection mode ends with the click");
+  const int cutLeft = static_cast<int>(dump.value("view", 5));
+  const int cutTop = static_cast<int>(dump.value("view", 6));
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return showsPattern(c, cutLeft, cutTop, 256, 240, 1, 1, 44, 20);
+  });
+  check(showsPattern(shot, cutLeft, cutTop, 256, 240, 1, 1, 44, 20),
+        "the cut shows columns 44.. and rows 20.. of the old picture");
+  check(hatchedOutside(shot, cutLeft, cutTop, cutLeft + 256, cutTop + 240),
+        "no outline left behind");
+
+  // A click whose rectangle misses the picture cuts nothing.
+  command(program, 40019);
+  PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(cutLeft - 2, cutTop - 2));
+  PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cutLeft - 2, cutTop - 2));
+  sync(program.window);
+  checkEqual(documentOf(dumpState(program)).width, 256L, "a missed click keeps the picture");
+  stop(program);
+
+  // Crop at zoom 2 x 2 (the selection doubles) and 2 x 1 (it does not).
+  struct ZoomCase {
+    int zoomCommand;
+    long width, height;
+    const char* label;
+  };
+  for (const ZoomCase& c :
+       {ZoomCase{40021, 256, 240, "zoom 2 x 2"}, ZoomCase{40015, 128, 240, "zoom 2 x 1"}}) {
+    program = start(exe, L"crop.bmp");
+    command(program, c.zoomCommand);
+    command(program, 40019);
+    // Inside the picture: it scrolls across (800 wide); down it may be centred.
+    const long imageTop = dumpState(program).value("view", 6);
+    const int mouseY = imageTop != 0 ? static_cast<int>(imageTop) + 260 : 500;
+    PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(600, mouseY));
+    PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(600, mouseY));
+    sync(program.window);
+    dump = dumpState(program);
+    checkEqual(documentOf(dump).width, c.width, std::string("crop at ") + c.label + ": width");
+    checkEqual(documentOf(dump).height, c.height, std::string("crop at ") + c.label + ": height");
+    stop(program);
+  }
+}
+
+// Copy then Paste gives the same pixels; a pasted device bitmap of 16 bits.
+void scenarioClipboard(const std::wstring& exe) {
+  writeFile(L"copy.bmp", patternBmp(100, 50));
+  Program program = start(exe, L"copy.bmp");
+  sync(program.window);
+  command(program, 40015);  // zoom 2 x 1 must not affect what is copied
+  command(program, 40003);
+  command(program, 40018);
+  command(program, 40026);
+  checkText(titleOf(program.window), "Vizorka - [nevtelen]", "title after Paste");
+  StateDump dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 100L, "pasted width");
+  checkEqual(documentOf(dump).height, 50L, "pasted height");
+  checkEqual(documentOf(dump).colourMode, 0L, "pasted as true colour");
+  const int left = static_cast<int>(dump.value("view", 5));
+  const int top = static_cast<int>(dump.value("view", 6));
+  const Capture shot = captureWhen(
+      program.window, [&](const Capture& c) { return showsPattern(c, left, top, 100, 50, 1, 1); });
+  check(showsPattern(shot, left, top, 100, 50, 1, 1), "Copy then Paste gives the same pixels");
+
+  // A 16-bit device bitmap: white and black pixels become 24-bit true colour.
+  std::vector<uint16_t> bits16(8 * 4, 0);
+  for (int i = 0; i < 8; ++i) bits16[static_cast<size_t>(i)] = 0xFFFF;  // top row white
+  HBITMAP bitmap = CreateBitmap(8, 4, 1, 16, bits16.data());
+  BITMAP description{};
+  GetObjectW(bitmap, sizeof(description), &description);
+  checkEqual<long>(description.bmBitsPixel, 16L, "the driver made a 16-bit device bitmap");
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    SetClipboardData(CF_BITMAP, bitmap);
+    CloseClipboard();
+  }
+  command(program, 40026);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 8L, "16-bit paste: width");
+  checkEqual(documentOf(dump).colourMode, 0L, "16-bit paste: true colour");
+  const int left16 = static_cast<int>(dump.value("view", 5));
+  const int top16 = static_cast<int>(dump.value("view", 6));
+  const Capture shot16 =
+      captureWhen(program.window, [&](const Capture& c) { return c.at(left16, top16 + 3) == 0; });
+  const COLORREF white = shot16.at(left16 + 3, top16);
+  check(GetRValue(white) >= 248 && GetGValue(white) >= 248 && GetBValue(white) >= 248 &&
+            GetRValue(white) == GetBValue(white),
+        "16-bit white shows as white");
+  checkEqual<COLORREF>(shot16.at(left16 + 3, top16 + 3), 0, "16-bit black shows as black");
+  stop(program);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::printf("usage: vizorka_driver start|open|messages|view|clipboard PATH\\Vizorka.exe\n");
+    return 2;
+  }
+  // The real pointer would send stray mouse moves into the window: park it far away.
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  const std::wstring scenario = argv[1];
+  const std::wstring exe = argv[2];
+  if (scenario == L"start")
+    scenarioStart(exe);
+  else if (scenario == L"open")
+    scenarioOpen(exe);
+  else if (scenario == L"messages")
+    scenarioMessages(exe);
+  else if (scenario == L"view")
+    scenarioView(exe);
+  else if (scenario == L"clipboard")
+    scenarioClipboard(exe);
+  else
+    return 2;
+  std::printf("%d check(s) failed\n", failures);
+  return failures == 0 ? 0 : 1;
+}
