@@ -23,7 +23,9 @@ constexpr uint64_t kExpansionAllowance = uint64_t{1} << 20;
 
 enum class Form { kMonochrome, kFourPlanes, kNibbles, kBytes, kTrueColour, kUnsupported };
 
-uint32_t u16At(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
+uint32_t u16At(const uint8_t* p) {
+  return p[0] | static_cast<uint32_t>(p[1]) << 8;
+}
 
 Form formOf(uint32_t bitsPerPlane, uint32_t planes) {
   if (bitsPerPlane == 1 && planes == 1) return Form::kMonochrome;
@@ -76,14 +78,14 @@ void planesToNibbles(const uint8_t* scanLine, size_t bytesPerLine, int32_t width
     const int shift = 7 - x % 8;
     uint8_t value = 0;
     for (int plane = 0; plane < 4; ++plane)
-      value |= static_cast<uint8_t>(((scanLine[plane * bytesPerLine + byte] >> shift) & 1) << plane);
+      value |=
+          static_cast<uint8_t>(((scanLine[plane * bytesPerLine + byte] >> shift) & 1) << plane);
     setPackedPixel(row, x, 4, value);
   }
 }
 
 // Red, green and blue planes become blue, green, red pixels.
-void planesToTrueColour(const uint8_t* scanLine, size_t bytesPerLine, int32_t width,
-                        uint8_t* row) {
+void planesToTrueColour(const uint8_t* scanLine, size_t bytesPerLine, int32_t width, uint8_t* row) {
   const uint8_t* red = scanLine;
   const uint8_t* green = scanLine + bytesPerLine;
   const uint8_t* blue = scanLine + 2 * bytesPerLine;
