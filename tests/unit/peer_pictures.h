@@ -22,8 +22,9 @@ inline bool toolAvailable(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// Runs a shell command quietly (its own redirections still apply); true on success.
 inline bool runTool(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+  return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0;
 }
 
 inline std::vector<uint8_t> fileBytes(const std::filesystem::path& path) {
