@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <map>
 #include <random>
 
@@ -323,48 +320,6 @@ TEST(GifReader, MatchesTheGifTestSuite) {
     ++compared;
   }
   EXPECT_EQ(compared, 12);
-}
-
-}  // namespace
-}  // namespace vz
-
-namespace vz {
-namespace {
-
-std::string commandOutput(const std::string& command, int& status) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[512];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    status = pclose(pipe);
-  }
-  return output;
-}
-
-// Open chooses the reader by extension, in vizorka-cli as in the window.
-TEST(GifReader, OpensThroughTheCommandLineTool) {
-  test::ScratchFolder scratch;
-  GifSpec g;
-  g.width = 3;
-  test::writeBytes(scratch / "four.gif", gifFile(g, {{4, 3}, {3, 3}, {1, 3}, {2, 3}, {5, 4}}));
-  std::vector<uint8_t> pcx(128, 0);
-  pcx[2] = 1, pcx[3] = 8, pcx[65] = 1, pcx[66] = 1;  // 1 x 1, 8 bits
-  pcx.push_back(9);
-  test::writeBytes(scratch / "one.pcx", pcx);
-  test::writeBytes(scratch / "empty.gif", {});
-  for (const auto& [name, expected] :
-       {std::pair<std::string, std::string>{"four.gif", "\"colourMode\":4"},
-        {"one.pcx", "\"colourMode\":256"}}) {
-    int status = -1;
-    const std::string info =
-        commandOutput("'" VIZORKA_CLI_PATH "' '" + (scratch / name).string() + "' --info", status);
-    EXPECT_EQ(status, 0) << name;
-    EXPECT_NE(info.find(expected), std::string::npos) << info;
-  }
-  int status = -1;
-  commandOutput("'" VIZORKA_CLI_PATH "' '" + (scratch / "empty.gif").string() + "' 2>/dev/null",
-                status);
-  EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 }  // namespace
