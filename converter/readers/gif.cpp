@@ -26,6 +26,9 @@ constexpr int kTableSize = 1 << kMaxCodeBits;
 constexpr uint64_t kMaxPixelsPerDataByte = kTableSize;
 constexpr uint64_t kPixelAllowance = uint64_t{1} << 20;
 
+// Strings of up to 8 pixels are stored as one 8-byte word.
+constexpr size_t kRowSlack = 8;
+
 constexpr int kPassStart[4] = {0, 4, 2, 1};
 constexpr int kPassStep[4] = {8, 8, 4, 2};
 
@@ -37,6 +40,18 @@ uint64_t u64At(const uint8_t* p) {
   uint64_t value = 0;
   for (int i = 7; i >= 0; --i) value = value << 8 | p[i];
   return value;
+}
+
+// Spelled out byte by byte so that the compiler merges it into one store.
+void putU64(uint8_t* p, uint64_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+  p[2] = static_cast<uint8_t>(value >> 16);
+  p[3] = static_cast<uint8_t>(value >> 24);
+  p[4] = static_cast<uint8_t>(value >> 32);
+  p[5] = static_cast<uint8_t>(value >> 40);
+  p[6] = static_cast<uint8_t>(value >> 48);
+  p[7] = static_cast<uint8_t>(value >> 56);
 }
 
 // Reads a colour table of 2^bits triples into the palette; false when the file ends
@@ -53,74 +68,65 @@ bool readColourTable(const uint8_t* fileData, size_t fileSize, size_t& pos, int 
 }
 
 // Walks data sub-blocks from pos up to the zero-length one (or the end of the file);
-// appends their bytes to out when it is given.
-size_t walkSubBlocks(const uint8_t* fileData, size_t fileSize, size_t pos,
-                     std::vector<uint8_t>* out) {
+// returns the position after them and counts their data bytes.
+size_t walkSubBlocks(const uint8_t* fileData, size_t fileSize, size_t pos, size_t& dataBytes) {
+  dataBytes = 0;
   while (pos < fileSize) {
     const size_t length = fileData[pos++];
     if (length == 0) break;
     const size_t available = std::min(length, fileSize - pos);
-    if (out) out->insert(out->end(), fileData + pos, fileData + pos + available);
+    dataBytes += available;
     pos += available;
   }
   return pos;
 }
 
-// Receives decoded pixels in stream order, puts each row in its place (interlaced or
-// not) and packs it for the colour mode. Pixels after the last row are dropped.
+// Takes decoded rows in stream order, puts each in its place (interlaced or not) and
+// packs it for the colour mode. Pixels after the last row are dropped.
 class RowSink {
  public:
   RowSink(ImageDocument& picture, int bitsPerPixel, bool interlaced)
       : picture_(picture),
         bitsPerPixel_(bitsPerPixel),
         interlaced_(interlaced),
-        width_(static_cast<size_t>(picture.width)) {
-    if (bitsPerPixel_ != 8) unpacked_.assign(width_, 0);
-    startRow();
-  }
+        width_(static_cast<size_t>(picture.width)),
+        staged_(width_ + kRowSlack, 0) {}
 
-  bool done() const { return rowsDone_ == picture_.height; }
+  size_t width() const { return width_; }
 
-  // Room left in the current row, and where its next pixel goes.
-  size_t room() const { return width_ - x_; }
-  uint8_t* next() { return row_ + x_; }
+  // Where the current row's pixels go, one byte each; up to kRowSlack bytes past
+  // its end may be written and are ignored.
+  uint8_t* row() { return staged_.data(); }
 
-  // After count pixels were written at next(); false once the picture is complete.
-  bool advance(size_t count) {
-    x_ += count;
-    if (x_ < width_) return true;
-    finishRow();
-    return !done();
-  }
-
-  // Writes pixels that may run over several rows.
-  bool put(const uint8_t* pixels, size_t count) {
-    while (count > 0) {
-      const size_t take = std::min(count, room());
-      std::memcpy(next(), pixels, take);
-      pixels += take;
-      count -= take;
-      if (!advance(take)) return false;
+  // The current row is full: stores it and starts the next one; false once the
+  // picture is complete.
+  bool nextRow() {
+    pack();
+    if (++rowsDone_ == picture_.height) return false;
+    if (!interlaced_) {
+      ++y_;
+    } else {
+      y_ += kPassStep[pass_];
+      while (y_ >= picture_.height && pass_ < 3) y_ = kPassStart[++pass_];
     }
     return true;
   }
 
   // A stream that ends inside a row leaves the rest of that row 0.
-  void flushPartialRow() {
-    if (done() || x_ == 0) return;
-    std::fill(row_ + x_, row_ + width_, 0);
+  void finishPartialRow(size_t filled) {
+    if (filled == 0) return;
+    std::fill(staged_.begin() + static_cast<std::ptrdiff_t>(filled), staged_.end(), 0);
     pack();
   }
 
  private:
-  void startRow() {
-    x_ = 0;
-    row_ = bitsPerPixel_ == 8 ? picture_.row(y_) : unpacked_.data();
-  }
-
   void pack() {
-    if (bitsPerPixel_ == 8) return;
+    const uint8_t* row_ = staged_.data();
     uint8_t* target = picture_.row(y_);
+    if (bitsPerPixel_ == 8) {
+      std::memcpy(target, row_, width_);
+      return;
+    }
     const int perByte = 8 / bitsPerPixel_;
     for (size_t x = 0; x < width_; x += perByte) {
       const size_t end = std::min(width_, x + perByte);
@@ -132,76 +138,26 @@ class RowSink {
     }
   }
 
-  void finishRow() {
-    pack();
-    ++rowsDone_;
-    if (done()) return;
-    if (!interlaced_) {
-      ++y_;
-    } else {
-      y_ += kPassStep[pass_];
-      while (y_ >= picture_.height && pass_ < 3) y_ = kPassStart[++pass_];
-    }
-    startRow();
-  }
-
   ImageDocument& picture_;
   const int bitsPerPixel_;
   const bool interlaced_;
   const size_t width_;
-  std::vector<uint8_t> unpacked_;  // one byte a pixel, for the packed modes
-  uint8_t* row_ = nullptr;
-  size_t x_ = 0;
+  std::vector<uint8_t> staged_;  // the current row, one byte a pixel
   int32_t y_ = 0;
   int pass_ = 0;
   int32_t rowsDone_ = 0;
 };
 
-// Codes least significant bit first from the concatenated sub-block data.
-class CodeReader {
- public:
-  CodeReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-
-  // False at the end of the data.
-  bool read(int bits, int& code) {
-    if (held_ < bits) {
-      refill();
-      if (held_ < bits) return false;
-    }
-    code = static_cast<int>(buffer_ & ((uint64_t{1} << bits) - 1));
-    buffer_ >>= bits;
-    held_ -= bits;
-    return true;
-  }
-
- private:
-  void refill() {
-    if (size_ - pos_ >= 8) {
-      buffer_ |= u64At(data_ + pos_) << held_;
-      const int bytes = (63 - held_) / 8;
-      pos_ += static_cast<size_t>(bytes);
-      held_ += 8 * bytes;
-      return;
-    }
-    while (held_ <= 56 && pos_ < size_) {
-      buffer_ |= static_cast<uint64_t>(data_[pos_++]) << held_;
-      held_ += 8;
-    }
-  }
-
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-  uint64_t buffer_ = 0;
-  int held_ = 0;
-};
-
-// The GIF flavour of LZW. Strings are unwound by the table: codes below the clear
-// code are single pixels, every other code a prefix code plus one pixel. Decoding
-// stops at the end code, the end of the data, a code that names no string, or when
-// the picture is full; whatever was not reached stays 0.
-void decodeLzw(CodeReader& codes, int minCodeSize, uint8_t pixelMask, RowSink& sink) {
+// The GIF flavour of LZW over the data sub-blocks that start at pos, codes least
+// significant bit first, read across the blocks' length bytes. Strings are unwound by the table:
+// codes below the clear code are single pixels, every other code a prefix code plus one pixel.
+// Decoding stops at the end code, the end of the data, a code that names no string, or when the
+// picture is full; whatever was not reached stays 0. The hot state lives in locals:
+// pixel stores through byte pointers would otherwise force it back to memory.
+void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, uint8_t pixelMask,
+               RowSink& sink) {
   struct Entry {
+    uint64_t tail;  // the string's last 8 pixels (all of a shorter one), first in the low byte
     uint16_t prefix;
     uint16_t length;
     uint8_t pixel;  // the string's last pixel
@@ -212,16 +168,49 @@ void decodeLzw(CodeReader& codes, int minCodeSize, uint8_t pixelMask, RowSink& s
   const int endCode = clearCode + 1;
   for (int code = 0; code < clearCode; ++code) {
     const uint8_t pixel = static_cast<uint8_t>(code) & pixelMask;
-    table[static_cast<size_t>(code)] = {0, 1, pixel, pixel};
+    table[static_cast<size_t>(code)] = {pixel, 0, 1, pixel, pixel};
   }
   uint8_t spill[kTableSize];  // a string that runs over the end of a row
+
+  uint64_t bits = 0;
+  int held = 0;
+  size_t blockEnd = pos;  // the next length byte
+  uint8_t* cursor = sink.row();
+  uint8_t* rowEnd = cursor + sink.width();
 
   // A stream that does not start with a clear code starts as if it did.
   int codeSize = minCodeSize + 1;
   int nextFree = endCode + 1;
   int previous = -1;
-  int code = 0;
-  while (codes.read(codeSize, code)) {
+  for (;;) {
+    if (held < codeSize) {
+      if (blockEnd - pos >= 8) {
+        bits |= u64At(data + pos) << held;
+        const int bytes = (63 - held) / 8;
+        pos += static_cast<size_t>(bytes);
+        held += 8 * bytes;
+      } else {
+        while (held <= 56) {
+          if (pos == blockEnd) {
+            // A zero-length block, or the end of the file, ends the data for good.
+            if (pos >= size || data[pos] == 0) {
+              size = pos;
+              break;
+            }
+            blockEnd = std::min(pos + 1 + data[pos], size);
+            ++pos;
+            continue;
+          }
+          bits |= uint64_t{data[pos++]} << held;
+          held += 8;
+        }
+        if (held < codeSize) break;
+      }
+    }
+    const int code = static_cast<int>(bits & ((uint64_t{1} << codeSize) - 1));
+    bits >>= codeSize;
+    held -= codeSize;
+
     if (code == clearCode) {
       codeSize = minCodeSize + 1;
       nextFree = endCode + 1;
@@ -239,8 +228,11 @@ void decodeLzw(CodeReader& codes, int minCodeSize, uint8_t pixelMask, RowSink& s
         // prefix's first pixel.
         const uint8_t firstOfString =
             code < nextFree ? table[static_cast<size_t>(code)].first : before.first;
-        table[static_cast<size_t>(nextFree)] = {static_cast<uint16_t>(previous),
-                                                static_cast<uint16_t>(before.length + 1),
+        const uint16_t length = static_cast<uint16_t>(before.length + 1);
+        const uint64_t tail = length <= 8
+                                  ? before.tail | uint64_t{firstOfString} << 8 * (length - 1)
+                                  : before.tail >> 8 | uint64_t{firstOfString} << 56;
+        table[static_cast<size_t>(nextFree)] = {tail, static_cast<uint16_t>(previous), length,
                                                 firstOfString, before.first};
         ++nextFree;
         if (nextFree == (1 << codeSize) && codeSize < kMaxCodeBits) ++codeSize;
@@ -248,19 +240,47 @@ void decodeLzw(CodeReader& codes, int minCodeSize, uint8_t pixelMask, RowSink& s
     }
     previous = code;
 
-    // Written back to front, straight into the row when the string fits there.
-    const size_t length = table[static_cast<size_t>(code)].length;
-    const bool fitsInRow = length <= sink.room();
-    uint8_t* out = fitsInRow ? sink.next() + length : spill + length;
+    // Short strings in one store; longer ones back to front by their prefixes.
+    const Entry& string = table[static_cast<size_t>(code)];
+    const size_t length = string.length;
+    const bool fitsInRow = length <= static_cast<size_t>(rowEnd - cursor);
+    if (fitsInRow && length <= 8) {
+      putU64(cursor, string.tail);
+      cursor += length;
+      if (cursor < rowEnd) continue;
+      if (!sink.nextRow()) return;
+      cursor = sink.row();
+      rowEnd = cursor + sink.width();
+      continue;
+    }
+    uint8_t* out = fitsInRow ? cursor + length : spill + length;
     size_t walk = static_cast<size_t>(code);
     for (size_t left = length; left > 0; --left) {
       const Entry& entry = table[walk];
       *--out = entry.pixel;
       walk = entry.prefix;
     }
-    if (!(fitsInRow ? sink.advance(length) : sink.put(spill, length))) return;
+    if (fitsInRow) {
+      cursor += length;
+      if (cursor < rowEnd) continue;
+      if (!sink.nextRow()) return;
+      cursor = sink.row();
+      rowEnd = cursor + sink.width();
+      continue;
+    }
+    for (const uint8_t* piece = spill; piece < spill + length;) {
+      const size_t take = std::min(static_cast<size_t>(spill + length - piece),
+                                   static_cast<size_t>(rowEnd - cursor));
+      std::memcpy(cursor, piece, take);
+      piece += take;
+      cursor += take;
+      if (cursor < rowEnd) break;
+      if (!sink.nextRow()) return;
+      cursor = sink.row();
+      rowEnd = cursor + sink.width();
+    }
   }
-  sink.flushPartialRow();
+  sink.finishPartialRow(static_cast<size_t>(cursor - sink.row()));
 }
 
 void greyRamp(int bits, ImageDocument& picture) {
@@ -295,11 +315,12 @@ int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
     return fail(doc, 0);
 
   // The first image; extensions are skipped, and so is any stray byte.
+  size_t skipped = 0;
   for (;;) {
     if (pos >= fileSize || fileData[pos] == kTrailer) return fail(doc, 0);
     if (fileData[pos] == kImageSeparator) break;
     if (fileData[pos] == kExtensionIntroducer)
-      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), nullptr);
+      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), skipped);
     else
       ++pos;
   }
@@ -318,20 +339,17 @@ int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   if (minCodeSize < kMinCodeSizeLow || minCodeSize > kMinCodeSizeHigh) return fail(doc, -1);
   if (width == 0 || height == 0) return fail(doc, 0);
 
-  std::vector<uint8_t> codeData;
-  codeData.reserve(fileSize - pos);
-  walkSubBlocks(fileData, fileSize, pos, &codeData);
-  if (static_cast<uint64_t>(width) * height >
-      kMaxPixelsPerDataByte * codeData.size() + kPixelAllowance)
+  size_t codeBytes = 0;
+  walkSubBlocks(fileData, fileSize, pos, codeBytes);
+  if (static_cast<uint64_t>(width) * height > kMaxPixelsPerDataByte * codeBytes + kPixelAllowance)
     return fail(doc, 0);
 
   const int32_t size = allocatePicture(picture, width, height, 1 << tableBits);
   if (size <= 0) return fail(doc, 0);
   if (!hasTable) greyRamp(tableBits, picture);
 
-  CodeReader codes(codeData.data(), codeData.size());
   RowSink sink(picture, bitsPerPixelFor(tableBits), (imageFlags & kInterlacedRows) != 0);
-  decodeLzw(codes, minCodeSize, static_cast<uint8_t>((1 << tableBits) - 1), sink);
+  decodeLzw(fileData, fileSize, pos, minCodeSize, static_cast<uint8_t>((1 << tableBits) - 1), sink);
 
   doc.pixels = std::move(picture.pixels);
   doc.width = picture.width;
