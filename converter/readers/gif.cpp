@@ -121,10 +121,10 @@ class RowSink {
 
  private:
   void pack() {
-    const uint8_t* row_ = staged_.data();
+    const uint8_t* row = staged_.data();
     uint8_t* target = picture_.row(y_);
     if (bitsPerPixel_ == 8) {
-      std::memcpy(target, row_, width_);
+      std::memcpy(target, row, width_);
       return;
     }
     const int perByte = 8 / bitsPerPixel_;
@@ -133,7 +133,7 @@ class RowSink {
       uint8_t byte = 0;
       int shift = 8 - bitsPerPixel_;
       for (size_t i = x; i < end; ++i, shift -= bitsPerPixel_)
-        byte |= static_cast<uint8_t>(row_[i] << shift);
+        byte |= static_cast<uint8_t>(row[i] << shift);
       target[x / perByte] = byte;
     }
   }
@@ -315,12 +315,12 @@ int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
     return fail(doc, 0);
 
   // The first image; extensions are skipped, and so is any stray byte.
-  size_t skipped = 0;
+  size_t extensionBytes = 0;
   for (;;) {
     if (pos >= fileSize || fileData[pos] == kTrailer) return fail(doc, 0);
     if (fileData[pos] == kImageSeparator) break;
     if (fileData[pos] == kExtensionIntroducer)
-      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), skipped);
+      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
     else
       ++pos;
   }
