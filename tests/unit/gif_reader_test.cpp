@@ -11,7 +11,7 @@ namespace {
 
 using Codes = std::vector<std::pair<int, int>>;  // code, bits
 
-struct GifSpec {
+struct GifLayout {
   int width = 1;
   int height = 1;
   int globalBits = 2;  // table of 2^bits entries
@@ -47,7 +47,7 @@ std::vector<uint8_t> codeBlocks(const Codes& codes) {
   return blocks;
 }
 
-std::vector<uint8_t> gifFile(const GifSpec& g, const Codes& codes) {
+std::vector<uint8_t> gifFile(const GifLayout& g, const Codes& codes) {
   auto put16 = [](std::vector<uint8_t>& f, int v) {
     f.push_back(static_cast<uint8_t>(v));
     f.push_back(static_cast<uint8_t>(v >> 8));
@@ -111,7 +111,7 @@ std::vector<uint8_t> firstBytes(const ImageDocument& doc, size_t count) {
 }
 
 TEST(GifLzw, CodeThatIsBeingDefinedRepeatsThePreviousString) {
-  GifSpec g;
+  GifLayout g;
   g.width = 6;
   g.globalBits = 8;
   ImageDocument doc;
@@ -122,7 +122,7 @@ TEST(GifLzw, CodeThatIsBeingDefinedRepeatsThePreviousString) {
 
 TEST(GifLzw, StringsUnwindByTheTableWhenTheCodeSizeIsBelowTheColourDepth) {
   // 16 colours coded with 2-bit roots: code 6 is the string "3 2", not colour 6.
-  GifSpec g;
+  GifLayout g;
   g.width = 4;
   g.globalBits = 4;
   ImageDocument doc;
@@ -132,7 +132,7 @@ TEST(GifLzw, StringsUnwindByTheTableWhenTheCodeSizeIsBelowTheColourDepth) {
 }
 
 TEST(GifLzw, StreamWithoutLeadingClearCodeDecodes) {
-  GifSpec g;
+  GifLayout g;
   g.width = 4;
   ImageDocument doc;
   ASSERT_GT(read(gifFile(g, {{1, 3}, {2, 3}, {6, 3}, {5, 4}}), doc), 0);
@@ -141,7 +141,7 @@ TEST(GifLzw, StreamWithoutLeadingClearCodeDecodes) {
 }
 
 TEST(GifLzw, FullTableWithoutClearCodeGoesOnDecoding) {
-  GifSpec g;
+  GifLayout g;
   g.width = 301;
   g.height = 199;
   g.globalBits = 8;
@@ -160,7 +160,7 @@ TEST(GifLzw, FullTableWithoutClearCodeGoesOnDecoding) {
 }
 
 TEST(GifLzw, EarlyEndOrUndefinedCodeKeepsWhatWasDecoded) {
-  GifSpec g;
+  GifLayout g;
   g.width = 4;
   g.height = 2;
   // Code 7 comes when the next free code is 6: it names no string.
@@ -174,7 +174,7 @@ TEST(GifLzw, EarlyEndOrUndefinedCodeKeepsWhatWasDecoded) {
 }
 
 TEST(GifInterlace, RowsArriveByPassesAndExtraPixelsAreDropped) {
-  GifSpec g;
+  GifLayout g;
   g.interlaced = true;
   g.width = 2;
   ImageDocument oneRow;
@@ -191,7 +191,7 @@ TEST(GifInterlace, RowsArriveByPassesAndExtraPixelsAreDropped) {
 }
 
 TEST(GifReader, ExtensionsAreSkippedAndTheLocalTableWins) {
-  GifSpec g;
+  GifLayout g;
   g.globalBits = 8;
   g.localBits = 4;
   g.width = 3;
@@ -213,16 +213,16 @@ TEST(GifReader, ExtensionsAreSkippedAndTheLocalTableWins) {
 }
 
 TEST(GifReader, UnusableFilesLeaveAnEmptyDocument) {
-  GifSpec good;
+  GifLayout good;
   good.width = 2;
   const Codes codes = {{4, 3}, {1, 3}, {2, 3}, {5, 3}};
   std::vector<std::vector<uint8_t>> bad;
   for (int minCodeSize : {1, 10}) {
-    GifSpec g = good;
+    GifLayout g = good;
     g.minCodeSize = minCodeSize;
     bad.push_back(gifFile(g, codes));
   }
-  GifSpec g = good;
+  GifLayout g = good;
   g.width = 0;
   bad.push_back(gifFile(g, codes));
   g = good;
