@@ -1,0 +1,20 @@
+// readVid on arbitrary bytes: never a read past the data, never a crash, and the
+// height never beyond the rows of the buffer.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "converter/tvcfiles/kep_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // A copy of exactly the given size, so that any over-read hits the sanitizer.
+  std::vector<uint8_t> file(data, data + size);
+  vz::ImageDocument doc;
+  vz::KepDecodeColours colours{};
+  const int32_t result = vz::readVid(file.size(), file.data(), doc, colours);
+  if (result > 0 && doc.pixels.size() != static_cast<size_t>(result)) __builtin_trap();
+  if (result > 0 && static_cast<size_t>(doc.rowStride) * doc.height > doc.pixels.size())
+    __builtin_trap();
+  if (result <= 0 && !doc.pixels.empty()) __builtin_trap();
+  return 0;
+}
