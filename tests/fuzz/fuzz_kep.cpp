@@ -7,14 +7,14 @@
 
 namespace {
 
-// Header forms may legitimately ask for pictures of up to 2 GB of zeros; those prove
-// nothing more than small ones and would only slow the run down.
+// Header forms may legitimately ask for pictures of up to 2 GB of zeros; those take
+// the same paths as small ones and would only slow the run down.
 bool claimsHugePicture(const std::vector<uint8_t>& file) {
   if (file.size() < 12 || file[0] != 'K' || file[1] != 'E' || file[2] != 'P' || file[3] < 4)
     return false;
   const uint32_t width = file[8] | static_cast<uint32_t>(file[9]) << 8;
   const uint32_t height = file[10] | static_cast<uint32_t>(file[11]) << 8;
-  return static_cast<uint64_t>(width) * height > (uint64_t{1} << 24);
+  return static_cast<uint64_t>(width) * height > (uint64_t{1} << 20);
 }
 
 }  // namespace
