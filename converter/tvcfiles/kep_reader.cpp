@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "converter/colour/tvc_palette.h"
 #include "converter/tvcfiles/tvc_bytes.h"
@@ -113,6 +114,17 @@ size_t clampedRows(size_t rows) {
   return std::min<size_t>(rows, 0x7FFFFFFF);
 }
 
+// A header may ask for up to 2 GB; when that much memory cannot be had, the file gives
+// no picture instead of ending the program.
+int32_t allocateOrRefuse(ImageDocument& doc, int64_t width, int64_t height) {
+  try {
+    return allocatePicture(doc, width, height, doc.colourMode);
+  } catch (const std::bad_alloc&) {
+    releasePicture(doc);
+    return 0;
+  }
+}
+
 }  // namespace
 
 KepDecodeColours defaultFourColours() {
@@ -150,7 +162,7 @@ int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc,
   }
   std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
-  const int32_t size = allocatePicture(doc, doc.width, doc.height, doc.colourMode);
+  const int32_t size = allocateOrRefuse(doc, doc.width, doc.height);
   if (size <= 0 || modeByte >= kFirstUndecodedMode || tvcBytesPerRow == 0) return size;
   TvcLayout layout;
   if (!tvcLayoutOf(doc.colourMode, doc.interlaced, layout)) return size;
@@ -229,8 +241,8 @@ int32_t readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     setFourFromHardwareBytes(doc, fileData + 4, 4);
   std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
-  const int32_t size = allocatePicture(
-      doc, width, static_cast<int64_t>(rowsPerFrame) * kVidMaxFrames, doc.colourMode);
+  const int32_t size =
+      allocateOrRefuse(doc, width, static_cast<int64_t>(rowsPerFrame) * kVidMaxFrames);
   if (size <= 0) {
     releasePicture(doc);
     return 0;

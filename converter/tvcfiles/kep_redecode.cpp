@@ -1,6 +1,7 @@
 #include "converter/tvcfiles/kep_redecode.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
@@ -20,8 +21,10 @@ int decodeModeIndexOf(int32_t colourMode) {
   return -1;
 }
 
-bool redecodeKepPicture(ImageDocument& doc, const KepDecodeColours& kepDecodeColours,
-                        const KepDecodeChoice& choice) {
+namespace {
+
+bool redecode(ImageDocument& doc, const KepDecodeColours& kepDecodeColours,
+              const KepDecodeChoice& choice) {
   TvcLayout oldLayout;
   if (doc.interlaced || !tvcLayoutOf(doc.colourMode, false, oldLayout)) return false;
   if (choice.width == 0 || choice.height == 0 || choice.width > 0x7FFFFFFF) return false;
@@ -70,6 +73,18 @@ bool redecodeKepPicture(ImageDocument& doc, const KepDecodeColours& kepDecodeCol
     std::copy(kepDecodeColours.begin(), kepDecodeColours.end(), doc.palette.begin());
   }
   return true;
+}
+
+}  // namespace
+
+bool redecodeKepPicture(ImageDocument& doc, const KepDecodeColours& kepDecodeColours,
+                        const KepDecodeChoice& choice) {
+  // The document changes only after every buffer has been had.
+  try {
+    return redecode(doc, kepDecodeColours, choice);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 }  // namespace vz

@@ -6,6 +6,7 @@
 #include "converter/tvcfiles/kep_reader.h"
 #include "converter/tvcfiles/kep_redecode.h"
 #include "converter/tvcfiles/picture_properties.h"
+#include "converter/tvcfiles/save_options_choice.h"
 #include "converter/tvcfiles/tvc_bytes.h"
 #include "kep_test_support.h"
 
@@ -151,6 +152,32 @@ TEST(PictureProperties, KindTextsAndListEntries) {
   EXPECT_EQ(entries[1].pixelCount, 4u);
   EXPECT_EQ(entries[3].pixelCount, 1u);
   EXPECT_EQ(entries[0].pixelCount, 1u);
+}
+
+// The save-options dialog's OK: the mask check box only counts with the sprite form.
+TEST(SaveOptionsDialog, OkTurnsTheControlsIntoSaveOptions) {
+  SaveOptionsChoice choice;
+  EXPECT_FALSE(spriteControlsEnabled(choice));
+  SaveOptions options = saveOptionsFrom(choice);
+  EXPECT_EQ(options.saveCoding, kPlain);
+  EXPECT_EQ(options.saveFormat, kFullKepHeader);
+
+  choice.backgroundMask = true;
+  choice.paletteFile = true;
+  choice.rleCoding = true;
+  choice.maskColour = 12;
+  options = saveOptionsFrom(choice);
+  EXPECT_EQ(options.saveFormat, kFullKepHeader) << "check marks of disabled boxes do not count";
+  EXPECT_EQ(options.saveCoding, kRle);
+
+  choice.spriteFormat = true;
+  EXPECT_TRUE(spriteControlsEnabled(choice));
+  options = saveOptionsFrom(choice);
+  EXPECT_EQ(options.saveFormat, kSpriteWithMask);
+  EXPECT_TRUE(options.makePaletteFile);
+  EXPECT_EQ(options.maskColour, 12);
+  choice.backgroundMask = false;
+  EXPECT_EQ(saveOptionsFrom(choice).saveFormat, kSpriteExport);
 }
 
 }  // namespace
