@@ -55,11 +55,11 @@ void setTvcPalette(ImageDocument& doc) {
 // never reached because callers stop at T x height.
 class PictureFiller {
  public:
-  PictureFiller(ImageDocument& doc, size_t tvcBytesPerRow, TvcLayout layout)
+  PictureFiller(ImageDocument& doc, size_t rowBytes, TvcLayout layout)
       : doc_(doc),
-        rowBytes_(tvcBytesPerRow),
+        rowBytes_(rowBytes),
         layout_(layout),
-        capacity_(tvcBytesPerRow * static_cast<size_t>(std::max(doc.height, 0))) {}
+        capacity_(rowBytes * static_cast<size_t>(std::max(doc.height, 0))) {}
 
   bool full() const { return filled_ >= capacity_; }
   size_t remaining() const { return capacity_ - filled_; }
@@ -132,7 +132,7 @@ KepDecodeColours defaultFourColours() {
 }
 
 int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
-                         size_t tvcBytesPerRow, KepDecodeColours& kepDecodeColours) {
+                         size_t rowBytes, KepDecodeColours& kepDecodeColours) {
   const int kind = modeByte & 3;
   doc.palette.fill(0);
   size_t dataOffset = 0;
@@ -163,11 +163,13 @@ int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc,
   std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
   const int32_t size = allocateOrRefuse(doc, doc.width, doc.height);
-  if (size <= 0 || modeByte >= kFirstUndecodedMode || tvcBytesPerRow == 0) return size;
+  if (size <= 0 || modeByte >= kFirstUndecodedMode || rowBytes == 0) return size;
   TvcLayout layout;
   if (!tvcLayoutOf(doc.colourMode, doc.interlaced, layout)) return size;
+  // Rows of T TVC bytes must fit the document's rows.
+  if (rowBytes > static_cast<size_t>(doc.rowStride) / documentBytesPerTvcByte(layout)) return size;
 
-  PictureFiller filler(doc, tvcBytesPerRow, layout);
+  PictureFiller filler(doc, rowBytes, layout);
   const uint8_t* pixelData = data + std::min(dataOffset, length);
   const size_t pixelLength = length > dataOffset ? length - dataOffset : 0;
   if (modeByte >= kFirstHeaderMode && modeByte < kFirstPlainMode)

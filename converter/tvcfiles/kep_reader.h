@@ -26,11 +26,11 @@ int32_t readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
 
 // The pixel decoder shared by KEP and R16. data is what follows the "KEP" and mode
 // bytes (the whole file for the signature-less forms); doc.width, height, colourMode
-// and interlaced are set. Allocates the pixels, sets the palette by the mode byte,
-// decodes plain or RLE data (never past length; what is missing stays zero) and
-// returns rowStride x height.
+// and interlaced are set; rowBytes is T. Allocates the pixels, sets the palette by the
+// mode byte, decodes plain or RLE data (never past length; what is missing stays zero)
+// and returns rowStride x height.
 int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
-                         size_t tvcBytesPerRow, KepDecodeColours& kepDecodeColours);
+                         size_t rowBytes, KepDecodeColours& kepDecodeColours);
 
 // Entries 0..3 of a picture that has no palette of its own: black, bright green,
 // bright red, bright blue.

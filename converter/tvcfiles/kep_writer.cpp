@@ -29,7 +29,7 @@ const char* const kTooLargeForHeader =
 struct KepLayout {
   int kind = 0;
   TvcLayout layout = TvcLayout::kTwoColours;
-  size_t tvcBytesPerRow = 0;  // T
+  size_t rowBytes = 0;  // T, TVC bytes per row
   size_t height = 0;
 };
 
@@ -51,14 +51,15 @@ bool kepLayoutOf(const ImageDocument& doc, KepLayout& out) {
                : out.kind == kTvcSixteenColours ? TvcLayout::kSixteenColours
                                                 : TvcLayout::kFourColours;
   const int32_t rowMode = out.kind == kTvcFourInterlaced ? 4 : doc.colourMode;
-  out.tvcBytesPerRow = static_cast<size_t>(tvcBytesPerRow(rowMode, doc.width));
+  out.rowBytes = static_cast<size_t>(tvcBytesPerRow(rowMode, doc.width));
   out.height = doc.height > 0 ? static_cast<size_t>(doc.height) : 0;
   // Every row read must lie inside the buffer.
-  const size_t rowBytes =
-      out.tvcBytesPerRow * static_cast<size_t>(documentBytesPerTvcByte(out.layout));
-  if (out.height > 0 && rowBytes > 0) {
-    if (doc.rowStride < 0 || rowBytes > static_cast<size_t>(doc.rowStride)) return false;
-    if (doc.pixels.size() < static_cast<size_t>(doc.rowStride) * (out.height - 1) + rowBytes)
+  const size_t documentRowBytes =
+      out.rowBytes * static_cast<size_t>(documentBytesPerTvcByte(out.layout));
+  if (out.height > 0 && documentRowBytes > 0) {
+    if (doc.rowStride < 0 || documentRowBytes > static_cast<size_t>(doc.rowStride)) return false;
+    if (doc.pixels.size() <
+        static_cast<size_t>(doc.rowStride) * (out.height - 1) + documentRowBytes)
       return false;
   }
   return true;
@@ -71,7 +72,7 @@ uint8_t hardwareByteOfColour(ColourValue colour) {
 
 void appendPlainRow(const KepLayout& kep, const uint8_t* row, std::vector<uint8_t>& out) {
   const int unitSize = documentBytesPerTvcByte(kep.layout);
-  for (size_t column = 0; column < kep.tvcBytesPerRow; ++column)
+  for (size_t column = 0; column < kep.rowBytes; ++column)
     out.push_back(tvcByteAt(kep.layout, row + column * static_cast<size_t>(unitSize)));
 }
 
@@ -80,7 +81,7 @@ void appendPlainRow(const KepLayout& kep, const uint8_t* row, std::vector<uint8_
 void appendRleRow(const KepLayout& kep, const uint8_t* row, uint8_t& tag,
                   std::vector<uint8_t>& out) {
   const size_t unitSize = static_cast<size_t>(documentBytesPerTvcByte(kep.layout));
-  const size_t units = kep.tvcBytesPerRow;
+  const size_t units = kep.rowBytes;
   size_t position = 0;
   while (position < units) {
     const uint8_t* unit = row + position * unitSize;
@@ -105,7 +106,7 @@ void appendRleRow(const KepLayout& kep, const uint8_t* row, uint8_t& tag,
 // other kinds compare the colour their palette entry holds with the mask's TVC colour.
 void appendMaskRow(const KepLayout& kep, const uint8_t* row, const std::array<bool, 16>& marked,
                    std::vector<uint8_t>& out) {
-  for (size_t column = 0; column < kep.tvcBytesPerRow; ++column) {
+  for (size_t column = 0; column < kep.rowBytes; ++column) {
     int maskByte = 0;
     switch (kep.layout) {
       case TvcLayout::kTwoColours:
@@ -148,7 +149,7 @@ KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
     paletteBytes[i] = hardwareByteOfColour(doc.palette[i]);
 
   std::vector<uint8_t>& out = encoding.picture;
-  const size_t rowBytes = kep.tvcBytesPerRow;
+  const size_t rowBytes = kep.rowBytes;
   if (options.saveFormat == kFullKepHeader) {
     // A width or height past 16 bits would give a header that no longer matches the data.
     if (doc.width > 0xFFFF || doc.height > 0xFFFF) return KepEncodeStatus::kTooLargeForHeader;
