@@ -21,6 +21,8 @@ constexpr uint8_t kTagBits = 0xC0;
 
 const char* const kPictureNotWritten = "A képfájlt nem sikerült létrehozni vagy kiírni!";
 const char* const kPaletteNotWritten = "A palettafájlt nem sikerült létrehozni vagy kiírni!";
+const char* const kPaletteWouldReplacePicture =
+    "A képfájl kiterjesztése nem lehet PAL, ha paletta fájl is készül!";
 const char* const kNotTvcPicture = "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!";
 const char* const kTooLargeForHeader =
     "A kép túl nagy a KEP fejléchez (legfeljebb 65535 × 65535 képpont)!";
@@ -129,6 +131,14 @@ void appendMaskRow(const KepLayout& kep, const uint8_t* row, const std::array<bo
   }
 }
 
+bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 void appendLittleEndian16(std::vector<uint8_t>& out, size_t value) {
   out.push_back(static_cast<uint8_t>(value & 0xFF));
   out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
@@ -226,9 +236,15 @@ bool saveKepFile(AppState& state, UserPrompts& prompts) {
     prompts.showError(kTooLargeForHeader, texts::kSaveCaption);
     return false;
   }
+  // A picture named *.PAL would overwrite its own palette file (file names on Windows
+  // ignore case).
+  const std::string palettePath = palettePathFor(state.filePath);
+  if (!encoding.palette.empty() && sameIgnoringAsciiCase(palettePath, state.filePath)) {
+    prompts.showError(kPaletteWouldReplacePicture, texts::kSaveCaption);
+    return false;
+  }
   // The palette file comes first, so that a picture never claims a palette it lacks.
-  if (!encoding.palette.empty() &&
-      !writeWholeFile(palettePathFor(state.filePath), encoding.palette)) {
+  if (!encoding.palette.empty() && !writeWholeFile(palettePath, encoding.palette)) {
     prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
     return false;
   }

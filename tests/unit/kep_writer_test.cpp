@@ -265,11 +265,20 @@ TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
   EXPECT_EQ(prompts.errors[1].first, "Mentés");
   EXPECT_FALSE(std::filesystem::exists(folder / "b.kep"));
 
+  // A picture named like its own palette file would replace it.
+  state.filePath = (folder / "d.pal").string();
+  EXPECT_FALSE(saveKepFile(state, prompts));
+  ASSERT_EQ(prompts.errors.size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(folder / "d.pal"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "d.PAL"));
+  state.saveOptions.makePaletteFile = false;
+  EXPECT_TRUE(saveKepFile(state, prompts));
+
   state.document = makePicture(kTrueColour, 8, 1);
   state.filePath = (folder / "c.kep").string();
   EXPECT_FALSE(saveKepFile(state, prompts));
-  ASSERT_EQ(prompts.errors.size(), 3u);
-  EXPECT_EQ(prompts.errors[2].first, "Mentés");
+  ASSERT_EQ(prompts.errors.size(), 4u);
+  EXPECT_EQ(prompts.errors[3].first, "Mentés");
   EXPECT_FALSE(std::filesystem::exists(folder / "c.kep"));
 }
 
