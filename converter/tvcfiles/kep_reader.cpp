@@ -125,11 +125,13 @@ int32_t allocateOrRefuse(ImageDocument& doc, int64_t width, int64_t height) {
   }
 }
 
-}  // namespace
-
+// Entries 0..3 of a picture that has no palette of its own: black, bright green,
+// bright red, bright blue.
 KepDecodeColours defaultFourColours() {
   return {tvcColour(0), tvcColour(12), tvcColour(10), tvcColour(9)};
 }
+
+}  // namespace
 
 int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
                          size_t rowBytes, KepDecodeColours& kepDecodeColours) {

@@ -32,8 +32,4 @@ int32_t readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
 int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
                          size_t rowBytes, KepDecodeColours& kepDecodeColours);
 
-// Entries 0..3 of a picture that has no palette of its own: black, bright green,
-// bright red, bright blue.
-KepDecodeColours defaultFourColours();
-
 }  // namespace vz
