@@ -83,25 +83,6 @@ TEST(KepCli, SavedFilesReopenWithTheSamePicture) {
   }
 }
 
-TEST(KepCli, SpriteWithMaskAndPaletteFile) {
-  const fs::path folder = kep_test::freshFolder();
-  const fs::path source = writeSixteenColourKep(folder);
-  const fs::path sprite = folder / "sprite.kep";
-  const CliRun run = runCli(folder, quoted(source) +
-                                        " --format sprite-mask --mask-colour 3 --palette-file on "
-                                        "--save " +
-                                        quoted(sprite));
-  ASSERT_EQ(run.status, 0);
-  Bytes picture, palette;
-  ASSERT_TRUE(readWholeFile(sprite.string(), picture));
-  ASSERT_TRUE(readWholeFile((folder / "sprite.PAL").string(), palette));
-  EXPECT_EQ(palette, (Bytes{0x00, 0x01, 0x04, 0x05}));
-  ASSERT_EQ(picture.size(), 4u + 2u * 11u * 5u);
-  EXPECT_EQ(picture[0], 55);
-  EXPECT_EQ(picture[2], 11);
-  EXPECT_EQ(picture[3], 5);
-}
-
 TEST(KepCli, FailuresGiveTheirExitStatus) {
   const fs::path folder = kep_test::freshFolder();
   const fs::path source = writeSixteenColourKep(folder);
@@ -124,32 +105,6 @@ TEST(KepCli, UnknownExtensionOpensAsKepOnlyWhenAsked) {
             std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("\"tvcPicture\":1"), std::string::npos);
-}
-
-TEST(KepCli, VidAndR16Open) {
-  const fs::path folder = kep_test::freshFolder();
-  ASSERT_TRUE(writeWholeFile((folder / "kep.r16").string(), Bytes(960, 0x11)));
-  CliRun run = runCli(folder, quoted(folder / "kep.r16") + " --info");
-  ASSERT_EQ(run.status, 0);
-  EXPECT_NE(run.output.find("\"width\":32,\"height\":60"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("\"zoomX\":2,\"zoomY\":1"), std::string::npos) << run.output;
-
-  Bytes vid(512 + 64, 0);
-  vid[0] = 'V';
-  vid[1] = 'I';
-  vid[2] = 'D';
-  vid[3] = 4;    // 2 colours
-  vid[8] = 64;   // width: T = 8
-  vid[10] = 8;   // frame height
-  vid[16] = 1;   // one frame
-  vid[24] = 64;  // frame size: 8 rows
-  ASSERT_TRUE(writeWholeFile((folder / "film.vid").string(), vid));
-  run = runCli(folder, quoted(folder / "film.vid") + " --info");
-  ASSERT_EQ(run.status, 0);
-  EXPECT_NE(run.output.find("\"width\":64,\"height\":8,\"rowStride\":8,\"colourMode\":2,"
-                            "\"pictureSize\":2560"),
-            std::string::npos)
-      << run.output;
 }
 
 }  // namespace

@@ -55,14 +55,15 @@ TEST(KepWriterLayout, PlainTwoColourPictureWithFullHeader) {
   ImageDocument doc = makePicture(2, 16, 2);
   doc.palette[0] = tvcColour(0);
   doc.palette[1] = tvcColour(15);
-  doc.palette[2] = tvcColour(10);
-  doc.palette[3] = tvcColour(12);
+  doc.palette[2] = tvcColour(8);  // black finds index 0 first
+  doc.palette[3] = 0x123456;      // no TVC colour
   setRow(doc, 0, {0xF0, 0x0F});
   setRow(doc, 1, {0x81, 0x42});
   doc.row(1)[2] = 0xEE;  // padding is never written
   EXPECT_EQ(encode(doc, options(kPlain, kFullKepHeader)),
-            (Bytes{'K', 'E', 'P', 8, 0x00, 0x55, 0x44, 0x50, 16,   0,
-                   2,   0,   0,   0, 0,    0,    0xF0, 0x0F, 0x81, 0x42}));
+            (Bytes{'K',  'E',  'P',  8,   0x00, 0x55, 0x00, 0x00,  // header
+                   16,   0,    2,    0,   0,    0,    0,    0,     //
+                   0xF0, 0x0F, 0x81, 0x42}));
 }
 
 TEST(KepWriterLayout, FourAndSixteenColourBytes) {
@@ -81,16 +82,6 @@ TEST(KepWriterLayout, FourAndSixteenColourBytes) {
   const Bytes sixteenFile = encode(sixteen, options(kPlain, kFullKepHeader));
   EXPECT_EQ(sixteenFile[3], 10);
   EXPECT_EQ(dataOf(sixteenFile), (Bytes{0xAA, 0x55, 0x06, 0xD0}));
-}
-
-TEST(KepWriterLayout, PaletteColoursThatAreNoTvcColourAreStoredAsZero) {
-  ImageDocument doc = makePicture(4, 4, 1);
-  doc.palette[0] = tvcColour(8);  // black finds index 0 first
-  doc.palette[1] = 0x123456;
-  doc.palette[2] = tvcColour(7);
-  doc.palette[3] = tvcColour(13);
-  const Bytes file = encode(doc, options(kPlain, kFullKepHeader));
-  EXPECT_EQ(Bytes(file.begin() + 4, file.begin() + 8), (Bytes{0x00, 0x00, 0x15, 0x51}));
 }
 
 TEST(KepWriterRle, LongRunsSplitAtSixtyThree) {
