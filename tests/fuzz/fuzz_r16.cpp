@@ -1,0 +1,16 @@
+// readR16 on arbitrary bytes: never a read past the data, never a crash.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "converter/tvcfiles/kep_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // A copy of exactly the given size, so that any over-read hits the sanitizer.
+  std::vector<uint8_t> file(data, data + size);
+  vz::ImageDocument doc;
+  vz::KepDecodeColours colours{};
+  if (vz::readR16(file.size(), file.data(), doc, colours) != 960 || doc.pixels.size() != 960)
+    __builtin_trap();
+  return 0;
+}
