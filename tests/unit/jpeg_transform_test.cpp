@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "converter/jpeg/jpeg_transform.h"
+
+namespace vz {
+namespace {
+
+TEST(JpegScaleTable, MatchesTheAanFactors) {
+  const double pi = std::acos(-1.0);
+  for (int u = 0; u < 8; ++u) {
+    for (int v = 0; v < 8; ++v) {
+      const double au = u == 0 ? 1.0 : std::sqrt(2.0) * std::cos(u * pi / 16);
+      const double av = v == 0 ? 1.0 : std::sqrt(2.0) * std::cos(v * pi / 16);
+      EXPECT_EQ(kJpegAanScale[8 * u + v], std::lround(16384 * au * av)) << u << "," << v;
+    }
+  }
+}
+
+TEST(JpegZigZag, IsAPermutationWalkingTheDiagonals) {
+  bool seen[64] = {};
+  for (int k = 0; k < 64; ++k) seen[kJpegZigZag[k]] = true;
+  for (bool s : seen) EXPECT_TRUE(s);
+  for (int k = 1; k < 64; ++k) {
+    const int a = kJpegZigZag[k - 1];
+    const int b = kJpegZigZag[k];
+    // Neighbours in the order lie on the same or the next anti-diagonal.
+    const int diagonalStep = (b / 8 + b % 8) - (a / 8 + a % 8);
+    EXPECT_TRUE(diagonalStep == 0 || diagonalStep == 1) << k;
+  }
+}
+
+// The vector transform must give the scalar transform's bytes on any input, including
+// products that wrap at 16 bits and sums that overflow.
+TEST(JpegFastTransform, VectorAndScalarGiveIdenticalBytes) {
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> any16(-32768, 32767);
+  std::uniform_int_distribution<int> small(-64, 64);
+  std::uniform_int_distribution<int> table(1, 255);
+  const int16_t extremes[] = {-32768, 32767, -1, 0, 1, 16384, -16384, 255, -256};
+  for (int trial = 0; trial < 3000; ++trial) {
+    int16_t coefficients[64];
+    int16_t scaled[64];
+    for (int i = 0; i < 64; ++i) {
+      switch (trial % 4) {
+        case 0:
+          coefficients[i] = static_cast<int16_t>(any16(random));
+          scaled[i] = static_cast<int16_t>(any16(random));
+          break;
+        case 1:
+          coefficients[i] = static_cast<int16_t>(small(random));
+          scaled[i] = static_cast<int16_t>((table(random) * kJpegAanScale[i] + 2048) >> 12);
+          break;
+        case 2:
+          coefficients[i] = extremes[random() % 9];
+          scaled[i] = extremes[random() % 9];
+          break;
+        default:
+          coefficients[i] = i == 0 || random() % 8 == 0 ? static_cast<int16_t>(small(random)) : 0;
+          scaled[i] = static_cast<int16_t>(table(random) * 16);
+      }
+    }
+    uint8_t vector[64];
+    uint8_t scalar[64];
+    fastInverseDct(coefficients, scaled, vector);
+    fastInverseDctScalar(coefficients, scaled, scalar);
+    ASSERT_EQ(0, std::memcmp(vector, scalar, 64)) << "trial " << trial;
+  }
+}
+
+TEST(JpegFastTransform, DcOnlyBlocksAreFlat) {
+  int16_t coefficients[64] = {};
+  int16_t table[64];
+  for (int i = 0; i < 64; ++i)
+    table[i] = static_cast<int16_t>((16 * kJpegAanScale[i] + 2048) >> 12);
+  for (int dc : {-200, -9, 0, 3, 50, 300}) {
+    coefficients[0] = static_cast<int16_t>(dc);
+    uint8_t samples[64];
+    fastInverseDctScalar(coefficients, table, samples);
+    const int product = static_cast<int16_t>(dc * table[0]);
+    const int expected = std::min(255, std::max(0, (product >> 5) + 128));
+    for (uint8_t s : samples) EXPECT_EQ(s, expected) << dc;
+  }
+}
+
+TEST(JpegIntegerTransform, DcOnlyBlocks) {
+  for (int dc : {0, -1024, 100, -17, 1020, 2000}) {
+    int16_t block[64] = {};
+    block[0] = static_cast<int16_t>(dc);
+    uint8_t samples[64];
+    integerInverseDct(block, samples);
+    const int expected = std::min(255, std::max(0, ((4 * dc + 16) >> 5) + 128));
+    for (uint8_t s : samples) EXPECT_EQ(s, expected) << dc;
+  }
+}
+
+// A single cosine: the accurate transform reproduces it to within rounding.
+TEST(JpegIntegerTransform, ReconstructsABasisFunction) {
+  const double pi = std::acos(-1.0);
+  int16_t block[64] = {};
+  block[8 * 1 + 2] = 200;  // vertical frequency 1, horizontal 2
+  uint8_t samples[64];
+  integerInverseDct(block, samples);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const double expected =
+          128 + 200 / 4.0 * std::cos((2 * x + 1) * 2 * pi / 16) * std::cos((2 * y + 1) * pi / 16);
+      EXPECT_NEAR(samples[8 * y + x], expected, 1.0) << x << "," << y;
+    }
+  }
+}
+
+TEST(JpegIntegerTransform, ExtremeCoefficientsStayInRange) {
+  std::mt19937 random(99);
+  for (int trial = 0; trial < 200; ++trial) {
+    int16_t block[64];
+    for (int16_t& c : block) c = static_cast<int16_t>(random() % 2 ? 32767 : -32768);
+    uint8_t samples[64];
+    integerInverseDct(block, samples);  // wraps like 32-bit arithmetic; no undefined behaviour
+  }
+}
+
+TEST(JpegColourTables, ClampingAtTheEnds) {
+  JpegColourTables t;
+  buildColourTables(t);
+  // Y 255 with Cr 255 overshoots red; Y 0 with Cb 0 undershoots blue.
+  EXPECT_GT(255 + t.crToRed[255], 255);
+  EXPECT_LT(0 + t.cbToBlue[0], 0);
+  // Neutral chroma changes nothing.
+  EXPECT_EQ(t.crToRed[128], 0);
+  EXPECT_EQ(t.cbToBlue[128], 0);
+  EXPECT_EQ((t.cbToGreen[128] + t.crToGreen[128]) >> 16, 0);
+  EXPECT_EQ(t.crToRed[255], 178);
+  EXPECT_EQ(t.cbToBlue[0], -227);
+}
+
+}  // namespace
+}  // namespace vz
