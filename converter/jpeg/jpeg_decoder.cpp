@@ -519,6 +519,18 @@ void JpegDecoder::buildDecodeTable(const RawHuffmanTable& raw, DecodeTable& tabl
     }
     if (entry >= 0) table.fast[pattern] = static_cast<int16_t>(consumed << 8 | entry);
   }
+  for (int pattern = 0; pattern < (1 << kFastBits); ++pattern) {
+    table.runAndValue[pattern] = 0;
+    if (table.fast[pattern] < 0) continue;
+    const int codeBits = table.fast[pattern] >> 8;
+    const int symbol = table.fast[pattern] & 0xFF;
+    const int size = symbol & 15;
+    if (size == 0 || codeBits + size > kFastBits) continue;
+    int32_t value = (pattern >> (kFastBits - codeBits - size)) & ((1 << size) - 1);
+    if (value < (1 << (size - 1))) value += 1 - (1 << size);
+    table.runAndValue[pattern] = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) |
+                                 (symbol >> 4) << 8 | (codeBits + size);
+  }
 }
 
 void JpegDecoder::prepareScanTables() {
@@ -644,21 +656,25 @@ uint8_t JpegDecoder::entropyByte() {
   return 0xFF;
 }
 
-void JpegDecoder::fillBits() {
-  if (!atMarker_ && unread_ >= 8) {
-    const uint64_t word = loadBigEndian64(input_.data() + readPosition_);
-    if (!hasByteFF(word)) {
-      const int take = (64 - bitCount_) >> 3;
-      if (take > 0) {
-        const uint64_t chunk = take == 8 ? word : word >> (64 - 8 * take);
-        bitBuffer_ |= chunk << (64 - bitCount_ - 8 * take);
-        bitCount_ += 8 * take;
-        readPosition_ += take;
-        unread_ -= take;
-      }
-      return;
-    }
+// Takes whole bytes at once while no 0xFF is among the next eight; false when the
+// byte rule has to be applied one byte at a time.
+inline bool JpegDecoder::fillBitsQuickly(uint64_t& buffer, int32_t& count) {
+  if (atMarker_ || unread_ < 8) return false;
+  const uint64_t word = loadBigEndian64(input_.data() + readPosition_);
+  if (hasByteFF(word)) return false;
+  const int take = (64 - count) >> 3;
+  if (take > 0) {
+    const uint64_t chunk = take == 8 ? word : word >> (64 - 8 * take);
+    buffer |= chunk << (64 - count - 8 * take);
+    count += 8 * take;
+    readPosition_ += take;
+    unread_ -= take;
   }
+  return true;
+}
+
+void JpegDecoder::fillBits() {
+  if (fillBitsQuickly(bitBuffer_, bitCount_)) return;
   while (bitCount_ <= 56) {
     bitBuffer_ |= static_cast<uint64_t>(entropyByte()) << (56 - bitCount_);
     bitCount_ += 8;
@@ -727,8 +743,48 @@ void JpegDecoder::processRestart() {
 }
 
 void JpegDecoder::decodeSequentialRow() {
+  // The bit buffer lives in locals here, so that it can stay in registers; it goes
+  // back to the members around anything that reads them.
+  uint64_t buffer = bitBuffer_;
+  int32_t count = bitCount_;
+  const auto refill = [&] {
+    if (count >= 32 || fillBitsQuickly(buffer, count)) return;
+    bitBuffer_ = buffer;
+    bitCount_ = count;
+    fillBits();
+    buffer = bitBuffer_;
+    count = bitCount_;
+  };
+  const auto consume = [&](int bits) {
+    buffer <<= bits;
+    count -= bits;
+  };
+  const auto decode = [&](const DecodeTable& table) {
+    const int16_t entry = table.fast[buffer >> (64 - kFastBits)];
+    if (entry >= 0) {
+      consume(entry >> 8);
+      return entry & 0xFF;
+    }
+    bitBuffer_ = buffer;
+    bitCount_ = count;
+    const int symbol = decodeSymbolSlowly(table);
+    buffer = bitBuffer_;
+    count = bitCount_;
+    return symbol;
+  };
+  const auto receiveExtended = [&](int size) -> int32_t {
+    if (size == 0) return 0;
+    const int32_t value = static_cast<int32_t>(buffer >> (64 - size));
+    consume(size);
+    return value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
+  };
+
   for (int mcu = 0; mcu < scanMcusPerRow_; ++mcu) {
-    if (restartInterval_ != 0 && mcusToRestart_ == 0) processRestart();
+    if (restartInterval_ != 0 && mcusToRestart_ == 0) {
+      processRestart();
+      buffer = bitBuffer_;
+      count = bitCount_;
+    }
     for (int i = 0; i < scanBlocksPerMcu_; ++i) {
       const McuBlock& mcuBlock = mcuBlocks_[i];
       const int block = mcu * blocksPerMcu_ + mcuBlock.offset;
@@ -736,10 +792,10 @@ void JpegDecoder::decodeSequentialRow() {
       const int16_t* q = mcuBlock.quantisation;
       Component& component = components_[mcuBlock.component];
 
-      if (bitCount_ < 32) fillBits();
-      const int size = decodeSymbol(*mcuBlock.dcTable);
+      refill();
+      const int size = decode(*mcuBlock.dcTable);
       if (size > 16) fail(kCorruptData);
-      component.predictor += static_cast<uint32_t>(receiveExtend(size));
+      component.predictor += static_cast<uint32_t>(receiveExtended(size));
       coefficients[0] = fastPath_ ? truncate16(component.predictor)
                                   : truncate16(component.predictor * static_cast<uint32_t>(q[0]));
 
@@ -754,19 +810,29 @@ void JpegDecoder::decodeSequentialRow() {
       const DecodeTable& acTable = *mcuBlock.acTable;
       int k = 1;
       while (k <= 63) {
-        if (bitCount_ < 32) fillBits();
-        const int rs = decodeSymbol(acTable);
-        const int run = rs >> 4;
-        const int bits = rs & 15;
-        if (bits == 0) {
-          if (run != 15) break;
-          if (k + 15 > 63) fail(kCorruptData);
-          k += 16;
-          continue;
+        refill();
+        int32_t value;
+        const int32_t combined = acTable.runAndValue[buffer >> (64 - kFastBits)];
+        if (combined != 0) {
+          const int run = (combined >> 8) & 15;
+          if (k + run > 63) fail(kCorruptData);
+          k += run;
+          consume(combined & 31);
+          value = combined >> 16;
+        } else {
+          const int rs = decode(acTable);
+          const int run = rs >> 4;
+          const int bits = rs & 15;
+          if (bits == 0) {
+            if (run != 15) break;
+            if (k + 15 > 63) fail(kCorruptData);
+            k += 16;
+            continue;
+          }
+          if (k + run > 63) fail(kCorruptData);
+          k += run;
+          value = receiveExtended(bits);
         }
-        if (k + run > 63) fail(kCorruptData);
-        k += run;
-        const int32_t value = receiveExtend(bits);
         coefficients[kJpegZigZag[k]] =
             fastPath_ ? static_cast<int16_t>(value)
                       : truncate16(static_cast<uint32_t>(value) * static_cast<uint32_t>(q[k]));
@@ -776,6 +842,8 @@ void JpegDecoder::decodeSequentialRow() {
     }
     --mcusToRestart_;
   }
+  bitBuffer_ = buffer;
+  bitCount_ = count;
 }
 
 void JpegDecoder::decodeProgressiveScans() {

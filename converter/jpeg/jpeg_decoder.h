@@ -63,6 +63,9 @@ class JpegDecoder {
     uint8_t codeLength[256];
     // Next kFastBits bits -> (bits consumed << 8 | symbol), or -1 to walk the tree.
     int16_t fast[1 << kFastBits];
+    // AC tables: when a code and its extra bits fit in kFastBits, the next kFastBits
+    // bits -> (coefficient << 16 | run << 8 | bits consumed); otherwise 0.
+    int32_t runAndValue[1 << kFastBits];
   };
 
   struct Component {
@@ -130,6 +133,7 @@ class JpegDecoder {
   // Entropy decoding.
   uint8_t entropyByte();
   void fillBits();
+  bool fillBitsQuickly(uint64_t& buffer, int32_t& count);
   int decodeSymbol(const DecodeTable& table);
   int decodeSymbolSlowly(const DecodeTable& table);
   uint32_t receiveBits(int count);
