@@ -1045,20 +1045,6 @@ void JpegDecoder::transformRow() {
   }
 }
 
-void JpegDecoder::convertPixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int count,
-                                int chromaStep, uint8_t* out) const {
-  const JpegColourTables& t = *colourTables_;
-  for (int i = 0; i < count; ++i) {
-    const int32_t luma = y[i];
-    const int c = (i >> (chromaStep - 1));
-    const uint8_t blue = cb[c];
-    const uint8_t red = cr[c];
-    out[4 * i] = clampByte(luma + t.crToRed[red]);
-    out[4 * i + 1] = clampByte(luma + ((t.cbToGreen[blue] + t.crToGreen[red]) >> 16));
-    out[4 * i + 2] = clampByte(luma + t.cbToBlue[blue]);
-  }
-}
-
 const uint8_t* JpegDecoder::produceRow(int r) {
   uint8_t* first = lineBuffers_[0];
   uint8_t* second = lineBuffers_[1];
@@ -1070,7 +1056,8 @@ const uint8_t* JpegDecoder::produceRow(int r) {
     case 1:
       for (int mcu = 0; mcu < mcusPerRow_; ++mcu) {
         const uint8_t* mcuSamples = samples_ + 64 * 3 * mcu + 8 * r;
-        convertPixels(mcuSamples, mcuSamples + 64, mcuSamples + 128, 8, 1, first + 32 * mcu);
+        convertEightPixels(mcuSamples, mcuSamples + 64, mcuSamples + 128, false, *colourTables_,
+                           first + 32 * mcu);
       }
       return first;
     case 2:
@@ -1078,8 +1065,9 @@ const uint8_t* JpegDecoder::produceRow(int r) {
         const uint8_t* mcuSamples = samples_ + 64 * 4 * mcu;
         const uint8_t* cb = mcuSamples + 128 + 8 * r;
         const uint8_t* cr = mcuSamples + 192 + 8 * r;
-        convertPixels(mcuSamples + 8 * r, cb, cr, 8, 2, first + 64 * mcu);
-        convertPixels(mcuSamples + 64 + 8 * r, cb + 4, cr + 4, 8, 2, first + 64 * mcu + 32);
+        convertEightPixels(mcuSamples + 8 * r, cb, cr, true, *colourTables_, first + 64 * mcu);
+        convertEightPixels(mcuSamples + 64 + 8 * r, cb + 4, cr + 4, true, *colourTables_,
+                           first + 64 * mcu + 32);
       }
       return first;
     case 3:
@@ -1087,7 +1075,7 @@ const uint8_t* JpegDecoder::produceRow(int r) {
       if (r % 2 == 1) return second;
       const int lumaBlocks = layout_ == 3 ? 2 : 4;
       const int blocksWide = layout_ == 3 ? 1 : 2;
-      const int chromaStep = layout_ == 3 ? 1 : 2;
+      const bool halfChroma = layout_ == 4;
       const int mcuPixels = 8 * blocksWide;
       const int lumaRow = r % 8;
       const int lumaBlockRow = r / 8;
@@ -1098,8 +1086,9 @@ const uint8_t* JpegDecoder::produceRow(int r) {
         for (int b = 0; b < blocksWide; ++b) {
           const uint8_t* y = mcuSamples + 64 * (lumaBlockRow * blocksWide + b) + 8 * lumaRow;
           const int offset = 4 * (mcuPixels * mcu + 8 * b);
-          convertPixels(y, cb + 4 * b, cr + 4 * b, 8, chromaStep, first + offset);
-          convertPixels(y + 8, cb + 4 * b, cr + 4 * b, 8, chromaStep, second + offset);
+          convertEightPixels(y, cb + 4 * b, cr + 4 * b, halfChroma, *colourTables_, first + offset);
+          convertEightPixels(y + 8, cb + 4 * b, cr + 4 * b, halfChroma, *colourTables_,
+                             second + offset);
         }
       }
       return first;

@@ -150,8 +150,6 @@ class JpegDecoder {
   // Samples and rows.
   void transformRow();
   const uint8_t* produceRow(int rowInMcu);
-  void convertPixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int count,
-                     int chromaStep, uint8_t* out) const;
 
   JpegInputStream* stream_;
   bool fastPath_;

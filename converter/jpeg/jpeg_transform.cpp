@@ -1,5 +1,7 @@
 #include "converter/jpeg/jpeg_transform.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -295,5 +297,91 @@ void buildColourTables(JpegColourTables& tables) {
     tables.cbToGreen[i] = -22554 * x + 32768;
   }
 }
+
+void convertEightPixelsScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                              bool halfChroma, const JpegColourTables& tables, uint8_t* out) {
+  for (int i = 0; i < 8; ++i) {
+    const int32_t luma = y[i];
+    const int c = halfChroma ? i >> 1 : i;
+    const uint8_t blue = cb[c];
+    const uint8_t red = cr[c];
+    out[4 * i] = saturateByte(luma + tables.crToRed[red]);
+    out[4 * i + 1] = saturateByte(luma + ((tables.cbToGreen[blue] + tables.crToGreen[red]) >> 16));
+    out[4 * i + 2] = saturateByte(luma + tables.cbToBlue[blue]);
+    out[4 * i + 3] = 0;
+  }
+}
+
+#if defined(__SSE2__)
+
+namespace {
+
+// (a x pair.first + b x pair.second) >> 16 for the eight 16-bit lanes of a and b.
+__m128i productSumHigh(__m128i a, __m128i b, __m128i factors) {
+  const __m128i low = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), factors), 16);
+  const __m128i high = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), factors), 16);
+  return _mm_packs_epi32(low, high);
+}
+
+__m128i loadChroma(const uint8_t* samples, bool halfChroma) {
+  __m128i bytes;
+  if (halfChroma) {
+    int32_t four;
+    std::memcpy(&four, samples, sizeof four);
+    bytes = _mm_cvtsi32_si128(four);
+    bytes = _mm_unpacklo_epi8(bytes, bytes);
+  } else {
+    bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples));
+  }
+  return _mm_sub_epi16(_mm_unpacklo_epi8(bytes, _mm_setzero_si128()), _mm_set1_epi16(128));
+}
+
+}  // namespace
+
+// The table products split so that every factor fits 16 bits:
+//   91882 x = 65536 x + 26346 x;  116130 x = 131072 x - 14942 x;
+//   -46802 x = -65536 x + 18734 x; the rounding 32768 is 2 x 16384.
+void convertEightPixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, bool halfChroma,
+                        const JpegColourTables&, uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i two = _mm_set1_epi16(2);
+  const __m128i luma =
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), zero);
+  const __m128i blue = loadChroma(cb, halfChroma);
+  const __m128i red = loadChroma(cr, halfChroma);
+
+  const __m128i redTerm = productSumHigh(
+      red, two, _mm_setr_epi16(26346, 16384, 26346, 16384, 26346, 16384, 26346, 16384));
+  const __m128i blueTerm = productSumHigh(
+      blue, two, _mm_setr_epi16(-14942, 16384, -14942, 16384, -14942, 16384, -14942, 16384));
+  const __m128i greenFactors =
+      _mm_setr_epi16(-22554, 18734, -22554, 18734, -22554, 18734, -22554, 18734);
+  const __m128i rounding = _mm_set1_epi32(32768);
+  const __m128i greenLow = _mm_srai_epi32(
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(blue, red), greenFactors), rounding), 16);
+  const __m128i greenHigh = _mm_srai_epi32(
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(blue, red), greenFactors), rounding), 16);
+  const __m128i greenTerm = _mm_packs_epi32(greenLow, greenHigh);
+
+  const __m128i r = _mm_add_epi16(luma, _mm_add_epi16(red, redTerm));
+  const __m128i g = _mm_add_epi16(luma, _mm_sub_epi16(greenTerm, red));
+  const __m128i b = _mm_add_epi16(luma, _mm_add_epi16(_mm_add_epi16(blue, blue), blueTerm));
+  const __m128i rBytes = _mm_packus_epi16(r, r);
+  const __m128i gBytes = _mm_packus_epi16(g, g);
+  const __m128i bBytes = _mm_packus_epi16(b, b);
+  const __m128i redGreen = _mm_unpacklo_epi8(rBytes, gBytes);
+  const __m128i blueZero = _mm_unpacklo_epi8(bBytes, zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(redGreen, blueZero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(redGreen, blueZero));
+}
+
+#else
+
+void convertEightPixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, bool halfChroma,
+                        const JpegColourTables& tables, uint8_t* out) {
+  convertEightPixelsScalar(y, cb, cr, halfChroma, tables, out);
+}
+
+#endif
 
 }  // namespace vz

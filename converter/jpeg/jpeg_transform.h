@@ -33,4 +33,12 @@ struct JpegColourTables {
 };
 void buildColourTables(JpegColourTables& tables);
 
+// Eight pixels Y, Cb, Cr -> R, G, B, 0 (32 bytes) by the tables, clamped to 0..255.
+// halfChroma: the four chroma samples each colour two neighbouring pixels. The vector
+// version computes the same values without the tables.
+void convertEightPixelsScalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
+                              bool halfChroma, const JpegColourTables& tables, uint8_t* out);
+void convertEightPixels(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, bool halfChroma,
+                        const JpegColourTables& tables, uint8_t* out);
+
 }  // namespace vz

@@ -137,5 +137,48 @@ TEST(JpegColourTables, ClampingAtTheEnds) {
   EXPECT_EQ(t.cbToBlue[0], -227);
 }
 
+// Every pair of chroma values, with luma at the ends and in between, both samplings.
+TEST(JpegColourConversion, VectorAndScalarGiveIdenticalBytes) {
+  JpegColourTables tables;
+  buildColourTables(tables);
+  uint8_t y[8] = {0, 1, 17, 128, 200, 254, 255, 77};
+  for (int blue = 0; blue < 256; ++blue) {
+    for (int red = 0; red < 256; red += 1) {
+      uint8_t cb[8];
+      uint8_t cr[8];
+      for (int i = 0; i < 8; ++i) {
+        cb[i] = static_cast<uint8_t>(blue + 37 * i);
+        cr[i] = static_cast<uint8_t>(red + 91 * i);
+      }
+      for (bool half : {false, true}) {
+        uint8_t vector[32];
+        uint8_t scalar[32];
+        convertEightPixels(y, cb, cr, half, tables, vector);
+        convertEightPixelsScalar(y, cb, cr, half, tables, scalar);
+        ASSERT_EQ(0, std::memcmp(vector, scalar, 32)) << blue << "," << red << "," << half;
+      }
+    }
+    y[blue % 8] = static_cast<uint8_t>(blue);
+  }
+}
+
+TEST(JpegColourConversion, ChromaSharingAndClamping) {
+  JpegColourTables tables;
+  buildColourTables(tables);
+  const uint8_t y[8] = {255, 0, 128, 128, 128, 128, 128, 128};
+  const uint8_t cb[8] = {128, 0, 128, 128, 10, 20, 30, 40};
+  const uint8_t cr[8] = {255, 128, 128, 128, 50, 60, 70, 80};
+  uint8_t out[32];
+  convertEightPixelsScalar(y, cb, cr, false, tables, out);
+  EXPECT_EQ(out[0], 255);    // Y 255, Cr 255: red clamps
+  EXPECT_EQ(out[4 + 2], 0);  // Y 0, Cb 0: blue clamps
+  EXPECT_EQ(out[8], 128);
+  EXPECT_EQ(out[8 + 3], 0);
+  const uint8_t grey[8] = {128, 128, 128, 128, 128, 128, 128, 128};
+  convertEightPixelsScalar(grey, cb + 4, cr + 4, true, tables, out);
+  for (int i = 0; i < 8; i += 2)
+    EXPECT_EQ(0, std::memcmp(out + 4 * i, out + 4 * i + 4, 4)) << i;  // pairs share chroma
+}
+
 }  // namespace
 }  // namespace vz
