@@ -82,6 +82,18 @@ TEST(ReadJpg, SharedTestPictures) {
   EXPECT_EQ(jpegtest::decodeMemory(twelveBit).error, -205);
 }
 
+TEST(ReadJpg, CommandLineToolOpensJpegFiles) {
+  const std::string output = jpegtest::tempPath("cli.txt");
+  const std::string command =
+      std::string(VIZORKA_CLI_PATH) + " " + kTestData + "testorig.jpg --info > " + output + " 2>&1";
+  ASSERT_EQ(jpegtest::runCommand(command), 0);
+  const std::vector<uint8_t> text = jpegtest::readFile(output);
+  const std::string info(text.begin(), text.end());
+  EXPECT_NE(info.find("\"width\":227,\"height\":149"), std::string::npos) << info;
+  EXPECT_NE(info.find("\"colourMode\":0"), std::string::npos) << info;
+  std::remove(output.c_str());
+}
+
 TEST(ReadJpg, MissingFile) {
   RecordingPrompts prompts;
   ImageDocument doc;
