@@ -43,6 +43,8 @@ struct Variant {
   int height;
 };
 
+void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.cjpegOptions; }
+
 class CjpegVariant : public ::testing::TestWithParam<Variant> {};
 
 // Makes the JPEG with cjpeg, decodes it with djpeg and with both of our paths.
