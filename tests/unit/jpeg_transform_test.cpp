@@ -20,19 +20,6 @@ TEST(JpegScaleTable, MatchesTheAanFactors) {
   }
 }
 
-TEST(JpegZigZag, IsAPermutationWalkingTheDiagonals) {
-  bool seen[64] = {};
-  for (int k = 0; k < 64; ++k) seen[kJpegZigZag[k]] = true;
-  for (bool s : seen) EXPECT_TRUE(s);
-  for (int k = 1; k < 64; ++k) {
-    const int a = kJpegZigZag[k - 1];
-    const int b = kJpegZigZag[k];
-    // Neighbours in the order lie on the same or the next anti-diagonal.
-    const int diagonalStep = (b / 8 + b % 8) - (a / 8 + a % 8);
-    EXPECT_TRUE(diagonalStep == 0 || diagonalStep == 1) << k;
-  }
-}
-
 // The vector transform must give the scalar transform's bytes on any input, including
 // products that wrap at 16 bits and sums that overflow.
 TEST(JpegFastTransform, VectorAndScalarGiveIdenticalBytes) {
@@ -121,20 +108,6 @@ TEST(JpegIntegerTransform, ExtremeCoefficientsStayInRange) {
     uint8_t samples[64];
     integerInverseDct(block, samples);  // wraps like 32-bit arithmetic; no undefined behaviour
   }
-}
-
-TEST(JpegColourTables, ClampingAtTheEnds) {
-  JpegColourTables t;
-  buildColourTables(t);
-  // Y 255 with Cr 255 overshoots red; Y 0 with Cb 0 undershoots blue.
-  EXPECT_GT(255 + t.crToRed[255], 255);
-  EXPECT_LT(0 + t.cbToBlue[0], 0);
-  // Neutral chroma changes nothing.
-  EXPECT_EQ(t.crToRed[128], 0);
-  EXPECT_EQ(t.cbToBlue[128], 0);
-  EXPECT_EQ((t.cbToGreen[128] + t.crToGreen[128]) >> 16, 0);
-  EXPECT_EQ(t.crToRed[255], 178);
-  EXPECT_EQ(t.cbToBlue[0], -227);
 }
 
 // Every pair of chroma values, with luma at the ends and in between, both samplings.
