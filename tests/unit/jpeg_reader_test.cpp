@@ -1,0 +1,206 @@
+// readJpg into the document, the shared test pictures, and damaged files.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "converter/jpeg/jpeg_reader.h"
+#include "converter/readers/bmp.h"
+#include "converter/shell/file_io.h"
+#include "tests/unit/jpeg_test_support.h"
+
+namespace vz {
+namespace {
+
+const std::string kTestData = std::string(VIZORKA_TESTDATA_DIR) + "/jpeg/";
+
+class RecordingPrompts : public UserPrompts {
+ public:
+  void showError(const std::string& text, const std::string& caption) override {
+    errors.push_back(caption + ": " + text);
+  }
+  bool askYesNo(const std::string&, const std::string&) override { return false; }
+  std::vector<std::string> errors;
+};
+
+// A picture made by cjpeg from the generated test picture; empty if cjpeg failed.
+std::vector<uint8_t> makeJpeg(const std::string& name, const std::string& options, int width,
+                              int height) {
+  const std::string base = jpegtest::tempPath(name);
+  jpegtest::writeFile(base + ".ppm", jpegtest::makeTestPpm(width, height, 3));
+  if (jpegtest::runCommand("cjpeg " + options + " -outfile " + base + ".jpg " + base + ".ppm") != 0)
+    return {};
+  std::vector<uint8_t> file = jpegtest::readFile(base + ".jpg");
+  std::remove((base + ".ppm").c_str());
+  std::remove((base + ".jpg").c_str());
+  return file;
+}
+
+TEST(ReadJpg, TestOrigMatchesTheReferenceDecode) {
+  RecordingPrompts prompts;
+  ImageDocument doc;
+  const int32_t size = readJpg(kTestData + "testorig.jpg", doc, prompts);
+  EXPECT_TRUE(prompts.errors.empty());
+  ASSERT_EQ(size, ((3 * 227 + 3) / 4 * 4) * 149);
+  EXPECT_EQ(doc.colourMode, kTrueColour);
+
+  std::vector<uint8_t> bmp;
+  ASSERT_TRUE(readWholeFile(kTestData + "testorig.djpeg-fast-nosmooth.bmp", bmp));
+  ImageDocument reference;
+  ASSERT_GT(readBmp(bmp.size(), bmp.data(), reference), 0);
+  ASSERT_EQ(reference.width, doc.width);
+  ASSERT_EQ(reference.height, doc.height);
+  int maximum = 0;
+  double sum = 0;
+  for (int y = 0; y < doc.height; ++y) {
+    for (int x = 0; x < 3 * doc.width; ++x) {
+      const int delta = std::abs(doc.row(y)[x] - reference.row(y)[x]);
+      maximum = std::max(maximum, delta);
+      sum += delta;
+    }
+  }
+  EXPECT_LE(maximum, 2);
+  EXPECT_LT(sum / (3.0 * doc.width * doc.height), 0.1);
+}
+
+TEST(ReadJpg, SharedTestPictures) {
+  RecordingPrompts prompts;
+  ImageDocument doc;
+  EXPECT_GT(readJpg(kTestData + "testimgint.jpg", doc, prompts), 0);
+  EXPECT_EQ(doc.width, 227);
+  EXPECT_TRUE(prompts.errors.empty());
+
+  for (const char* refused : {"testimgari.jpg", "monkey12.jpg"}) {
+    RecordingPrompts failing;
+    ImageDocument empty;
+    EXPECT_EQ(readJpg(kTestData + refused, empty, failing), 0) << refused;
+    EXPECT_TRUE(empty.pixels.empty());
+    EXPECT_EQ(failing.errors, std::vector<std::string>{"Megnyitás: Hiba a dekódolás során!"});
+  }
+  const std::vector<uint8_t> arithmetic = jpegtest::readFile(kTestData + "testimgari.jpg");
+  EXPECT_EQ(jpegtest::decodeMemory(arithmetic).error, -215);
+  const std::vector<uint8_t> twelveBit = jpegtest::readFile(kTestData + "monkey12.jpg");
+  EXPECT_EQ(jpegtest::decodeMemory(twelveBit).error, -205);
+}
+
+TEST(ReadJpg, CommandLineToolOpensJpegFiles) {
+  const std::string output = jpegtest::tempPath("cli.txt");
+  const std::string command =
+      std::string(VIZORKA_CLI_PATH) + " " + kTestData + "testorig.jpg --info > " + output + " 2>&1";
+  ASSERT_EQ(jpegtest::runCommand(command), 0);
+  const std::vector<uint8_t> text = jpegtest::readFile(output);
+  const std::string info(text.begin(), text.end());
+  EXPECT_NE(info.find("\"width\":227,\"height\":149"), std::string::npos) << info;
+  EXPECT_NE(info.find("\"colourMode\":0"), std::string::npos) << info;
+  std::remove(output.c_str());
+}
+
+TEST(ReadJpg, MissingFile) {
+  RecordingPrompts prompts;
+  ImageDocument doc;
+  EXPECT_EQ(readJpg(jpegtest::tempPath("does-not-exist.jpg"), doc, prompts), 0);
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{"Megnyitás: A fájlt nem lehet megnyitni!"});
+}
+
+TEST(ReadJpg, GreyAndColourDocuments) {
+  const std::string path = jpegtest::tempPath("ő-grey.jpg");
+  const std::vector<uint8_t> grey = makeJpeg("grey", "-grayscale", 13, 5);
+  ASSERT_FALSE(grey.empty());
+  ASSERT_TRUE(jpegtest::writeFile(path, grey));
+  RecordingPrompts prompts;
+  ImageDocument doc;
+  EXPECT_EQ(readJpg(path, doc, prompts), 16 * 5);
+  EXPECT_EQ(doc.colourMode, 256);
+  EXPECT_EQ(doc.rowStride, 16);
+  EXPECT_EQ(doc.palette[0], 0u);
+  EXPECT_EQ(doc.palette[200], 200u * 0x010101u);
+  const jpegtest::Decoded direct = jpegtest::decodeMemory(grey);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 13; ++x) EXPECT_EQ(doc.row(y)[x], direct.pixels[13 * y + x]);
+
+  const std::vector<uint8_t> colour = makeJpeg("colour", "-sample 2x2", 9, 4);
+  ASSERT_TRUE(jpegtest::writeFile(path, colour));
+  ImageDocument colourDoc;
+  EXPECT_EQ(readJpg(path, colourDoc, prompts), 28 * 4);
+  EXPECT_EQ(colourDoc.colourMode, kTrueColour);
+  const jpegtest::Decoded rgb = jpegtest::decodeMemory(colour);
+  for (int x = 0; x < 9; ++x) {
+    EXPECT_EQ(colourDoc.row(3)[3 * x], rgb.pixels[3 * (27 + x) + 2]);  // blue first
+    EXPECT_EQ(colourDoc.row(3)[3 * x + 2], rgb.pixels[3 * (27 + x)]);
+  }
+  EXPECT_TRUE(prompts.errors.empty());
+  std::remove(path.c_str());
+}
+
+// A failure after some rows keeps them; the rest of the picture stays cleared.
+TEST(ReadJpg, FailureMidwayKeepsTheDeliveredRows) {
+  using jpegtest::StreamBuilder;
+  // Grey 8 x 24 with one MCU per restart interval: the third marker is wrong.
+  StreamBuilder b = jpegtest::greyHeaders(8, 24).dri(1).sos({{1, 0, 0}});
+  b.bits(
+       "10"
+       "1"
+       "00")
+      .bytes({0xFF, 0xD0})
+      .bits(
+          "10"
+          "1"
+          "00")
+      .bytes({0xFF, 0xD5});
+  b.bits(
+       "10"
+       "1"
+       "00")
+      .eoi();
+  const std::string path = jpegtest::tempPath("midway.jpg");
+  ASSERT_TRUE(jpegtest::writeFile(path, b.data));
+  RecordingPrompts prompts;
+  ImageDocument doc;
+  EXPECT_EQ(readJpg(path, doc, prompts), 8 * 24);
+  EXPECT_EQ(prompts.errors, std::vector<std::string>{"Megnyitás: Hiba a dekódolás során!"});
+  EXPECT_GT(doc.row(0)[0], 0);
+  EXPECT_GT(doc.row(15)[7], 0);
+  for (int y = 16; y < 24; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(doc.row(y)[x], 0);
+  std::remove(path.c_str());
+}
+
+// Any prefix of a file: no crash, no read past the data (the sanitizer build checks),
+// and a sequential picture keeps its size even when the data runs out.
+TEST(JpegDamage, TruncationAtEveryOffset) {
+  for (const char* options : {"-sample 2x2 -restart 1B", "-progressive -sample 2x1"}) {
+    const std::vector<uint8_t> file = makeJpeg("trunc", options, 24, 16);
+    ASSERT_FALSE(file.empty());
+    for (size_t length = 0; length <= file.size(); ++length) {
+      const std::vector<uint8_t> prefix(file.begin(), file.begin() + length);
+      const jpegtest::Decoded d = jpegtest::decodeMemory(prefix, length % 2 == 0, 37);
+      if (d.error == 0) {
+        EXPECT_EQ(d.rowsRead, 16) << options << " " << length;
+      }
+    }
+    EXPECT_EQ(jpegtest::decodeMemory(file).error, 0);
+  }
+}
+
+TEST(JpegDamage, RandomCorruption) {
+  std::mt19937 random(2024);
+  for (const char* options :
+       {"-sample 2x2", "-progressive", "-grayscale -restart 1B", "-progressive -sample 1x2"}) {
+    const std::vector<uint8_t> file = makeJpeg("corrupt", options, 40, 24);
+    ASSERT_FALSE(file.empty());
+    for (int trial = 0; trial < 150; ++trial) {
+      std::vector<uint8_t> damaged = file;
+      const int changes = 1 + static_cast<int>(random() % 6);
+      for (int c = 0; c < changes; ++c) {
+        const size_t at = random() % damaged.size();
+        damaged[at] = static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random());
+      }
+      const jpegtest::Decoded d = jpegtest::decodeMemory(damaged, trial % 2 == 0, 1 + trial);
+      if (d.error == 0 && d.startResult == 0) {
+        EXPECT_EQ(d.rowsRead, d.height);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vz
