@@ -22,8 +22,8 @@ const std::array<ColourValue, kTvcColourCount> kTvcPalette = {
     tvcColourFromBits(8),  tvcColourFromBits(9),  tvcColourFromBits(10), tvcColourFromBits(11),
     tvcColourFromBits(12), tvcColourFromBits(13), tvcColourFromBits(14), tvcColourFromBits(15)};
 
-const std::array<uint8_t, kTvcColourCount> kTvcGreyLevels = {
-    0, 15, 43, 59, 85, 101, 129, 145, 0, 28, 76, 104, 150, 178, 226, 255};
+const std::array<uint8_t, kTvcColourCount> kTvcGreyLevels = {0, 15, 43, 59,  85,  101, 129, 145,
+                                                             0, 28, 76, 104, 150, 178, 226, 255};
 
 uint8_t hardwareByteOf(int tvcIndex) {
   uint8_t byte = 0;

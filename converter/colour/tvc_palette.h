@@ -16,7 +16,9 @@ extern const std::array<ColourValue, kTvcColourCount> kTvcPalette;
 // The grey level of each TVC colour, in index order.
 extern const std::array<uint8_t, kTvcColourCount> kTvcGreyLevels;
 
-inline ColourValue tvcColour(int index) { return kTvcPalette[static_cast<size_t>(index & 15)]; }
+inline ColourValue tvcColour(int index) {
+  return kTvcPalette[static_cast<size_t>(index & 15)];
+}
 
 // The TVC's colour byte: index bit k at byte bit 2k.
 uint8_t hardwareByteOf(int tvcIndex);

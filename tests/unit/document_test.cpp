@@ -11,7 +11,7 @@ namespace {
 TEST(GreyLevel, KnownColours) {
   EXPECT_EQ(greyLevel(0xFFFFFF), 255);
   EXPECT_EQ(greyLevel(0x919191), 145);
-  EXPECT_EQ(greyLevel(0x0000FF), 76);  // bright red
+  EXPECT_EQ(greyLevel(0x0000FF), 76);   // bright red
   EXPECT_EQ(greyLevel(0x00FF00), 150);  // bright green
   EXPECT_EQ(greyLevel(0x000000), 0);
 }
