@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <emmintrin.h>
+
 #include "converter/colour/tvc_palette.h"
 #include "converter/shell/document.h"
 
@@ -76,28 +78,73 @@ void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t ro
 void setPaletteFromTvcIndices(ImageDocument& doc, int first, const uint8_t* tvcIndices, int count);
 void setTvcPalette(ImageDocument& doc);
 
-// Memoises the nearest-in-list answer per colour for one candidate set. The answer
-// depends only on the colour and the set, so a hit returns the very index the search
-// would; a direct-mapped table small enough to stay in the processor's cache.
-class NearestColourCache {
+// The nearest-in-list answer (CMYK distance, ties to the lowest index), found by evaluating only
+// the candidates that can win. The unscaled black difference dominates: the cyan, magenta and
+// yellow terms add at most 3, so a candidate whose squared black difference exceeds the smallest
+// one by more than 3 always loses, and which candidates remain depends only on the colour's black
+// component. The ones that remain are compared with the very same arithmetic as the
+// plain search, in index order, so the answer is identical bit for bit.
+class NearestColourSearch {
  public:
-  NearestColourCache(const ColourValue* candidates, int count);
-  int nearest(ColourValue colour) {
-    uint32_t& entry = entries_[slotOf(colour)];
-    if ((entry & 0xFFFFFF) == colour && entry >> 24 != kEmpty) return static_cast<int>(entry >> 24);
-    const int index = nearestInList(colour, candidates_.data(), forms_.data(), count_).index;
-    entry = static_cast<uint32_t>(index) << 24 | colour;
-    return index;
+  NearestColourSearch(const ColourValue* candidates, int count);
+  int nearest(ColourValue colour) const {
+    const int inverseRed = 255 - redOf(colour);
+    const int inverseGreen = 255 - greenOf(colour);
+    const int inverseBlue = 255 - blueOf(colour);
+    int k = inverseRed < inverseGreen ? inverseRed : inverseGreen;
+    k = inverseBlue < k ? inverseBlue : k;
+    // The quotients (inverse - k) / (255 - k), looked up rather than divided; row 0
+    // (pure black) holds the zeros the rule gives it.
+    const double* quotients = quotients_ + (255 - k) * 256;
+    const double c = quotients[inverseRed - k];
+    const double m = quotients[inverseGreen - k];
+    const double y = quotients[inverseBlue - k];
+
+    const Contenders& list = contenders_[contendersOfBlack_[static_cast<size_t>(k)]];
+    alignas(16) double distances[kMaxCandidates];
+    const double black = k;
+    // Two candidates at a time; the packed operations round exactly like the scalar
+    // ones, term by term in the same order.
+    const __m128d vc = _mm_set1_pd(c), vm = _mm_set1_pd(m), vy = _mm_set1_pd(y);
+    const __m128d vk = _mm_set1_pd(black);
+    for (int i = 0; i < list.paddedCount; i += 2) {
+      const __m128d dc = _mm_sub_pd(vc, _mm_load_pd(list.c + i));
+      const __m128d dm = _mm_sub_pd(vm, _mm_load_pd(list.m + i));
+      const __m128d dy = _mm_sub_pd(vy, _mm_load_pd(list.y + i));
+      const __m128d dk = _mm_sub_pd(vk, _mm_load_pd(list.k + i));
+      __m128d sum = _mm_add_pd(_mm_mul_pd(dc, dc), _mm_mul_pd(dm, dm));
+      sum = _mm_add_pd(sum, _mm_mul_pd(dy, dy));
+      sum = _mm_add_pd(sum, _mm_mul_pd(dk, dk));
+      _mm_store_pd(distances + i, sum);
+    }
+    // Written without branches: which candidate wins is unpredictable.
+    int best = 0;
+    double bestDistance = distances[0];
+    for (int i = 1; i < list.count; ++i) {
+      const bool closer = distances[i] < bestDistance;
+      best = closer ? i : best;
+      bestDistance = closer ? distances[i] : bestDistance;
+    }
+    return list.index[best];
   }
 
  private:
-  static constexpr uint32_t kEmpty = 0xFF;
-  static constexpr int kSlotBits = 18;
-  static uint32_t slotOf(ColourValue colour) { return (colour * 2654435761u) >> (32 - kSlotBits); }
-  std::vector<ColourValue> candidates_;
-  std::vector<Cmyk> forms_;
-  int count_;
-  std::vector<uint32_t> entries_;
+  static constexpr int kMaxCandidates = 16;
+  // The candidates that can win for one black component, in index order, as columns
+  // of their CMYK forms; an odd count is padded with a copy of the last one.
+  struct Contenders {
+    alignas(16) double c[kMaxCandidates];
+    alignas(16) double m[kMaxCandidates];
+    alignas(16) double y[kMaxCandidates];
+    alignas(16) double k[kMaxCandidates];
+    uint8_t index[kMaxCandidates];
+    int count = 0;
+    int paddedCount = 0;
+  };
+  static const double* quotientRows();
+  const double* quotients_ = quotientRows();
+  std::vector<Contenders> contenders_;
+  uint8_t contendersOfBlack_[256];
 };
 
 }  // namespace vz

@@ -1,6 +1,9 @@
 // Ordered (8x8 Bayer) and Floyd-Steinberg dithering to 2, 4 and 16 TVC colours.
+#include <emmintrin.h>
+
 #include <algorithm>
-#include <memory>
+#include <array>
+#include <new>
 
 #include "converter/colour/conversion_support.h"
 #include "converter/colour/conversions.h"
@@ -54,50 +57,91 @@ struct GreyingFlags {
   bool any() const { return noRed || noGreen || noBlue; }
 };
 
-// Current and next row as red, green, blue triples, each with a spare triple after
-// the last pixel that swallows the errors pushed past the right edge.
+// Rows dithered together (see floydSteinbergDither).
+constexpr int kRowsTogether = 4;
+
+// Rows of red, green, blue values, one 16-bit lane each plus an unused fourth lane
+// per pixel, so that one pixel's error is spread with a few vector operations. The
+// values are clamped to 0..255 after every addition, exactly as bytes would be. A
+// spare pixel after the last one swallows the errors pushed past the right edge,
+// and one before the first takes the below-left share of pixel 0, which is never read.
 class LineBuffers {
  public:
   bool allocate(int32_t width) {
-    const size_t size = 3 * static_cast<size_t>(width) + 3;
-    return allocateZeroed(first_, size) && allocateZeroed(second_, size);
+    for (std::vector<int16_t>& line : lines_) {
+      try {
+        line.assign(4 * (static_cast<size_t>(width) + 2), 0);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    return true;
   }
-  void swap() { first_.swap(second_); }
-  uint8_t* current() { return first_.data(); }
-  uint8_t* next() { return second_.data(); }
+  int16_t* line(int i) { return lines_[static_cast<size_t>(i)].data() + 4; }
 
  private:
-  std::vector<uint8_t> first_, second_;
+  std::array<std::vector<int16_t>, kRowsTogether + 1> lines_;
 };
 
 void fillLineBuffer(const ImageDocument& doc, int32_t y, const GreyingFlags& greying,
-                    uint8_t* line) {
+                    int16_t* line) {
   forEachPixelColour(doc, doc.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
-    uint8_t* triple = line + 3 * x;
+    int16_t* pixel = line + 4 * x;
     if ((greying.noRed && r > g && r > b) || (greying.noGreen && g > r && g > b) ||
         (greying.noBlue && b > r && b > g)) {
-      const uint8_t grey = static_cast<uint8_t>(greyLevelOf(r, g, b));
-      triple[0] = triple[1] = triple[2] = grey;
+      const int16_t grey = static_cast<int16_t>(greyLevelOf(r, g, b));
+      pixel[0] = pixel[1] = pixel[2] = grey;
     } else {
-      triple[0] = r;
-      triple[1] = g;
-      triple[2] = b;
+      pixel[0] = r;
+      pixel[1] = g;
+      pixel[2] = b;
     }
   });
 }
 
-// clamp(byte + error * weight / 16), the division truncating toward zero.
-inline void addError(uint8_t& channel, int weightedError) {
-  const int value = channel + weightedError / 16;
-  channel = static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+// error * weight / 16 in every lane, truncated toward zero.
+inline __m128i weightedShare(__m128i error, __m128i weights) {
+  const __m128i product = _mm_mullo_epi16(error, weights);
+  const __m128i towardZero = _mm_and_si128(_mm_srai_epi16(product, 15), _mm_set1_epi16(15));
+  return _mm_srai_epi16(_mm_add_epi16(product, towardZero), 4);
 }
 
-inline void spreadChannelError(uint8_t* current, uint8_t* next, int32_t x, int channel, int e) {
-  addError(current[3 * (x + 1) + channel], e * 7);
-  if (x > 0) addError(next[3 * (x - 1) + channel], e * 3);
-  addError(next[3 * x + channel], e * 5);
-  addError(next[3 * (x + 1) + channel], e);
+inline __m128i clampToByte(__m128i value) {
+  return _mm_min_epi16(_mm_max_epi16(value, _mm_setzero_si128()), _mm_set1_epi16(255));
 }
+
+// One output row of Floyd-Steinberg: matches each pixel and spreads its error, a
+// share of 7/16 to the right, 3/16 below-left, 5/16 below and 1/16 below-right.
+struct RowDitherer {
+  const NearestColourSearch* search = nullptr;
+  const __m128i* candidateLanes = nullptr;  // each candidate's red, green, blue lanes
+  int valueOffset = 0;
+  PackedRowWriter writer{nullptr, 1};
+
+  void pixel(int16_t* current, int16_t* next, int32_t x) {
+    int16_t* here = current + 4 * x;
+    const int chosen =
+        search->nearest(makeColour(static_cast<uint8_t>(here[0]), static_cast<uint8_t>(here[1]),
+                                   static_cast<uint8_t>(here[2])));
+    const __m128i pixel = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(here));
+    const __m128i error = _mm_sub_epi16(pixel, candidateLanes[chosen]);
+    const __m128i errorTwice = _mm_unpacklo_epi64(error, error);
+
+    __m128i* right = reinterpret_cast<__m128i*>(here + 4);
+    _mm_storel_epi64(right, clampToByte(_mm_add_epi16(_mm_loadl_epi64(right),
+                                                      weightedShare(error, _mm_set1_epi16(7)))));
+    __m128i* belowPair = reinterpret_cast<__m128i*>(next + 4 * (x - 1));
+    _mm_storeu_si128(belowPair,
+                     clampToByte(_mm_add_epi16(
+                         _mm_loadu_si128(belowPair),
+                         weightedShare(errorTwice, _mm_set_epi16(5, 5, 5, 5, 3, 3, 3, 3)))));
+    __m128i* belowRight = reinterpret_cast<__m128i*>(next + 4 * (x + 1));
+    _mm_storel_epi64(belowRight,
+                     clampToByte(_mm_add_epi16(_mm_loadl_epi64(belowRight),
+                                               weightedShare(error, _mm_set1_epi16(1)))));
+    writer.append(static_cast<unsigned>(chosen + valueOffset));
+  }
+};
 
 }  // namespace
 
@@ -183,35 +227,49 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
       !lines.allocate(width))
     return;
 
+  // Interlaced pictures match odd rows against the even-line set.
   const int setSize = kind == kDitherFourColours ? 4 : candidateCount;
-  NearestColourCache evenRows(candidates, setSize);
-  std::unique_ptr<NearestColourCache> oddRows;
-  if (interlaced) oddRows = std::make_unique<NearestColourCache>(candidates + 4, 4);
+  const NearestColourSearch firstSet(candidates, setSize);
+  const NearestColourSearch evenLineSet(candidates + (interlaced ? 4 : 0), setSize);
 
-  fillLineBuffer(doc, 0, greying, lines.next());
-  for (int32_t k = 0; k < height; ++k) {
-    lines.swap();
-    if (k + 1 < height) fillLineBuffer(doc, k + 1, greying, lines.next());
-    uint8_t* current = lines.current();
-    uint8_t* next = lines.next();
+  __m128i candidateLanes[16];
+  for (int i = 0; i < candidateCount; ++i)
+    candidateLanes[i] = _mm_set_epi16(0, 0, 0, 0, 0, static_cast<int16_t>(blueOf(candidates[i])),
+                                      static_cast<int16_t>(greenOf(candidates[i])),
+                                      static_cast<int16_t>(redOf(candidates[i])));
+  const auto ditherRow = [&](int32_t k) {
     const bool oddSet = interlaced && (k & 1);
-    NearestColourCache& cache = oddSet ? *oddRows : evenRows;
-    const ColourValue* set = oddSet ? candidates + 4 : candidates;
-    PackedRowWriter writer(out.data() + static_cast<size_t>(k) * stride, bitsPerOutputPixel(kind));
-    for (int32_t x = 0; x < width; ++x) {
-      const uint8_t* triple = current + 3 * x;
-      const ColourValue colour = makeColour(triple[0], triple[1], triple[2]);
-      const int chosen = cache.nearest(colour);
-      const ColourValue target = set[chosen];
-      const int errorRed = triple[0] - redOf(target);
-      const int errorGreen = triple[1] - greenOf(target);
-      const int errorBlue = triple[2] - blueOf(target);
-      spreadChannelError(current, next, x, 0, errorRed);
-      spreadChannelError(current, next, x, 1, errorGreen);
-      spreadChannelError(current, next, x, 2, errorBlue);
-      writer.append(static_cast<unsigned>(oddSet ? chosen + 4 : chosen));
+    RowDitherer row;
+    row.search = oddSet ? &evenLineSet : &firstSet;
+    row.candidateLanes = oddSet ? candidateLanes + 4 : candidateLanes;
+    row.valueOffset = oddSet ? 4 : 0;
+    row.writer =
+        PackedRowWriter(out.data() + static_cast<size_t>(k) * stride, bitsPerOutputPixel(kind));
+    return row;
+  };
+  // Each pixel waits for the error of the one before it, which leaves the processor
+  // idle most of the time with one row. A few rows are dithered together, each two
+  // pixels behind the one above: by then every error it is owed from that row has
+  // arrived, in the same order as when the rows are done one after the other.
+  int lineOfRow[kRowsTogether + 1];
+  for (int j = 0; j <= kRowsTogether; ++j) lineOfRow[j] = j;
+  fillLineBuffer(doc, 0, greying, lines.line(lineOfRow[0]));
+  for (int32_t k = 0; k < height; k += kRowsTogether) {
+    const int rows = std::min<int32_t>(kRowsTogether, height - k);
+    RowDitherer ditherers[kRowsTogether];
+    int16_t* line[kRowsTogether + 1];
+    for (int j = 0; j <= kRowsTogether; ++j) line[j] = lines.line(lineOfRow[j]);
+    for (int j = 0; j < rows; ++j) {
+      ditherers[j] = ditherRow(k + j);
+      if (k + j + 1 < height) fillLineBuffer(doc, k + j + 1, greying, line[j + 1]);
     }
-    writer.finish();
+    for (int32_t x = 0; x < width + 2 * (rows - 1); ++x)
+      for (int j = 0; j < rows; ++j) {
+        const int32_t column = x - 2 * j;
+        if (column >= 0 && column < width) ditherers[j].pixel(line[j], line[j + 1], column);
+      }
+    for (int j = 0; j < rows; ++j) ditherers[j].writer.finish();
+    std::swap(lineOfRow[0], lineOfRow[kRowsTogether]);
   }
 
   const int32_t mode =

@@ -63,11 +63,11 @@ void convertToSixteenColours(ImageDocument& doc) {
     std::vector<uint8_t> out;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
     if (mode == kTrueColour) {
-      NearestColourCache cache(kTvcPalette.data(), kTvcColourCount);
+      const NearestColourSearch search(kTvcPalette.data(), kTvcColourCount);
       for (int32_t y = 0; y < doc.height; ++y) {
         PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 4);
         forEachPixelColour(doc, doc.row(y), [&](int32_t, uint8_t r, uint8_t g, uint8_t b) {
-          writer.append(static_cast<unsigned>(cache.nearest(makeColour(r, g, b))));
+          writer.append(static_cast<unsigned>(search.nearest(makeColour(r, g, b))));
         });
         writer.finish();
       }
