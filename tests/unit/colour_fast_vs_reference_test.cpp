@@ -113,8 +113,8 @@ TEST(FastConversions, MatchThePlainVersionsOnRandomPictures) {
         }
 }
 
-// A bigger photo-like picture with many distinct colours, so the per-colour cache
-// both hits and is overwritten.
+// A bigger photo-like picture: every darkness, so every set of contending candidates,
+// and rows enough for several groups of rows dithered together.
 TEST(FastConversions, FloydSteinbergMatchesOnAGradientWithNoise) {
   std::mt19937 random(7);
   ImageDocument original;
