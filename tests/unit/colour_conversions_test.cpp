@@ -47,10 +47,6 @@ int pixelAt(const ImageDocument& doc, int32_t x, int32_t y) {
   return getPackedPixel(doc.row(y), x, bitsPerPixel(doc.colourMode));
 }
 
-ColourValue grey(uint8_t v) {
-  return makeColour(v, v, v);
-}
-
 // A colour whose grey level is exactly g (found by search over neutral greys and
 // near-neutral neighbours).
 ColourValue colourOfGreyLevel(int g) {
@@ -81,21 +77,6 @@ TEST(NearestTwoColours, ThresholdAndRowPacking) {
   EXPECT_FALSE(doc.interlaced);
 }
 
-TEST(NearestTwoColours, IndexedPicturesGoThroughTheirPalette) {
-  EffectSettings settings;
-  settings.threshold = 100;
-  settings.colourChoices[0] = 1;
-  settings.colourChoices[1] = 14;
-  ImageDocument doc = indexed(256, 3, 1, {0, 1, 2});
-  doc.palette[0] = grey(100);
-  doc.palette[1] = grey(102);  // grey level 101
-  doc.palette[2] = 0xFFFFFF;
-  nearestColourConversion(doc, settings, 2);
-  EXPECT_EQ(doc.row(0)[0], 0x60);
-  EXPECT_EQ(doc.palette[0], tvcColour(1));
-  EXPECT_EQ(doc.palette[1], tvcColour(14));
-}
-
 TEST(NearestSixteenColours, PacksPairsAndMapsBlackToZero) {
   EffectSettings settings;
   ImageDocument doc = trueColourRow({0x000000, 0xFFFFFF, 0x0000FF});
@@ -105,17 +86,6 @@ TEST(NearestSixteenColours, PacksPairsAndMapsBlackToZero) {
   EXPECT_EQ(doc.row(0)[0], 0x0F);
   EXPECT_EQ(doc.row(0)[1], 0xA0);  // bright red, then the empty low nibble
   for (int i = 0; i < 16; ++i) EXPECT_EQ(doc.palette[static_cast<size_t>(i)], tvcColour(i));
-}
-
-TEST(NearestSixteenColours, OddWidthEightBitRowsEndWithTheMappingOfEntryZero) {
-  EffectSettings settings;
-  ImageDocument doc = indexed(32, 3, 1, {1, 2, 1});
-  doc.palette[0] = 0xFFFF00;  // bright cyan
-  doc.palette[1] = 0x000000;
-  doc.palette[2] = 0x00FF00;  // bright green
-  nearestColourConversion(doc, settings, 16);
-  EXPECT_EQ(doc.row(0)[0], 0x0C);
-  EXPECT_EQ(doc.row(0)[1], 0x0D);
 }
 
 TEST(NearestConversions, LeaveModesTheyDoNotHandleUnchanged) {
@@ -285,14 +255,6 @@ TEST(FloydSteinberg, InterlacedRowsUseTheEvenLineSet) {
   floydSteinbergDither(plain, settings, kDitherFourColours);
   EXPECT_EQ(plain.colourMode, 4);
   EXPECT_FALSE(plain.interlaced);
-}
-
-TEST(FloydSteinberg, OnePixelWideRowsUseTheTopBit) {
-  EffectSettings settings;
-  ImageDocument doc = uniformTrueColour(1, 3, 0xFFFFFF);
-  floydSteinbergDither(doc, settings, kDitherTwoColours);
-  EXPECT_EQ(doc.rowStride, 4);
-  for (int32_t y = 0; y < 3; ++y) EXPECT_EQ(doc.row(y)[0], 0x80);
 }
 
 TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {

@@ -19,23 +19,6 @@ TEST(CropSizeField, ReadsUnsignedNumbersAndZeroOtherwise) {
   EXPECT_EQ(parseCropSize("99999999999999999999"), 0);
 }
 
-TEST(EffectSettingsDialog, OpeningShowsTheSettings) {
-  EffectSettings settings;
-  settings.ditherAlgorithm = kOrdered;
-  settings.threshold = 77;
-  settings.preDistortion = false;
-  settings.interlacedFourColour = true;
-  settings.cropWidth = -5;
-  EffectSettingsDialogModel dialog(settings);
-  const EffectSettingsControls shown = dialog.initialControls();
-  EXPECT_FALSE(shown.floydSteinbergChecked);
-  EXPECT_EQ(shown.thresholdPosition, 77);
-  EXPECT_FALSE(shown.preDistortionChecked);
-  EXPECT_TRUE(shown.interlacedChecked);
-  EXPECT_EQ(shown.cropWidthText, "-5");  // shown signed
-  EXPECT_EQ(shown.cropHeightText, "240");
-}
-
 TEST(EffectSettingsDialog, CancelRestoresOnlyTheColours) {
   EffectSettings settings;
   settings.threshold = 30;
@@ -75,25 +58,6 @@ TEST(EffectSettingsDialog, ResetThenOkGivesTheStartValues) {
   EXPECT_EQ(settings.cropHeight, 240);
   EXPECT_EQ(settings.threshold, 128);
   EXPECT_EQ(settings.colourChoices, defaults.colourChoices);
-}
-
-TEST(EffectSettingsDialog, OkStoresTheControls) {
-  EffectSettings settings;
-  EffectSettingsDialogModel dialog(settings);
-  EffectSettingsControls controls = dialog.initialControls();
-  controls.floydSteinbergChecked = false;
-  controls.thresholdPosition = 200;
-  controls.preDistortionChecked = false;
-  controls.interlacedChecked = true;
-  controls.cropWidthText = "";
-  controls.cropHeightText = "-1";
-  dialog.accept(controls);
-  EXPECT_EQ(settings.ditherAlgorithm, kOrdered);
-  EXPECT_EQ(settings.threshold, 200);
-  EXPECT_FALSE(settings.preDistortion);
-  EXPECT_TRUE(settings.interlacedFourColour);
-  EXPECT_EQ(settings.cropWidth, 0);
-  EXPECT_EQ(settings.cropHeight, 0);
 }
 
 ImageDocument fourColourPicture() {
