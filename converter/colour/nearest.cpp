@@ -72,10 +72,11 @@ void convertToSixteenColours(ImageDocument& doc) {
         writer.finish();
       }
     } else {
+      // Values past the mode's entries (no reader makes them) go through the palette
+      // like every other conversion reads them.
       uint8_t table[256];
-      for (int i = 0; i < mode; ++i)
-        table[i] = static_cast<uint8_t>(nearestTvcColour(doc.palette[static_cast<size_t>(i)]));
-      for (int i = mode; i < 256; ++i) table[i] = 0;  // out-of-range pixel values
+      for (size_t i = 0; i < 256; ++i)
+        table[i] = static_cast<uint8_t>(nearestTvcColour(doc.palette[i]));
       for (int32_t y = 0; y < doc.height; ++y) {
         const uint8_t* in = doc.row(y);
         uint8_t* row = out.data() + static_cast<size_t>(y) * stride;

@@ -10,12 +10,22 @@ namespace {
 class Input {
  public:
   Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t next() { return position_ < size_ ? data_[position_++] : 0; }
+  // Past the end of the input, bytes come from a generator seeded by the input, so
+  // that short inputs still give varied palettes.
+  uint8_t next() {
+    if (position_ < size_) {
+      seed_ = seed_ * 31 + data_[position_];
+      return data_[position_++];
+    }
+    seed_ = seed_ * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<uint8_t>(seed_ >> 56);
+  }
 
  private:
   const uint8_t* data_;
   size_t size_;
   size_t position_ = 0;
+  uint64_t seed_ = 0;
 };
 
 bool same(const vz::ImageDocument& a, const vz::ImageDocument& b) {
