@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/colour/win32/colour_buttons.h"
 #include "converter/resources/resource.h"
 #include "converter/shell/file_io.h"
 #include "converter/tvcfiles/kep_redecode.h"
@@ -10,13 +11,6 @@
 #include "converter/tvcfiles/save_options_choice.h"
 
 namespace vz {
-
-// The colour buttons and the colour picker of the colour dialogs. paintColourButton
-// fills the owner-drawn button (identifier 1015 + i) with the TVC colour of
-// editedColours[i], grey when disabled; pickTvcColour runs the "TVC színek" picker and
-// returns the chosen index, or current when it is closed without a choice.
-void paintColourButton(const DRAWITEMSTRUCT& item, const uint8_t* editedColours);
-int pickTvcColour(HINSTANCE instance, HWND owner, int current);
 
 namespace {
 
@@ -73,8 +67,8 @@ INT_PTR CALLBACK saveOptionsProcedure(HWND dialog, UINT message, WPARAM wParam, 
       return TRUE;
     case WM_DRAWITEM:
       if (context && wParam == IDC_SAVE_MASK_COLOUR) {
-        paintColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam),
-                          &context->choice.maskColour);
+        const EditedColours maskColour{&context->choice.maskColour, 1};
+        paintColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), maskColour);
         return TRUE;
       }
       return FALSE;

@@ -1,0 +1,121 @@
+// The effect-settings and palette dialogs' rules, driven without windows.
+#include <gtest/gtest.h>
+
+#include "converter/colour/effect_settings_dialog_model.h"
+#include "converter/colour/palette_dialog_model.h"
+#include "converter/colour/tvc_palette.h"
+
+namespace vz {
+namespace {
+
+TEST(CropSizeField, ReadsUnsignedNumbersAndZeroOtherwise) {
+  EXPECT_EQ(parseCropSize("256"), 256);
+  EXPECT_EQ(parseCropSize("0"), 0);
+  EXPECT_EQ(parseCropSize(""), 0);
+  EXPECT_EQ(parseCropSize("-12"), 0);
+  EXPECT_EQ(parseCropSize("12a"), 0);
+  EXPECT_EQ(parseCropSize("2147483647"), 2147483647);
+  EXPECT_EQ(parseCropSize("2147483648"), 0);  // would be negative in the settings
+  EXPECT_EQ(parseCropSize("99999999999999999999"), 0);
+}
+
+TEST(EffectSettingsDialog, CancelRestoresOnlyTheColours) {
+  EffectSettings settings;
+  settings.threshold = 30;
+  settings.ditherAlgorithm = kOrdered;
+  settings.colourChoices[3] = 4;
+  const std::array<uint8_t, 10> before = settings.colourChoices;
+  EffectSettingsDialogModel dialog(settings);
+  dialog.chooseColour(0, 9);
+  EXPECT_EQ(settings.colourChoices[0], 9);  // at once, so the buttons show it
+  dialog.resetToDefaults();
+  EXPECT_EQ(settings.threshold, 128);
+  EXPECT_EQ(settings.colourChoices[3], 10);
+  dialog.cancel();
+  EXPECT_EQ(settings.colourChoices, before);
+  EXPECT_EQ(settings.threshold, 128);  // the reset threshold stays
+  EXPECT_EQ(settings.ditherAlgorithm, kOrdered);
+}
+
+TEST(EffectSettingsDialog, ResetThenOkGivesTheStartValues) {
+  EffectSettings settings;
+  settings.ditherAlgorithm = kOrdered;
+  settings.preDistortion = false;
+  settings.interlacedFourColour = true;
+  settings.cropWidth = 10;
+  settings.cropHeight = 20;
+  settings.threshold = 3;
+  settings.colourChoices.fill(5);
+  EffectSettingsDialogModel dialog(settings);
+  const EffectSettingsControls shown = dialog.resetToDefaults();
+  EXPECT_EQ(settings.ditherAlgorithm, kOrdered);  // only "OK" takes these
+  dialog.accept(shown);
+  const EffectSettings defaults;
+  EXPECT_EQ(settings.ditherAlgorithm, kFloydSteinberg);
+  EXPECT_TRUE(settings.preDistortion);
+  EXPECT_FALSE(settings.interlacedFourColour);
+  EXPECT_EQ(settings.cropWidth, 256);
+  EXPECT_EQ(settings.cropHeight, 240);
+  EXPECT_EQ(settings.threshold, 128);
+  EXPECT_EQ(settings.colourChoices, defaults.colourChoices);
+}
+
+ImageDocument fourColourPicture() {
+  ImageDocument doc;
+  doc.pictureSize = allocatePicture(doc, 4, 1, 4);
+  doc.row(0)[0] = 0x01;
+  doc.row(0)[1] = 0x23;
+  for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(static_cast<int>(12 + i));
+  return doc;
+}
+
+TEST(PaletteDialog, ChoosingAnIndexInUseExchangesTheRows) {
+  PaletteDialogModel dialog(fourColourPicture());
+  EXPECT_EQ(dialog.rows(), 4);
+  EXPECT_EQ(dialog.chooseNewIndex(0, 1, false), 1);
+  EXPECT_EQ(dialog.remap(), (std::array<uint8_t, 4>{1, 0, 2, 3}));
+  EXPECT_EQ(dialog.chooseNewIndex(0, 1, false), -1);  // unchanged choice
+}
+
+TEST(PaletteDialog, MergingLetsTwoRowsShareAnIndex) {
+  PaletteDialogModel dialog(fourColourPicture());
+  EXPECT_EQ(dialog.chooseNewIndex(1, 0, true), -1);
+  EXPECT_EQ(dialog.remap(), (std::array<uint8_t, 4>{0, 0, 2, 3}));
+  // Without merging again, a free index is simply taken.
+  EXPECT_EQ(dialog.chooseNewIndex(2, 1, false), -1);
+  EXPECT_EQ(dialog.remap(), (std::array<uint8_t, 4>{0, 0, 1, 3}));
+}
+
+TEST(PaletteDialog, OkRecoloursThenRemaps) {
+  ImageDocument doc = fourColourPicture();
+  PaletteDialogModel dialog(doc);
+  EXPECT_EQ(dialog.colours(), (std::array<uint8_t, 4>{12, 13, 14, 15}));
+  dialog.colours()[0] = 2;
+  dialog.chooseNewIndex(0, 1, false);
+  dialog.apply(doc);
+  EXPECT_EQ(doc.row(0)[0], 0x10);
+  EXPECT_EQ(doc.row(0)[1], 0x23);
+  EXPECT_EQ(doc.palette[0], tvcColour(13));
+  EXPECT_EQ(doc.palette[1], tvcColour(2));
+}
+
+TEST(PaletteDialog, TwoColourPictureWithForeignColoursShowsAndStoresBlack) {
+  ImageDocument doc;
+  doc.pictureSize = allocatePicture(doc, 8, 1, 2);
+  doc.row(0)[0] = 0xF0;
+  doc.palette[0] = 0x123456;
+  doc.palette[1] = 0xFFFFFF;
+  PaletteDialogModel dialog(doc);
+  EXPECT_EQ(dialog.rows(), 2);
+  EXPECT_EQ(dialog.colours()[0], 0);
+  EXPECT_EQ(dialog.remap(), (std::array<uint8_t, 4>{0, 1, 0, 0}));
+  EXPECT_EQ(dialog.chooseNewIndex(2, 1, false), -1);  // rows 2 and 3 are disabled
+  EXPECT_EQ(dialog.chooseNewIndex(1, 0, false), 0);
+  dialog.apply(doc);
+  EXPECT_EQ(doc.row(0)[0], 0x0F);
+  EXPECT_EQ(doc.palette[0], 0xFFFFFFu);
+  EXPECT_EQ(doc.palette[1], 0u);
+}
+
+}  // namespace
+}  // namespace vz

@@ -1,0 +1,143 @@
+// The conversions against their plain per-pixel versions, on random pictures of every
+// colour mode, every kind and a spread of settings: same bytes, same palette, same flags.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/unit/colour_reference.h"
+
+namespace vz {
+namespace {
+
+const int32_t kModes[] = {0, 2, 4, 8, 16, 32, 64, 128, 256};
+
+// Colours drawn from a mix that finds ties and edges: the TVC colours, neutral
+// greys, saturated primaries and plain random values.
+ColourValue randomColour(std::mt19937& random) {
+  switch (random() % 4) {
+    case 0:
+      return tvcColour(static_cast<int>(random() % 16));
+    case 1: {
+      const uint8_t v = static_cast<uint8_t>(random());
+      return makeColour(v, v, v);
+    }
+    case 2: {
+      const uint8_t levels[] = {0, 0x40, 0x80, 0x91, 0xC0, 0xFF};
+      return makeColour(levels[random() % 6], levels[random() % 6], levels[random() % 6]);
+    }
+    default:
+      return random() & 0xFFFFFF;
+  }
+}
+
+ImageDocument randomPicture(std::mt19937& random, int32_t mode) {
+  ImageDocument doc;
+  const int32_t width = 1 + static_cast<int32_t>(random() % 37);
+  const int32_t height = 1 + static_cast<int32_t>(random() % 9);
+  doc.pictureSize = allocatePicture(doc, width, height, mode);
+  for (ColourValue& entry : doc.palette) entry = randomColour(random);
+  const int bits = bitsPerPixel(mode);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = doc.row(y);
+    for (int32_t x = 0; x < width; ++x) {
+      if (mode == kTrueColour) {
+        const ColourValue c = randomColour(random);
+        row[3 * x] = blueOf(c);
+        row[3 * x + 1] = greenOf(c);
+        row[3 * x + 2] = redOf(c);
+      } else {
+        // Mostly values the mode has; now and then one past them, which no reader makes.
+        const unsigned range = random() % 8 ? static_cast<unsigned>(mode) : 256u;
+        setPackedPixel(row, x, bits, static_cast<uint8_t>(random() % range));
+      }
+    }
+  }
+  doc.interlaced = random() % 2;
+  return doc;
+}
+
+EffectSettings randomSettings(std::mt19937& random) {
+  EffectSettings settings;
+  if (random() % 2)
+    for (uint8_t& choice : settings.colourChoices) choice = static_cast<uint8_t>(random() % 16);
+  settings.threshold = static_cast<uint8_t>(random());
+  settings.interlacedFourColour = random() % 2;
+  return settings;
+}
+
+void expectSameDocument(const ImageDocument& fast, const ImageDocument& expected,
+                        const std::string& what) {
+  EXPECT_EQ(fast.width, expected.width) << what;
+  EXPECT_EQ(fast.height, expected.height) << what;
+  EXPECT_EQ(fast.rowStride, expected.rowStride) << what;
+  EXPECT_EQ(fast.colourMode, expected.colourMode) << what;
+  EXPECT_EQ(fast.interlaced, expected.interlaced) << what;
+  EXPECT_TRUE(fast.palette == expected.palette) << what;
+  EXPECT_TRUE(fast.pixels == expected.pixels) << what;
+}
+
+struct Conversion {
+  const char* name;
+  void (*fast)(ImageDocument&, const EffectSettings&, int);
+  void (*reference)(ImageDocument&, const EffectSettings&, int);
+  std::vector<int> kinds;
+};
+
+void greyFast(ImageDocument& doc, const EffectSettings&, int kind) {
+  greyConversion(doc, kind);
+}
+void greyReference(ImageDocument& doc, const EffectSettings&, int kind) {
+  reference::grey(doc, kind);
+}
+
+TEST(FastConversions, MatchThePlainVersionsOnRandomPictures) {
+  const Conversion conversions[] = {
+      {"nearest", nearestColourConversion, reference::nearest, {2, 4, 16}},
+      {"ordered", orderedDither, reference::ordered, {0, 1, 2}},
+      {"floyd-steinberg", floydSteinbergDither, reference::floydSteinberg, {0, 1, 2}},
+      {"grey", greyFast, greyReference, {1, 2}},
+  };
+  std::mt19937 random(20240607);
+  for (const Conversion& conversion : conversions)
+    for (int kind : conversion.kinds)
+      for (int32_t mode : kModes)
+        for (int trial = 0; trial < 12; ++trial) {
+          const ImageDocument original = randomPicture(random, mode);
+          const EffectSettings settings = randomSettings(random);
+          ImageDocument fast = original;
+          ImageDocument expected = original;
+          conversion.fast(fast, settings, kind);
+          conversion.reference(expected, settings, kind);
+          expectSameDocument(fast, expected,
+                             std::string(conversion.name) + " kind " + std::to_string(kind) +
+                                 " mode " + std::to_string(mode) + " trial " +
+                                 std::to_string(trial));
+        }
+}
+
+// A bigger photo-like picture: every darkness, so every set of contending candidates,
+// and rows enough for several groups of rows dithered together.
+TEST(FastConversions, FloydSteinbergMatchesOnAGradientWithNoise) {
+  std::mt19937 random(7);
+  ImageDocument original;
+  original.pictureSize = allocatePicture(original, 301, 64, kTrueColour);
+  for (int32_t y = 0; y < original.height; ++y)
+    for (int32_t x = 0; x < original.width; ++x) {
+      uint8_t* p = original.row(y) + 3 * x;
+      p[0] = static_cast<uint8_t>(x * 255 / 300);
+      p[1] = static_cast<uint8_t>(y * 4 + random() % 8);
+      p[2] = static_cast<uint8_t>((x + y) % 256);
+    }
+  for (int kind = 0; kind < 3; ++kind)
+    for (bool interlace : {false, true}) {
+      EffectSettings settings;
+      settings.interlacedFourColour = interlace;
+      ImageDocument fast = original, expected = original;
+      floydSteinbergDither(fast, settings, kind);
+      reference::floydSteinberg(expected, settings, kind);
+      expectSameDocument(fast, expected, "kind " + std::to_string(kind));
+    }
+}
+
+}  // namespace
+}  // namespace vz
