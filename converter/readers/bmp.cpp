@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "converter/readers/bit_fields.h"
 
@@ -25,7 +26,14 @@ int32_t i32At(const uint8_t* p) {
   return static_cast<int32_t>(u32At(p));
 }
 
-int32_t colourModeForDepth(uint32_t bits) {
+int32_t failDib(ImageDocument& doc) {
+  releasePicture(doc);
+  return 0;
+}
+
+}  // namespace
+
+int32_t colourModeOfBitmapDepth(uint32_t bits) {
   switch (bits) {
     case 1:
       return 2;
@@ -37,13 +45,6 @@ int32_t colourModeForDepth(uint32_t bits) {
       return kTrueColour;
   }
 }
-
-int32_t failDib(ImageDocument& doc) {
-  releasePicture(doc);
-  return 0;
-}
-
-}  // namespace
 
 int32_t readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   if (fileSize < kFileHeaderSize + kMinInfoHeaderSize || fileData[0] != 'B' || fileData[1] != 'M')
@@ -78,7 +79,7 @@ int32_t readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageD
   if (compression != kUncompressed && !(bitFieldDepth && compression == kBitFields))
     return failDib(doc);
 
-  const int32_t colourMode = colourModeForDepth(bits);
+  const int32_t colourMode = colourModeOfBitmapDepth(bits);
   const int64_t sourceStride = (static_cast<int64_t>(width) * bits + 31) / 32 * 4;
   if (sourceStride * height > kMaxPictureBytes) return failDib(doc);
 
@@ -121,12 +122,7 @@ int32_t readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageD
       std::memcpy(target, source, static_cast<size_t>(picture.rowStride));
   }
 
-  doc.pixels = std::move(picture.pixels);
-  doc.width = picture.width;
-  doc.height = picture.height;
-  doc.rowStride = picture.rowStride;
-  doc.colourMode = picture.colourMode;
-  doc.palette = picture.palette;
+  installPicture(doc, std::move(picture));
   return size;
 }
 

@@ -8,6 +8,10 @@
 
 namespace vz {
 
+// The colour mode of a Windows bitmap's depth: 1 -> 2, 4 -> 16, 8 -> 256, else true
+// colour.
+int32_t colourModeOfBitmapDepth(uint32_t bits);
+
 // A BMP file: -1 for a wrong signature, planes other than 1 or any compression;
 // otherwise the result of readDib. Fills the document; returns the picture size.
 int32_t readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace vz {
@@ -351,12 +352,7 @@ int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   RowSink sink(picture, bitsPerPixelFor(tableBits), (imageFlags & kInterlacedRows) != 0);
   decodeLzw(fileData, fileSize, pos, minCodeSize, static_cast<uint8_t>((1 << tableBits) - 1), sink);
 
-  doc.pixels = std::move(picture.pixels);
-  doc.width = picture.width;
-  doc.height = picture.height;
-  doc.rowStride = picture.rowStride;
-  doc.colourMode = picture.colourMode;
-  doc.palette = picture.palette;
+  installPicture(doc, std::move(picture));
   return size;
 }
 

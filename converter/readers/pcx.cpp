@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace vz {
@@ -176,12 +177,7 @@ int32_t readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
     if (filled < scanLineSize) break;
   }
 
-  doc.pixels = std::move(picture.pixels);
-  doc.width = picture.width;
-  doc.height = picture.height;
-  doc.rowStride = picture.rowStride;
-  doc.colourMode = picture.colourMode;
-  doc.palette = picture.palette;
+  installPicture(doc, std::move(picture));
   return size;
 }
 

@@ -1,5 +1,7 @@
 #include "converter/shell/document.h"
 
+#include <utility>
+
 namespace vz {
 
 bool isValidColourMode(int32_t colourMode) {
@@ -52,6 +54,15 @@ int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32
   doc.rowStride = static_cast<int32_t>(stride);
   doc.colourMode = colourMode;
   return static_cast<int32_t>(size);
+}
+
+void installPicture(ImageDocument& doc, ImageDocument&& picture) {
+  doc.pixels = std::move(picture.pixels);
+  doc.width = picture.width;
+  doc.height = picture.height;
+  doc.rowStride = picture.rowStride;
+  doc.colourMode = picture.colourMode;
+  doc.palette = picture.palette;
 }
 
 int greyLevelOf(int red, int green, int blue) {

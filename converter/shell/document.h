@@ -68,6 +68,11 @@ void releasePicture(ImageDocument& doc);
 // is then changed).
 int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32_t colourMode);
 
+// Hands a reader's finished picture to the document: pixels, size, row stride, colour
+// mode and palette. Readers build into a separate record so that a failure halfway
+// never leaves a half-built document.
+void installPicture(ImageDocument& doc, ImageDocument&& picture);
+
 // Packed-pixel access: bitsPerPixel 1 (leftmost pixel in bit 7) or 4 (left pixel in
 // the high nibble) or 8.
 inline uint8_t getPackedPixel(const uint8_t* row, int32_t x, int bits) {

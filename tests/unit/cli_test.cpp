@@ -24,7 +24,8 @@ TEST(Cli, InfoDescribesTheOpenedSample) {
 }
 
 TEST(Cli, ExitStatuses) {
-  const std::string folder = test::makeTempFolder("vizorka-cli");
+  const test::ScratchFolder scratch;
+  const std::string folder = scratch.path();
   EXPECT_EQ(cli(""), 2);
   EXPECT_EQ(cli("'" + kSample + "' --frobnicate"), 2);
   EXPECT_EQ(cli("'" + kSample + "' --threshold 300"), 2);
@@ -38,11 +39,11 @@ TEST(Cli, ExitStatuses) {
   test::writeFileBytes(folder + "/picture.xyz", std::vector<uint8_t>(64 * 10, 0x11));
   EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
   EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
-  test::runCommand("rm -rf '" + folder + "'");
 }
 
 TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
-  const std::string folder = test::makeTempFolder("vizorka-cli");
+  const test::ScratchFolder scratch;
+  const std::string folder = scratch.path();
   const std::string exported = folder + "/out.bmp";
   ASSERT_EQ(cli("'" + kSample + "' --crop 10,20,33,7 --export '" + exported + "' --info"), 0);
   const std::vector<uint8_t> original = test::readFileBytes(kSample);
@@ -55,7 +56,6 @@ TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
   for (int y = 0; y < 7; ++y)
     for (int x = 0; x < 33; ++x)
       EXPECT_EQ(test::documentColour(result, x, y), test::documentColour(source, x + 10, y + 20));
-  test::runCommand("rm -rf '" + folder + "'");
 }
 
 // encodeBmp writes every colour mode in its own depth with the render's colour table,

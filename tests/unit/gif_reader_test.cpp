@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <map>
 #include <random>
 
 #include "converter/readers/gif.h"
-#include "peer_pictures.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
@@ -247,21 +249,23 @@ TEST(GifReader, UnusableFilesLeaveAnEmptyDocument) {
 
 // Pictures written by ImageMagick and by giflib's gifbuild against ImageMagick's decode.
 TEST(GifReader, MatchesImageMagick) {
-  if (!test::toolAvailable("convert")) GTEST_SKIP() << "ImageMagick's convert is missing";
+  if (!test::haveTool(test::imageMagickConvert()))
+    GTEST_SKIP() << "ImageMagick's convert is missing";
   test::ScratchFolder scratch;
-  const std::string source = (scratch / "source.png").string();
-  ASSERT_TRUE(test::runTool("convert -size 37x23 -seed 11 plasma:fractal " + source));
+  const std::string source = (scratch / "source.png");
+  ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() +
+                               " -size 37x23 -seed 11 plasma:fractal " + source));
   std::vector<std::string> files;
   for (int colours = 2; colours <= 256; colours *= 2)
     for (const std::string interlace : {"none", "GIF"}) {
       const std::string name = "c" + std::to_string(colours) + interlace + ".gif";
-      ASSERT_TRUE(test::runTool("convert " + source + " -dither None -colors " +
-                                std::to_string(colours) + " -interlace " + interlace + " " +
-                                (scratch / name).string()));
+      ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " " + source +
+                                   " -dither None -colors " + std::to_string(colours) +
+                                   " -interlace " + interlace + " " + (scratch / name)));
       files.push_back(name);
     }
 
-  if (test::toolAvailable("gifbuild")) {
+  if (test::haveTool("gifbuild")) {
     // A 16-entry local table over a 256-entry global one, interlaced; and 4 entries.
     for (const int bits : {4, 2}) {
       std::ostringstream text;
@@ -274,23 +278,23 @@ TEST(GifReader, MatchesImageMagick) {
         for (int x = 0; x < 7; ++x) text << "0" << std::hex << (x * 3 + y * 5) % (1 << bits);
       std::ofstream(scratch / "build.txt") << text.str();
       const std::string name = "built" + std::to_string(bits) + ".gif";
-      ASSERT_TRUE(test::runTool("gifbuild " + (scratch / "build.txt").string() + " > " +
-                                (scratch / name).string()));
+      ASSERT_TRUE(
+          test::runQuietly("gifbuild " + (scratch / "build.txt") + " > " + (scratch / name)));
       files.push_back(name);
     }
   }
 
   for (const std::string& name : files) {
     ImageDocument doc;
-    ASSERT_GT(read(test::fileBytes(scratch / name), doc), 0) << name;
-    EXPECT_TRUE(test::sameColours(doc, test::peerDecode(scratch / name, scratch / "peer.ppm")))
-        << name;
+    ASSERT_GT(read(test::readFileBytes(scratch / name), doc), 0) << name;
+    EXPECT_TRUE(test::sameColours(doc, test::imageMagickDecode(scratch / name))) << name;
   }
 }
 
 // The public GIF suite: the first image against its frame 0, as its README describes.
 TEST(GifReader, MatchesTheGifTestSuite) {
-  if (!test::toolAvailable("convert")) GTEST_SKIP() << "ImageMagick's convert is missing";
+  if (!test::haveTool(test::imageMagickConvert()))
+    GTEST_SKIP() << "ImageMagick's convert is missing";
   const std::filesystem::path suite =
       std::filesystem::path(VIZORKA_TESTDATA_DIR) / "gif-test-suite" / "gifs";
   ASSERT_TRUE(std::filesystem::is_directory(suite));
@@ -300,13 +304,14 @@ TEST(GifReader, MatchesTheGifTestSuite) {
     if (entry.path().extension() != ".gif") continue;
     const std::string name = entry.path().stem().string();
     ImageDocument doc;
-    ASSERT_GT(read(test::fileBytes(entry.path()), doc), 0) << name;
+    ASSERT_GT(read(test::readFileBytes(entry.path()), doc), 0) << name;
     if (name == "animated_transparent_loop_frames_out_of_bounds") continue;  // frame 0 is empty
     std::filesystem::path frame = suite / "frames" / (name + "-0.png");
     if (!std::filesystem::exists(frame)) frame = suite / "frames" / (name + ".png");
-    const std::string rgba = (scratch / "frame.rgba").string();
-    ASSERT_TRUE(test::runTool("convert '" + frame.string() + "' -depth 8 rgba:" + rgba));
-    const std::vector<uint8_t> pixels = test::fileBytes(rgba);
+    const std::string rgba = (scratch / "frame.rgba");
+    ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " '" + frame.string() +
+                                 "' -depth 8 rgba:" + rgba));
+    const std::vector<uint8_t> pixels = test::readFileBytes(rgba);
     ASSERT_EQ(pixels.size(), 4u * doc.width * doc.height) << name;
     for (int y = 0, mismatches = 0; y < doc.height; ++y)
       for (int x = 0; x < doc.width; ++x) {

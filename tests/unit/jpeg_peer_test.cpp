@@ -43,7 +43,9 @@ struct Variant {
   int height;
 };
 
-void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.cjpegOptions; }
+void PrintTo(const Variant& variant, std::ostream* out) {
+  *out << variant.cjpegOptions;
+}
 
 class CjpegVariant : public ::testing::TestWithParam<Variant> {};
 

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "converter/readers/pcx.h"
-#include "peer_pictures.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
@@ -134,18 +134,19 @@ TEST(PcxReader, UnreadableHeadersLeaveAnEmptyDocument) {
 // 1-bit files only for one-colour pictures, and no four-plane files, but reads both),
 // against ImageMagick's decode.
 TEST(PcxReader, MatchesImageMagick) {
-  if (!test::toolAvailable("convert")) GTEST_SKIP() << "ImageMagick's convert is missing";
+  if (!test::haveTool(test::imageMagickConvert()))
+    GTEST_SKIP() << "ImageMagick's convert is missing";
   test::ScratchFolder scratch;
-  const std::string source = (scratch / "source.png").string();
-  ASSERT_TRUE(test::runTool("convert -size 37x21 -seed 7 plasma:fractal " + source));
+  const std::string source = (scratch / "source.png");
+  ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " -size 37x21 -seed 7 plasma:fractal " +
+                               source));
   for (const auto& [name, options] :
        {std::pair<std::string, std::string>{"indexed.pcx", "-colors 200"}, {"true.pcx", ""}}) {
-    ASSERT_TRUE(
-        test::runTool("convert " + source + " " + options + " " + (scratch / name).string()));
+    ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " " + source + " " + options + " " +
+                                 (scratch / name)));
     ImageDocument doc;
-    ASSERT_GT(read(test::fileBytes(scratch / name), doc), 0) << name;
-    EXPECT_TRUE(test::sameColours(doc, test::peerDecode(scratch / name, scratch / "peer.ppm")))
-        << name;
+    ASSERT_GT(read(test::readFileBytes(scratch / name), doc), 0) << name;
+    EXPECT_TRUE(test::sameColours(doc, test::imageMagickDecode(scratch / name))) << name;
   }
 
   for (const int planes : {1, 4}) {
@@ -164,14 +165,14 @@ TEST(PcxReader, MatchesImageMagick) {
     h.bitsPerPlane = 1, h.planes = planes, h.xMax = width - 1, h.yMax = height - 1;
     h.bytesPerLine = bytesPerLine;
     const std::vector<uint8_t> file = pcxFile(h, rleEncode(raw));
-    test::writeBytes(scratch / "planes.pcx", file);
+    test::writeFileBytes(scratch / "planes.pcx", file);
     ImageDocument doc;
     ASSERT_GT(read(file, doc), 0);
-    test::RgbPicture peer = test::peerDecode(scratch / "planes.pcx", scratch / "peer.ppm");
+    test::RgbImage peer = test::imageMagickDecode(scratch / "planes.pcx");
     // ImageMagick shows a set bit of a 1-bit PCX as black (and writes black so); the
     // PCX convention, which we keep whatever the header's colours, is 0 black, 1 white.
     if (planes == 1)
-      for (uint8_t& level : peer.rgb) level = static_cast<uint8_t>(255 - level);
+      for (ColourValue& colour : peer.pixels) colour ^= 0xFFFFFF;
     EXPECT_TRUE(test::sameColours(doc, peer)) << planes << " planes";
   }
 }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vz::test {
@@ -20,6 +21,10 @@ int runCommand(const std::string& command, std::string* output) {
     if (output) output->append(buffer.data(), n);
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool runQuietly(const std::string& command) {
+  return runCommand("(" + command + ") >/dev/null 2>&1") == 0;
 }
 
 bool haveTool(const std::string& name) {
@@ -49,12 +54,14 @@ bool parsePpm(const std::string& bytes, RgbImage& image) {
   return true;
 }
 
-bool decodeWithImageMagick(const std::string& path, RgbImage& image) {
+RgbImage imageMagickDecode(const std::string& path) {
   std::string ppm;
   // ImageMagick may decode a picture and still complain about it (a wrong size field,
   // say): what it wrote counts, whatever its exit status.
-  runCommand(imageMagickConvert() + " '" + path + "' -depth 8 ppm:- 2>/dev/null", &ppm);
-  return parsePpm(ppm, image);
+  runCommand(imageMagickConvert() + " '" + path + "[0]' -depth 8 ppm:- 2>/dev/null", &ppm);
+  RgbImage image;
+  if (!parsePpm(ppm, image)) return RgbImage{};
+  return image;
 }
 
 ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y) {
@@ -63,10 +70,34 @@ ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y) {
   return doc.palette[getPackedPixel(row, x, bitsPerPixel(doc.colourMode))];
 }
 
-std::string makeTempFolder(const std::string& stem) {
-  std::string pattern = "/tmp/" + stem + "-XXXXXX";
-  const char* made = mkdtemp(&pattern[0]);
-  return made ? std::string(made) : std::string();
+::testing::AssertionResult sameColours(const ImageDocument& doc, const RgbImage& reference) {
+  if (reference.pixels.empty()) return ::testing::AssertionFailure() << "no reference decode";
+  if (doc.width != reference.width || doc.height != reference.height)
+    return ::testing::AssertionFailure()
+           << "size " << doc.width << "x" << doc.height << ", reference " << reference.width << "x"
+           << reference.height;
+  for (int y = 0; y < reference.height; ++y)
+    for (int x = 0; x < reference.width; ++x)
+      if (documentColour(doc, x, y) != reference.at(x, y))
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << ", " << y << "): " << std::hex << documentColour(doc, x, y)
+               << ", reference " << reference.at(x, y);
+  return ::testing::AssertionSuccess();
+}
+
+ScratchFolder::ScratchFolder() {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = "vizorka-" + std::string(test->test_suite_name()) + "-" + test->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  path_ = std::filesystem::temp_directory_path() / name;
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<uint8_t> readFileBytes(const std::string& path) {

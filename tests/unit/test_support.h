@@ -2,7 +2,10 @@
 // document's pixel colours.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,9 @@ namespace vz::test {
 
 // Runs a shell command; returns its exit status and appends its standard output.
 int runCommand(const std::string& command, std::string* output = nullptr);
+
+// Runs a shell command with its output discarded; true when it succeeded.
+bool runQuietly(const std::string& command);
 
 // The ImageMagick convert program (the Debian one when installed).
 std::string imageMagickConvert();
@@ -27,15 +33,31 @@ struct RgbImage {
 // Parses a binary PPM (P6, maxval 255). False when it is not one.
 bool parsePpm(const std::string& bytes, RgbImage& image);
 
-// Decodes any picture with ImageMagick into RGB.
-bool decodeWithImageMagick(const std::string& path, RgbImage& image);
+// ImageMagick's decode of a picture file (its first frame) into RGB; empty when it
+// gives none.
+RgbImage imageMagickDecode(const std::string& path);
 
 // The colour of document pixel (x, y): through the palette for indexed modes. Colour
 // mode 4 is read as two pixels a byte, like the other 4-bit modes.
 ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y);
 
-// A fresh folder under the system's temporary folder, removed by the caller's choice.
-std::string makeTempFolder(const std::string& stem);
+// Every pixel of the document shows the reference colour; reports the first mismatch.
+::testing::AssertionResult sameColours(const ImageDocument& doc, const RgbImage& reference);
+
+// A fresh folder under the system's temporary folder, named after the running test
+// (ctest runs tests in separate processes, possibly side by side), removed after it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string path() const { return path_.string(); }
+
+ private:
+  std::filesystem::path path_;
+};
 
 std::vector<uint8_t> readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "converter/readers/bit_fields.h"
+#include "converter/readers/bmp.h"
 
 namespace vz {
 
@@ -16,19 +18,6 @@ constexpr size_t kInfoBlockBytes = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQU
 int32_t failCapture(ImageDocument& doc) {
   releasePicture(doc);
   return 0;
-}
-
-int32_t colourModeForDepth(int bits) {
-  switch (bits) {
-    case 1:
-      return 2;
-    case 4:
-      return 16;
-    case 8:
-      return 256;
-    default:
-      return kTrueColour;
-  }
 }
 
 }  // namespace
@@ -56,7 +45,7 @@ int32_t captureBitmap(HDC dc, HBITMAP bitmap, ImageDocument& doc) {
   if (sourceStride * height > kMaxPictureBytes) return failCapture(doc);
   std::vector<uint8_t> rows(static_cast<size_t>(sourceStride * height), 0);
 
-  const int32_t colourMode = colourModeForDepth(bits);
+  const int32_t colourMode = colourModeOfBitmapDepth(static_cast<uint32_t>(bits));
   std::fill(block.begin(), block.end(), 0);
   info->bmiHeader = answer;
   info->bmiHeader.biHeight = -static_cast<LONG>(height);  // top row first
@@ -88,12 +77,7 @@ int32_t captureBitmap(HDC dc, HBITMAP bitmap, ImageDocument& doc) {
           makeColour(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);
     }
   }
-  doc.pixels = std::move(picture.pixels);
-  doc.width = picture.width;
-  doc.height = picture.height;
-  doc.rowStride = picture.rowStride;
-  doc.colourMode = picture.colourMode;
-  doc.palette = picture.palette;
+  installPicture(doc, std::move(picture));
   return size;
 }
 
