@@ -1,7 +1,6 @@
 #include "converter/colour/conversion_support.h"
 
 #include <algorithm>
-#include <new>
 
 namespace vz {
 
@@ -10,16 +9,6 @@ bool hasConvertiblePicture(const ImageDocument& doc) {
   const int64_t stride = rowStrideFor(doc.colourMode, doc.width);
   if (stride <= 0 || doc.rowStride < stride) return false;
   return doc.pixels.size() / static_cast<size_t>(doc.rowStride) >= static_cast<size_t>(doc.height);
-}
-
-bool allocateZeroed(std::vector<uint8_t>& buffer, size_t size) {
-  try {
-    std::vector<uint8_t> fresh(size, 0);
-    buffer.swap(fresh);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
 }
 
 bool readsAsColours(int32_t colourMode) {

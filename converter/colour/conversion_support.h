@@ -16,10 +16,6 @@ namespace vz {
 // and one column, in a valid mode, whose buffer covers every row at its stride.
 bool hasConvertiblePicture(const ImageDocument& doc);
 
-// A zeroed buffer of the given size; false (and `buffer` untouched) when memory
-// cannot be had, so the caller can leave the document as it was.
-bool allocateZeroed(std::vector<uint8_t>& buffer, size_t size);
-
 // True colour or an indexed mode read through the palette: 4, 8, 16 and 32..256.
 // 1-bit pictures are not read by the conversions that use this.
 bool readsAsColours(int32_t colourMode);

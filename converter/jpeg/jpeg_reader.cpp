@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "converter/jpeg/jpeg_decoder.h"
 #include "converter/jpeg/jpeg_stream.h"
@@ -25,13 +24,8 @@ int32_t readJpg(const std::string& utf8Path, ImageDocument& doc, UserPrompts& pr
   const int32_t width = decoder->width();
   const int32_t height = decoder->height();
   const bool grey = decoder->componentCount() == 1;
-  int32_t size = 0;
-  try {
-    // Zeroed, so that rows a failure leaves undelivered stay black.
-    size = allocatePicture(doc, width, height, grey ? 256 : kTrueColour);
-  } catch (const std::bad_alloc&) {
-    size = 0;
-  }
+  // Zeroed, so that rows a failure leaves undelivered stay black.
+  const int32_t size = allocatePicture(doc, width, height, grey ? 256 : kTrueColour);
   if (size == 0) {
     releasePicture(doc);
     prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);

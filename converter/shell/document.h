@@ -59,13 +59,18 @@ int64_t rowStrideFor(int32_t colourMode, int64_t width);
 // rather than risking an allocation failure or a size that overflows 32 bits.
 constexpr int64_t kMaxPictureBytes = 0x7FFFFFFF;
 
+// A zeroed buffer of the given size; false (and `buffer` untouched) when memory cannot
+// be had, so the caller can leave the document as it was. Every pixel buffer is made
+// here.
+bool allocateZeroed(std::vector<uint8_t>& buffer, size_t size);
+
 // Forget the picture: no pixels, width, height and pictureSize 0. Palette, colour
 // mode and flags stay as they are (callers decide about them).
 void releasePicture(ImageDocument& doc);
 
 // Sets up an empty (zeroed) pixel buffer for width x height in colourMode, with its
-// rowStride. Returns the buffer size, or 0 when the size is not acceptable (nothing
-// is then changed).
+// rowStride. Returns the buffer size, or 0 when the size is not acceptable or memory
+// cannot be had (nothing is then changed).
 int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32_t colourMode);
 
 // Hands a reader's finished picture to the document: pixels, size, row stride, colour
