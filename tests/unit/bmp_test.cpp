@@ -15,7 +15,7 @@ void put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-struct DibSpec {
+struct DibFields {
   int32_t width = 1;
   int32_t height = 1;  // negative: top-down
   uint16_t bits = 24;
@@ -26,31 +26,31 @@ struct DibSpec {
   std::vector<uint8_t> rows;    // stored rows, padded by the caller
 };
 
-std::vector<uint8_t> makeDib(const DibSpec& spec) {
+std::vector<uint8_t> makeDib(const DibFields& fields) {
   std::vector<uint8_t> dib;
   put(dib, 40, 4);
-  put(dib, static_cast<uint32_t>(spec.width), 4);
-  put(dib, static_cast<uint32_t>(spec.height), 4);
+  put(dib, static_cast<uint32_t>(fields.width), 4);
+  put(dib, static_cast<uint32_t>(fields.height), 4);
   put(dib, 1, 2);
-  put(dib, spec.bits, 2);
-  put(dib, spec.compression, 4);
-  put(dib, static_cast<uint32_t>(spec.rows.size()), 4);
+  put(dib, fields.bits, 2);
+  put(dib, fields.compression, 4);
+  put(dib, static_cast<uint32_t>(fields.rows.size()), 4);
   put(dib, 0, 4);
   put(dib, 0, 4);
-  put(dib, spec.coloursUsed, 4);
+  put(dib, fields.coloursUsed, 4);
   put(dib, 0, 4);
-  for (uint32_t mask : spec.masks) put(dib, mask, 4);
-  for (uint32_t entry : spec.table) put(dib, entry, 4);
-  dib.insert(dib.end(), spec.rows.begin(), spec.rows.end());
+  for (uint32_t mask : fields.masks) put(dib, mask, 4);
+  for (uint32_t entry : fields.table) put(dib, entry, 4);
+  dib.insert(dib.end(), fields.rows.begin(), fields.rows.end());
   return dib;
 }
 
-std::vector<uint8_t> makeBmp(const DibSpec& spec) {
-  const std::vector<uint8_t> dib = makeDib(spec);
+std::vector<uint8_t> makeBmp(const DibFields& fields) {
+  const std::vector<uint8_t> dib = makeDib(fields);
   std::vector<uint8_t> file = {'B', 'M'};
   put(file, static_cast<uint32_t>(14 + dib.size()), 4);
   put(file, 0, 4);
-  put(file, static_cast<uint32_t>(14 + dib.size() - spec.rows.size()), 4);
+  put(file, static_cast<uint32_t>(14 + dib.size() - fields.rows.size()), 4);
   file.insert(file.end(), dib.begin(), dib.end());
   return file;
 }
@@ -60,47 +60,47 @@ int32_t read(const std::vector<uint8_t>& file, ImageDocument& doc) {
 }
 
 TEST(ReadBmp, TrueColourBottomUpRowsAndStride) {
-  DibSpec spec;
-  spec.width = 3;
-  spec.height = 2;
+  DibFields fields;
+  fields.width = 3;
+  fields.height = 2;
   // Stored bottom row first; each row 9 bytes plus 3 of padding.
-  spec.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
+  fields.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
   ImageDocument doc;
-  ASSERT_EQ(read(makeBmp(spec), doc), 24);
+  ASSERT_EQ(read(makeBmp(fields), doc), 24);
   EXPECT_EQ(doc.colourMode, 0);
   EXPECT_EQ(doc.rowStride, 12);
   EXPECT_EQ(doc.row(0)[0], 11);  // the last stored row is the top row
   EXPECT_EQ(doc.row(1)[0], 1);
   EXPECT_EQ(test::documentColour(doc, 2, 0), makeColour(19, 18, 17));
 
-  spec.height = -2;  // the same rows stored top down
-  ASSERT_EQ(read(makeBmp(spec), doc), 24);
+  fields.height = -2;  // the same rows stored top down
+  ASSERT_EQ(read(makeBmp(fields), doc), 24);
   EXPECT_EQ(doc.row(0)[0], 1);
   EXPECT_EQ(doc.height, 2);
 }
 
 TEST(ReadBmp, IndexedPalettesFromColoursUsed) {
-  DibSpec spec;
-  spec.width = 3;
-  spec.bits = 8;
-  spec.rows = {0, 1, 15, 0};
-  for (uint32_t i = 0; i < 16; ++i) spec.table.push_back(i * 0x010203);
-  spec.coloursUsed = 16;
+  DibFields fields;
+  fields.width = 3;
+  fields.bits = 8;
+  fields.rows = {0, 1, 15, 0};
+  for (uint32_t i = 0; i < 16; ++i) fields.table.push_back(i * 0x010203);
+  fields.coloursUsed = 16;
   ImageDocument doc;
   doc.palette.fill(0xABCDEF);
-  ASSERT_EQ(read(makeBmp(spec), doc), 4);
+  ASSERT_EQ(read(makeBmp(fields), doc), 4);
   EXPECT_EQ(doc.colourMode, 256);
   EXPECT_EQ(doc.palette[15], makeColour(15, 30, 45));  // stored blue, green, red
   EXPECT_EQ(doc.palette[16], 0u);                      // entries beyond the table are cleared
   EXPECT_EQ(doc.palette[255], 0u);
 
   // Colours used 0: the whole 256-entry table is read.
-  spec.coloursUsed = 0;
-  spec.table.resize(256, 0x00FFFFFF);
-  ASSERT_EQ(read(makeBmp(spec), doc), 4);
+  fields.coloursUsed = 0;
+  fields.table.resize(256, 0x00FFFFFF);
+  ASSERT_EQ(read(makeBmp(fields), doc), 4);
   EXPECT_EQ(doc.palette[255], 0xFFFFFFu);
 
-  DibSpec mono;
+  DibFields mono;
   mono.width = 3;
   mono.bits = 1;
   mono.table = {0x000000, 0xFFFFFF};
@@ -113,7 +113,7 @@ TEST(ReadBmp, IndexedPalettesFromColoursUsed) {
 }
 
 TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
-  DibSpec rgb555;
+  DibFields rgb555;
   rgb555.width = 2;
   rgb555.bits = 16;
   rgb555.rows = {0xFF, 0x7F, 0x1F, 0x00};  // white, pure blue
@@ -124,7 +124,7 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(248, 248, 248));
   EXPECT_EQ(test::documentColour(doc, 1, 0), makeColour(0, 0, 248));
 
-  DibSpec rgb565 = rgb555;
+  DibFields rgb565 = rgb555;
   rgb565.compression = 3;
   rgb565.masks = {0xF800, 0x07E0, 0x001F};
   rgb565.rows = {0xFF, 0xFF, 0x00, 0xF8};
@@ -133,7 +133,7 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(248, 252, 248));
   EXPECT_EQ(test::documentColour(doc, 1, 0), makeColour(248, 0, 0));
 
-  DibSpec rgb32;
+  DibFields rgb32;
   rgb32.width = 1;
   rgb32.bits = 32;
   rgb32.rows = {0x10, 0x20, 0x30, 0xFF};
@@ -142,13 +142,13 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
 }
 
 TEST(ReadDib, ClipboardRowsFollowTheFullColourTable) {
-  DibSpec spec;
-  spec.width = 1;
-  spec.bits = 8;
-  spec.table.assign(256, 0);
-  spec.table[7] = 0x112233;
-  spec.rows = {7, 0, 0, 0};
-  const std::vector<uint8_t> dib = makeDib(spec);
+  DibFields fields;
+  fields.width = 1;
+  fields.bits = 8;
+  fields.table.assign(256, 0);
+  fields.table[7] = 0x112233;
+  fields.rows = {7, 0, 0, 0};
+  const std::vector<uint8_t> dib = makeDib(fields);
   ASSERT_EQ(dib.size(), 40u + 1024u + 4u);
   ImageDocument doc;
   ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 4);
@@ -156,7 +156,7 @@ TEST(ReadDib, ClipboardRowsFollowTheFullColourTable) {
 }
 
 TEST(ReadBmp, RefusedFiles) {
-  DibSpec good;
+  DibFields good;
   good.width = 2;
   good.rows = {1, 2, 3, 4, 5, 6, 0, 0};
   const std::vector<uint8_t> file = makeBmp(good);
@@ -190,7 +190,7 @@ TEST(ReadBmp, RefusedFiles) {
   bad[14 + 14] = 30;
   EXPECT_TRUE(refused(bad)) << "unsupported bit depth";
 
-  DibSpec huge;
+  DibFields huge;
   huge.width = 3000000;
   huge.height = 2000000;
   EXPECT_TRUE(refused(makeBmp(huge))) << "buffer over 32 bits";
@@ -202,13 +202,13 @@ TEST(ReadBmp, RefusedFiles) {
 // Every shorter prefix of a valid file is refused without reading past its end (the
 // sanitizer build checks the reads).
 TEST(ReadBmp, EveryTruncationFailsCleanly) {
-  DibSpec spec;
-  spec.width = 5;
-  spec.height = 3;
-  spec.bits = 4;
-  for (uint32_t i = 0; i < 16; ++i) spec.table.push_back(i * 0x111111);
-  spec.rows.assign(12, 0x5A);
-  const std::vector<uint8_t> file = makeBmp(spec);
+  DibFields fields;
+  fields.width = 5;
+  fields.height = 3;
+  fields.bits = 4;
+  for (uint32_t i = 0; i < 16; ++i) fields.table.push_back(i * 0x111111);
+  fields.rows.assign(12, 0x5A);
+  const std::vector<uint8_t> file = makeBmp(fields);
   for (size_t length = 0; length < file.size(); ++length) {
     std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
     ImageDocument doc;
