@@ -247,6 +247,11 @@ struct StateDump {
     if (found == records.end() || field >= found->second.size()) return -99999;
     return std::strtol(found->second[field].c_str(), nullptr, 10);
   }
+  std::string text(const std::string& record, size_t field) const {
+    const auto found = records.find(record);
+    if (found == records.end() || field >= found->second.size()) return "";
+    return found->second[field];
+  }
 };
 
 inline StateDump dumpState(const Program& program) {
@@ -375,14 +380,15 @@ inline BOOL CALLBACK findFileNameEdit(HWND child, LPARAM parameter) {
   return TRUE;
 }
 
-// Opens a file through the program's open dialog, typing its full path.
-inline bool openThroughDialog(const Program& program, const std::wstring& name) {
-  PostMessageW(program.window, WM_COMMAND, 40001, 0);
-  HWND dialog = waitForDialog(program);
-  if (!dialog) return false;
+// Waits for the program's open or save dialog, types the full path of `name` into its
+// file-name field and confirms; true once the program has gone on from the dialog.
+inline bool chooseInFileDialog(const Program& program, const std::wstring& name) {
+  HWND dialog = nullptr;
   EditSearch search{nullptr};
   waitFor([&] {
-    EnumChildWindows(dialog, findFileNameEdit, reinterpret_cast<LPARAM>(&search));
+    dialog = findWindowOf(program.process.dwProcessId, L"#32770");
+    search.found = nullptr;
+    if (dialog) EnumChildWindows(dialog, findFileNameEdit, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
   });
   if (!search.found) return false;
@@ -393,6 +399,12 @@ inline bool openThroughDialog(const Program& program, const std::wstring& name) 
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   return waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }) &&
          sync(program.window);
+}
+
+// Opens a file through the program's open dialog, typing its full path.
+inline bool openThroughDialog(const Program& program, const std::wstring& name) {
+  PostMessageW(program.window, WM_COMMAND, 40001, 0);
+  return chooseInFileDialog(program, name);
 }
 
 inline void cancelOpenDialog(const Program& program) {
