@@ -412,7 +412,7 @@ void scenarioEffects(const std::wstring& exe) {
   clickNow(dialog, 1027);
   ask(trackbar, TBM_SETPOS, TRUE, 200);
   setItemText(dialog, 1000, L"100");
-  setItemText(dialog, 1001, L"80");
+  setItemText(dialog, 1001, L"-80");  // not an unsigned number: stored as 0
   clickLater(dialog, 1016);
   pickColour(program, 15, 12);
   checkColourButton(dialog, 1016, tvcColour(12), "the button shows the picked colour");
@@ -422,7 +422,7 @@ void scenarioEffects(const std::wstring& exe) {
   clickLater(dialog, IDOK);
   check(waitClosed(dialog), "OK closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "1 200 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "1 200 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
             "OK stores every control");
 
   // The next dither: ordered, no pre-distortion, black and bright green.
@@ -462,7 +462,7 @@ void scenarioEffects(const std::wstring& exe) {
   trackbar = GetDlgItem(dialog, 1028);
   checkEqual<long>(static_cast<long>(ask(trackbar, TBM_GETPOS)), 200L, "reopened: threshold");
   checkText(itemText(dialog, 1000), "100", "reopened: crop width");
-  checkText(itemText(dialog, 1001), "80", "reopened: crop height");
+  checkText(itemText(dialog, 1001), "0", "reopened: crop height");
   checkColourButton(dialog, 1016, tvcColour(12), "reopened: the picked colour");
   clickLater(dialog, 1015);
   pickColour(program, 0, 9);
@@ -480,7 +480,7 @@ void scenarioEffects(const std::wstring& exe) {
   clickLater(dialog, IDCANCEL);
   check(waitClosed(dialog), "\"Mégse\" closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "1 128 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "1 128 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
             "\"Mégse\": colours as on opening, the threshold reset, the rest as before");
   stop(program);
 }
@@ -795,9 +795,24 @@ void scenarioProperties(const std::wstring& exe) {
   checkText(itemText(properties, 1000), "512", "Cancel changes nothing");
   checkEqual(documentOf(dumpState(program)).width, 512L, "Cancel keeps the picture");
 
-  // 16 colours at 128 wide: 64 TVC bytes a row, so the 8 rows stay 8 (20 asked).
+  // A width of 0 is refused with a message, and the dialog stays.
   decode = openDecode(program, properties);
   if (!decode) return stop(program);
+  setItemText(decode, 1002, L"0");
+  clickLater(decode, IDOK);
+  HWND refusal = waitForDialogTitled(program, L"KEP f\u00e1jl dek\u00f3dol\u00e1sa");
+  if (refusal) {
+    std::wstring text;
+    EnumChildWindows(refusal, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    check(narrow(text).find("nem dekódolható") != std::string::npos,
+          "the refusal says the picture cannot be decoded so");
+    PostMessageW(refusal, WM_COMMAND, IDOK, 0);
+    check(waitClosed(refusal), "the refusal closes");
+  }
+  check(IsWindowVisible(decode) != FALSE, "the decode dialog stays after a refusal");
+  checkEqual(documentOf(dumpState(program)).width, 512L, "a refusal keeps the picture");
+
+  // 16 colours at 128 wide: 64 TVC bytes a row, so the 8 rows stay 8 (20 asked).
   setItemText(decode, 1002, L"128");
   setItemText(decode, 1003, L"20");
   ask(GetDlgItem(decode, 1011), CB_SETCURSEL, 2);
@@ -830,6 +845,12 @@ void scenarioProperties(const std::wstring& exe) {
         return tvcColour(x % 2 ? pixels & 15 : pixels >> 4);
       },
       "the window shows the re-decoded picture");
+  // Saved plain with the full header, the re-decoded picture keeps every TVC byte.
+  saveThroughDialogs(program, SaveChoice{}, L"tizenhat.kep");
+  const uint8_t tvcPaletteStart[4] = {hardwareByte(0), hardwareByte(1), hardwareByte(2),
+                                      hardwareByte(3)};
+  check(readFile(L"tizenhat.kep") == kepFile(10, tvcPaletteStart, 128, 8, data),
+        "the re-decoded picture saves as the same bytes under a 16-colour header");
 
   // Interlaced: the kind, 16 entries and no re-decoding.
   writeFile(L"valtott.kep", kepFile(11, hardware, 64, 4, std::vector<uint8_t>(16 * 4, 0x0F)));
