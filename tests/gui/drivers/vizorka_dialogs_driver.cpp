@@ -245,6 +245,9 @@ bool stripShows(const Capture& c, int marked) {
 void pickColour(const Program& program, int openedWith, int index) {
   HWND picker = waitForDialogTitled(program, L"TVC sz\u00ednek");
   if (!picker) return;
+  checkControls(picker, {}, "picker");
+  check((GetWindowLongW(picker, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0,
+        "picker: a tool-window frame");
   RECT client{};
   GetClientRect(picker, &client);
   checkEqual<long>(client.right, 560L, "picker: client width");
