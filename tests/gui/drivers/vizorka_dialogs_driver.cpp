@@ -21,7 +21,7 @@ using namespace driver;
 
 // ---- TVC colours and files ----------------------------------------------------------
 
-// Index bits: blue 1, red 2, green 4; bit 8 raises a channel from 0x91 to 0xFF.
+// Index bits: blue 1, red 2, green 4; the intensity bit 8 raises a channel from 0x91 to 0xFF.
 COLORREF tvcColour(int index) {
   const int on = (index & 8) ? 0xFF : 0x91;
   return RGB((index & 2) ? on : 0, (index & 4) ? on : 0, (index & 1) ? on : 0);
