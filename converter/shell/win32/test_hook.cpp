@@ -35,6 +35,13 @@ void dumpMenu(std::ostringstream& out, HMENU menu, int depth) {
   }
 }
 
+// FNV-1a over every byte of the pixel buffer: a test compares it with the bytes it expects.
+uint32_t pixelHash(const std::vector<uint8_t>& pixels) {
+  uint32_t hash = 2166136261u;
+  for (uint8_t byte : pixels) hash = (hash ^ byte) * 16777619u;
+  return hash;
+}
+
 void dumpScrollBar(std::ostringstream& out, HWND window, int bar, const char* name) {
   SCROLLINFO info{};
   info.cbSize = sizeof(info);
@@ -66,6 +73,19 @@ bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const Ap
   out << "view\t" << int{view.zoomX} << '\t' << int{view.zoomY} << '\t' << view.scrollX << '\t'
       << view.scrollY << '\t' << view.imageLeft << '\t' << view.imageTop << '\t'
       << view.visibleWidth << '\t' << view.visibleHeight << '\t' << view.blackAndWhiteView << '\n';
+  out << "pixels\t" << doc.pixels.size() << '\t' << pixelHash(doc.pixels) << '\n';
+  out << "palette";
+  for (size_t i = 0; i < 16; ++i) out << '\t' << doc.palette[i];
+  out << '\n';
+  const EffectSettings& effects = state.effects;
+  out << "effects\t" << int{effects.ditherAlgorithm} << '\t' << int{effects.threshold} << '\t'
+      << effects.preDistortion << '\t' << effects.interlacedFourColour << '\t' << effects.cropWidth
+      << '\t' << effects.cropHeight;
+  for (uint8_t colour : effects.colourChoices) out << '\t' << int{colour};
+  out << '\n';
+  const SaveOptions& save = state.saveOptions;
+  out << "saveOptions\t" << int{save.saveCoding} << '\t' << int{save.saveFormat} << '\t'
+      << save.makePaletteFile << '\t' << int{save.maskColour} << '\n';
   out << "selection\t" << state.selection.selectionState << '\t' << state.selection.selectionShown
       << '\n';
   dumpScrollBar(out, window, SB_HORZ, "horizontal");

@@ -1,0 +1,16 @@
+# Vizorka.exe under Wine: "Effektus-beállítások", its colour buttons and the "TVC színek"
+# picker; the settings chosen there give the same dither as vizorka-cli given them.
+source "$(dirname "$0")/lib.sh"
+gui_start_display
+gui_init_prefix
+cd "$GUI_TMP"
+gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_dialogs_driver.exe" effects \
+  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka.exe")"
+
+cli="$VIZORKA_WINDOWS_BUILD/vizorka-cli.exe"
+settings=(--predistort off --interlace on --colours 0,12,0,10,14,15,0,11,7,15 --threshold 200)
+gui_wine "$cli" minta.bmp "${settings[@]}" --algorithm ordered --dither 2 --save cli-ordered.kep
+gui_wine "$cli" minta.bmp "${settings[@]}" --algorithm fs --dither 2 --save cli-fs.kep
+cmp gui-ordered.kep cli-ordered.kep || gui_fail "the window's dither differs from vizorka-cli's"
+cmp -s cli-ordered.kep cli-fs.kep && gui_fail "ordered and Floyd-Steinberg dithers should differ"
+echo "ok"
