@@ -2,6 +2,7 @@
 
 #include "converter/colour/tvc_palette.h"
 #include "converter/resources/resource.h"
+#include "converter/shell/win32/dialog_context.h"
 
 namespace vz {
 
@@ -67,11 +68,10 @@ void releaseStrip(PickerState& state) {
 }
 
 INT_PTR CALLBACK pickerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<PickerState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* state = contextOf<PickerState>(dialog);
   switch (message) {
     case WM_INITDIALOG:
-      state = reinterpret_cast<PickerState*>(lParam);
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      state = storeContext<PickerState>(dialog, lParam);
       fitToStrip(dialog);
       paintStrip(*state, dialog);
       return TRUE;

@@ -8,6 +8,7 @@
 #include "converter/colour/palette_dialog_model.h"
 #include "converter/colour/win32/colour_buttons.h"
 #include "converter/resources/resource.h"
+#include "converter/shell/win32/dialog_context.h"
 
 namespace vz {
 
@@ -25,11 +26,6 @@ std::string fieldText(HWND dialog, int id) {
 
 void setFieldText(HWND dialog, int id, const std::string& text) {
   SetDlgItemTextW(dialog, id, std::wstring(text.begin(), text.end()).c_str());
-}
-
-template <typename Context>
-Context* contextOf(HWND dialog) {
-  return reinterpret_cast<Context*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 // --- Effektus-beállítások ---------------------------------------------------------
@@ -67,8 +63,7 @@ INT_PTR CALLBACK effectSettingsProc(HWND dialog, UINT message, WPARAM wParam, LP
   EffectSettingsContext* context = contextOf<EffectSettingsContext>(dialog);
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      context = reinterpret_cast<EffectSettingsContext*>(lParam);
+      context = storeContext<EffectSettingsContext>(dialog, lParam);
       SendDlgItemMessageW(dialog, IDC_THRESHOLD, TBM_SETRANGE, TRUE, MAKELPARAM(0, 255));
       SendDlgItemMessageW(dialog, IDC_THRESHOLD, TBM_SETTICFREQ, 32, 0);
       showEffectControls(dialog, context->model.initialControls());
@@ -143,8 +138,7 @@ INT_PTR CALLBACK paletteProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   PaletteContext* context = contextOf<PaletteContext>(dialog);
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      initPaletteControls(dialog, reinterpret_cast<PaletteContext*>(lParam)->model);
+      initPaletteControls(dialog, storeContext<PaletteContext>(dialog, lParam)->model);
       return TRUE;
     case WM_DRAWITEM:
       return context &&

@@ -6,6 +6,7 @@
 #include "converter/colour/win32/colour_buttons.h"
 #include "converter/resources/resource.h"
 #include "converter/shell/file_io.h"
+#include "converter/shell/win32/dialog_context.h"
 #include "converter/tvcfiles/kep_redecode.h"
 #include "converter/tvcfiles/picture_properties.h"
 #include "converter/tvcfiles/save_options_choice.h"
@@ -21,17 +22,6 @@ const wchar_t* const kDecodeCaption = L"KEP fájl dekódolása";
 const wchar_t* const kDecodeRefused =
     L"Ezekkel az értékekkel a kép nem dekódolható!\r\n"
     L"A szélesség és a magasság legalább 1 legyen, egy sor ne legyen hosszabb a képnél.";
-
-template <typename Context>
-Context* contextOf(HWND dialog) {
-  return reinterpret_cast<Context*>(GetWindowLongPtrW(dialog, DWLP_USER));
-}
-
-template <typename Context>
-Context* storeContext(HWND dialog, LPARAM lParam) {
-  SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  return reinterpret_cast<Context*>(lParam);
-}
 
 bool isChecked(HWND dialog, int id) {
   return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
