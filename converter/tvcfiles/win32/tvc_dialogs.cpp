@@ -32,6 +32,8 @@ bool isChecked(HWND dialog, int id) {
 struct SaveOptionsContext {
   HINSTANCE instance;
   SaveOptionsChoice choice;
+  // The colour button (1015) shows and edits the mask colour.
+  EditedColours maskColour() { return EditedColours{&choice.maskColour, 1}; }
 };
 
 void enableSpriteControls(HWND dialog, bool enabled) {
@@ -56,12 +58,8 @@ INT_PTR CALLBACK saveOptionsProcedure(HWND dialog, UINT message, WPARAM wParam, 
       enableSpriteControls(dialog, spriteControlsEnabled(context->choice));
       return TRUE;
     case WM_DRAWITEM:
-      if (context && wParam == IDC_SAVE_MASK_COLOUR) {
-        const EditedColours maskColour{&context->choice.maskColour, 1};
-        paintColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), maskColour);
-        return TRUE;
-      }
-      return FALSE;
+      return context && paintColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam),
+                                          context->maskColour());
     case WM_COMMAND:
       if (!context) return FALSE;
       switch (LOWORD(wParam)) {
@@ -71,10 +69,8 @@ INT_PTR CALLBACK saveOptionsProcedure(HWND dialog, UINT message, WPARAM wParam, 
           enableSpriteControls(dialog, spriteControlsEnabled(context->choice));
           return TRUE;
         case IDC_SAVE_MASK_COLOUR:
-          context->choice.maskColour = static_cast<uint8_t>(
-              pickTvcColour(context->instance, dialog, context->choice.maskColour) & 0x0F);
-          InvalidateRect(dialog, nullptr, TRUE);
-          return TRUE;
+          return chooseButtonColour(context->instance, dialog, IDC_SAVE_MASK_COLOUR,
+                                    context->maskColour());
         case IDOK:
           readSaveChoice(dialog, context->choice);
           EndDialog(dialog, IDOK);
