@@ -53,11 +53,11 @@ class CjpegVariant : public ::testing::TestWithParam<Variant> {};
 TEST_P(CjpegVariant, DecodesCloseToDjpeg) {
   const Variant& v = GetParam();
   const std::string base = jpegtest::tempPath(v.name);
-  ASSERT_TRUE(jpegtest::writeFile(base + ".ppm", jpegtest::makeTestPpm(v.width, v.height, 7)));
-  ASSERT_EQ(jpegtest::runCommand(std::string("cjpeg ") + v.cjpegOptions + " -outfile " + base +
-                                 ".jpg " + base + ".ppm"),
+  ASSERT_TRUE(test::writeFileBytes(base + ".ppm", jpegtest::makeTestPpm(v.width, v.height, 7)));
+  ASSERT_EQ(test::runCommand(std::string("cjpeg ") + v.cjpegOptions + " -outfile " + base +
+                             ".jpg " + base + ".ppm"),
             0);
-  const std::vector<uint8_t> file = jpegtest::readFile(base + ".jpg");
+  const std::vector<uint8_t> file = test::readFileBytes(base + ".jpg");
   ASSERT_FALSE(file.empty());
 
   struct Path {
@@ -68,8 +68,8 @@ TEST_P(CjpegVariant, DecodesCloseToDjpeg) {
   };
   for (const Path& path : {Path{true, "fast", 3, 0.2}, Path{false, "int", 3, 0.2}}) {
     SCOPED_TRACE(path.dct);
-    ASSERT_EQ(jpegtest::runCommand(std::string("djpeg -dct ") + path.dct +
-                                   " -nosmooth -pnm -outfile " + base + ".pnm " + base + ".jpg"),
+    ASSERT_EQ(test::runCommand(std::string("djpeg -dct ") + path.dct + " -nosmooth -pnm -outfile " +
+                               base + ".pnm " + base + ".jpg"),
               0);
     const jpegtest::PnmImage theirs = jpegtest::readPnm(base + ".pnm");
     const Decoded ours = decodeMemory(file, path.fast, 1000);

@@ -26,10 +26,10 @@ class RecordingPrompts : public UserPrompts {
 std::vector<uint8_t> makeJpeg(const std::string& name, const std::string& options, int width,
                               int height) {
   const std::string base = jpegtest::tempPath(name);
-  jpegtest::writeFile(base + ".ppm", jpegtest::makeTestPpm(width, height, 3));
-  if (jpegtest::runCommand("cjpeg " + options + " -outfile " + base + ".jpg " + base + ".ppm") != 0)
+  test::writeFileBytes(base + ".ppm", jpegtest::makeTestPpm(width, height, 3));
+  if (test::runCommand("cjpeg " + options + " -outfile " + base + ".jpg " + base + ".ppm") != 0)
     return {};
-  std::vector<uint8_t> file = jpegtest::readFile(base + ".jpg");
+  std::vector<uint8_t> file = test::readFileBytes(base + ".jpg");
   std::remove((base + ".ppm").c_str());
   std::remove((base + ".jpg").c_str());
   return file;
@@ -76,9 +76,9 @@ TEST(ReadJpg, SharedTestPictures) {
     EXPECT_TRUE(empty.pixels.empty());
     EXPECT_EQ(failing.errors, std::vector<std::string>{"Megnyitás: Hiba a dekódolás során!"});
   }
-  const std::vector<uint8_t> arithmetic = jpegtest::readFile(kTestData + "testimgari.jpg");
+  const std::vector<uint8_t> arithmetic = test::readFileBytes(kTestData + "testimgari.jpg");
   EXPECT_EQ(jpegtest::decodeMemory(arithmetic).error, -215);
-  const std::vector<uint8_t> twelveBit = jpegtest::readFile(kTestData + "monkey12.jpg");
+  const std::vector<uint8_t> twelveBit = test::readFileBytes(kTestData + "monkey12.jpg");
   EXPECT_EQ(jpegtest::decodeMemory(twelveBit).error, -205);
 }
 
@@ -86,8 +86,8 @@ TEST(ReadJpg, CommandLineToolOpensJpegFiles) {
   const std::string output = jpegtest::tempPath("cli.txt");
   const std::string command =
       std::string(VIZORKA_CLI_PATH) + " " + kTestData + "testorig.jpg --info > " + output + " 2>&1";
-  ASSERT_EQ(jpegtest::runCommand(command), 0);
-  const std::vector<uint8_t> text = jpegtest::readFile(output);
+  ASSERT_EQ(test::runCommand(command), 0);
+  const std::vector<uint8_t> text = test::readFileBytes(output);
   const std::string info(text.begin(), text.end());
   EXPECT_NE(info.find("\"width\":227,\"height\":149"), std::string::npos) << info;
   EXPECT_NE(info.find("\"colourMode\":0"), std::string::npos) << info;
@@ -105,7 +105,7 @@ TEST(ReadJpg, GreyAndColourDocuments) {
   const std::string path = jpegtest::tempPath("ő-grey.jpg");
   const std::vector<uint8_t> grey = makeJpeg("grey", "-grayscale", 13, 5);
   ASSERT_FALSE(grey.empty());
-  ASSERT_TRUE(jpegtest::writeFile(path, grey));
+  ASSERT_TRUE(test::writeFileBytes(path, grey));
   RecordingPrompts prompts;
   ImageDocument doc;
   EXPECT_EQ(readJpg(path, doc, prompts), 16 * 5);
@@ -118,7 +118,7 @@ TEST(ReadJpg, GreyAndColourDocuments) {
     for (int x = 0; x < 13; ++x) EXPECT_EQ(doc.row(y)[x], direct.pixels[13 * y + x]);
 
   const std::vector<uint8_t> colour = makeJpeg("colour", "-sample 2x2", 9, 4);
-  ASSERT_TRUE(jpegtest::writeFile(path, colour));
+  ASSERT_TRUE(test::writeFileBytes(path, colour));
   ImageDocument colourDoc;
   EXPECT_EQ(readJpg(path, colourDoc, prompts), 28 * 4);
   EXPECT_EQ(colourDoc.colourMode, kTrueColour);
@@ -152,7 +152,7 @@ TEST(ReadJpg, FailureMidwayKeepsTheDeliveredRows) {
        "00")
       .eoi();
   const std::string path = jpegtest::tempPath("midway.jpg");
-  ASSERT_TRUE(jpegtest::writeFile(path, b.data));
+  ASSERT_TRUE(test::writeFileBytes(path, b.data));
   RecordingPrompts prompts;
   ImageDocument doc;
   EXPECT_EQ(readJpg(path, doc, prompts), 8 * 24);

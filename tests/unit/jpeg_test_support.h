@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "converter/jpeg/jpeg_decoder.h"
+#include "tests/unit/test_support.h"
 
 namespace vz::jpegtest {
 
@@ -125,17 +126,6 @@ inline std::string tempPath(const std::string& name) {
   return std::string(dir != nullptr ? dir : "/tmp") + "/vizorka_jpeg_test_" + name;
 }
 
-inline std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline bool writeFile(const std::string& path, const std::vector<uint8_t>& data) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-  return static_cast<bool>(out);
-}
-
 struct PnmImage {
   int width = 0;
   int height = 0;
@@ -179,10 +169,6 @@ inline std::vector<uint8_t> makeTestPpm(int width, int height, uint32_t seed) {
     }
   }
   return file;
-}
-
-inline int runCommand(const std::string& command) {
-  return std::system(command.c_str());
 }
 
 }  // namespace vz::jpegtest

@@ -60,6 +60,6 @@ class ScratchFolder {
 };
 
 std::vector<uint8_t> readFileBytes(const std::string& path);
-void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace vz::test
