@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "converter/colour/conversions.h"
-#include "converter/shell/app_state.h"
-#include "converter/shell/commands.h"
-#include "converter/shell/file_io.h"
-#include "converter/tvcfiles/kep_writer.h"
+#include "converter/model/app_state.h"
+#include "converter/commands/commands.h"
+#include "converter/model/file_io.h"
+#include "converter/formats/tvc/kep_writer.h"
 #include "converter/view/crop.h"
 #include "converter/view/render.h"
 

@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/shell/document.h"
+#include "converter/model/document.h"
 
 namespace vz {
 

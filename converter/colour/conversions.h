@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "converter/shell/document.h"
-#include "converter/shell/settings.h"
+#include "converter/model/document.h"
+#include "converter/model/settings.h"
 
 namespace vz {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "converter/shell/document.h"
+#include "converter/model/document.h"
 
 namespace vz {
 

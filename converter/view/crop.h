@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "converter/shell/document.h"
+#include "converter/model/document.h"
 
 namespace vz {
 

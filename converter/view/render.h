@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/shell/document.h"
+#include "converter/model/document.h"
 
 namespace vz {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/shell/app_state.h"
+#include "converter/model/app_state.h"
 
 namespace vz {
 

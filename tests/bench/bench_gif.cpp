@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "converter/readers/gif.h"
+#include "converter/formats/gif.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 #include <memory>
 
-#include "converter/jpeg/jpeg_decoder.h"
-#include "converter/jpeg/jpeg_reader.h"
+#include "converter/formats/jpeg/jpeg_decoder.h"
+#include "converter/formats/jpeg/jpeg_reader.h"
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic push

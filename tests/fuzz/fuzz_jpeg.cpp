@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "converter/jpeg/jpeg_decoder.h"
+#include "converter/formats/jpeg/jpeg_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/tvcfiles/kep_reader.h"
+#include "converter/formats/tvc/kep_reader.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/readers/pcx.h"
+#include "converter/formats/pcx.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the given size, so that any over-read hits the sanitizer.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/tvcfiles/kep_reader.h"
+#include "converter/formats/tvc/kep_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the given size, so that any over-read hits the sanitizer.

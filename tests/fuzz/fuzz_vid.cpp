@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "converter/tvcfiles/kep_reader.h"
+#include "converter/formats/tvc/kep_reader.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-#include "converter/readers/bmp.h"
+#include "converter/formats/bmp.h"
 #include "tests/unit/test_support.h"
 
 namespace vz {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "converter/readers/bmp.h"
+#include "converter/formats/bmp.h"
 #include "converter/view/render.h"
 #include "tests/unit/test_support.h"
 

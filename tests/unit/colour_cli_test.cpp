@@ -7,9 +7,9 @@
 #include <string>
 
 #include "converter/colour/conversions.h"
-#include "converter/shell/app_state.h"
-#include "converter/shell/commands.h"
-#include "converter/shell/file_io.h"
+#include "converter/model/app_state.h"
+#include "converter/commands/commands.h"
+#include "converter/model/file_io.h"
 #include "converter/view/render.h"
 
 namespace vz {

@@ -4,8 +4,8 @@
 
 #include "converter/colour/conversions.h"
 #include "converter/colour/tvc_palette.h"
-#include "converter/shell/app_state.h"
-#include "converter/shell/commands.h"
+#include "converter/model/app_state.h"
+#include "converter/commands/commands.h"
 
 namespace vz {
 namespace {

@@ -1,8 +1,8 @@
 // The effect-settings and palette dialogs' rules, driven without windows.
 #include <gtest/gtest.h>
 
-#include "converter/colour/effect_settings_dialog_model.h"
-#include "converter/colour/palette_dialog_model.h"
+#include "converter/commands/effect_settings_dialog_model.h"
+#include "converter/commands/palette_dialog_model.h"
 #include "converter/colour/tvc_palette.h"
 
 namespace vz {

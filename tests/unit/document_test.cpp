@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "converter/shell/app_state.h"
-#include "converter/shell/document.h"
+#include "converter/model/app_state.h"
+#include "converter/model/document.h"
 
 namespace vz {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <random>
 
-#include "converter/readers/gif.h"
+#include "converter/formats/gif.h"
 #include "tests/unit/test_support.h"
 
 namespace vz {

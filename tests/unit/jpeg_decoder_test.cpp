@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "converter/jpeg/jpeg_block_pool.h"
+#include "converter/formats/jpeg/jpeg_block_pool.h"
 #include "tests/unit/jpeg_test_support.h"
 
 namespace vz {

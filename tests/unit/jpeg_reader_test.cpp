@@ -3,9 +3,9 @@
 
 #include <random>
 
-#include "converter/jpeg/jpeg_reader.h"
-#include "converter/readers/bmp.h"
-#include "converter/shell/file_io.h"
+#include "converter/formats/jpeg/jpeg_reader.h"
+#include "converter/formats/bmp.h"
+#include "converter/model/file_io.h"
 #include "tests/unit/jpeg_test_support.h"
 
 namespace vz {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/jpeg/jpeg_decoder.h"
+#include "converter/formats/jpeg/jpeg_decoder.h"
 #include "tests/unit/test_support.h"
 
 namespace vz::jpegtest {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <random>
 
-#include "converter/jpeg/jpeg_transform.h"
+#include "converter/formats/jpeg/jpeg_transform.h"
 
 namespace vz {
 namespace {

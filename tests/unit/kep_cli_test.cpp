@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/shell/file_io.h"
-#include "converter/tvcfiles/kep_reader.h"
-#include "converter/tvcfiles/kep_writer.h"
+#include "converter/model/file_io.h"
+#include "converter/formats/tvc/kep_reader.h"
+#include "converter/formats/tvc/kep_writer.h"
 #include "kep_test_support.h"
 
 namespace vz {

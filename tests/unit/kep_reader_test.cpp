@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/tvcfiles/kep_reader.h"
-#include "converter/tvcfiles/kep_writer.h"
-#include "converter/tvcfiles/tvc_bytes.h"
+#include "converter/formats/tvc/kep_reader.h"
+#include "converter/formats/tvc/kep_writer.h"
+#include "converter/formats/tvc/tvc_bytes.h"
 #include "kep_test_support.h"
 
 namespace vz {

@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/tvcfiles/kep_reader.h"
-#include "converter/tvcfiles/kep_redecode.h"
-#include "converter/tvcfiles/picture_properties.h"
-#include "converter/tvcfiles/save_options_choice.h"
-#include "converter/tvcfiles/tvc_bytes.h"
+#include "converter/formats/tvc/kep_reader.h"
+#include "converter/formats/tvc/kep_redecode.h"
+#include "converter/commands/picture_properties.h"
+#include "converter/commands/save_options_choice.h"
+#include "converter/formats/tvc/tvc_bytes.h"
 #include "kep_test_support.h"
 
 namespace vz {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/shell/document.h"
+#include "converter/model/document.h"
 
 namespace vz {
 namespace kep_test {

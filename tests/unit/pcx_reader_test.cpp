@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "converter/readers/pcx.h"
+#include "converter/formats/pcx.h"
 #include "tests/unit/test_support.h"
 
 namespace vz {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/shell/document.h"
+#include "converter/model/document.h"
 
 namespace vz::test {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/shell/commands.h"
-#include "converter/shell/file_io.h"
+#include "converter/commands/commands.h"
+#include "converter/model/file_io.h"
 
 namespace vz {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "converter/shell/commands.h"
-#include "converter/shell/window_rules.h"
+#include "converter/commands/commands.h"
+#include "converter/commands/window_rules.h"
 
 namespace vz {
 namespace {

@@ -1,0 +1,68 @@
+#include "converter/app/win32/file_dialogs.h"
+
+#include <commdlg.h>
+
+#include <array>
+#include <cwchar>
+
+#include "converter/model/file_io.h"
+
+namespace vz {
+
+namespace {
+
+const wchar_t kAllFilesFilter[] = L"Minden f\u00e1jl (*.*)\0*.*\0";
+
+// Copies as much of the text as fits, always terminated.
+template <size_t N>
+void copyToField(const std::string& utf8Text, std::array<wchar_t, N>& field) {
+  const std::wstring wide = utf8ToWide(utf8Text);
+  size_t length = std::min(wide.size(), N - 1);
+  // Never leave half of a surrogate pair at the end.
+  if (length > 0 && length < wide.size() && wide[length - 1] >= 0xD800 && wide[length - 1] < 0xDC00)
+    --length;
+  wide.copy(field.data(), length);
+  field[length] = L'\0';
+}
+
+bool runFileDialog(HWND owner, AppState& state, bool save) {
+  std::array<wchar_t, kFilePathCapacity> path{};
+  std::array<wchar_t, kFileTitleCapacity> title{};
+  copyToField(state.filePath, path);
+  copyToField(state.fileTitle, title);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kAllFilesFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrFileTitle = title.data();
+  dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
+  const BOOL confirmed = [&] {
+    if (save) {
+      dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+      dialog.lpstrDefExt = L"KEP";
+      return GetSaveFileNameW(&dialog);
+    }
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    dialog.lpstrDefExt = L"*";
+    return GetOpenFileNameW(&dialog);
+  }();
+  if (!confirmed) return false;
+  state.filePath = wideToUtf8(path.data());
+  state.fileTitle = wideToUtf8(title.data());
+  return true;
+}
+
+}  // namespace
+
+bool chooseOpenFile(HWND owner, AppState& state) {
+  return runFileDialog(owner, state, false);
+}
+
+bool chooseSaveFile(HWND owner, AppState& state) {
+  return runFileDialog(owner, state, true);
+}
+
+}  // namespace vz

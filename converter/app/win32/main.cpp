@@ -1,0 +1,48 @@
+// Vizorka.exe: start-up, the main window and its message loop.
+#include <windows.h>
+
+#include "converter/resources/resource.h"
+#include "converter/commands/commands.h"
+#include "converter/model/file_io.h"
+#include "converter/app/win32/main_window.h"
+#include "converter/commands/window_rules.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showState) {
+  vz::MainWindow main;
+  main.instance = instance;
+  main.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VIZORKA));
+  main.arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
+  main.hourglassCursor = LoadCursorW(nullptr, IDC_WAIT);
+
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = vz::mainWindowProcedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = main.icon;
+  windowClass.hCursor = main.arrowCursor;
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
+  windowClass.lpszClassName = vz::kMainWindowClass;
+  if (!RegisterClassW(&windowClass)) return 1;
+  // The window procedure finds `main` through the creation parameter.
+  HWND window =
+      CreateWindowExW(0, vz::kMainWindowClass, L"Vizorka",
+                      WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, &main);
+  if (!window) return 1;
+  ShowWindow(window, showState);
+  UpdateWindow(window);
+
+  if (commandLine && vz::parseCommandLine(vz::wideToUtf8(commandLine), main.state.filePath,
+                                          main.state.fileTitle)) {
+    main.state.openFromCommandLine = true;
+    SendMessageW(window, WM_COMMAND, vz::kCmdOpen, 0);
+    main.state.openFromCommandLine = false;
+  }
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

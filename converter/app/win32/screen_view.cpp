@@ -1,0 +1,131 @@
+#include "converter/app/win32/screen_view.h"
+
+#include <vector>
+
+#include "converter/view/layout.h"
+#include "converter/view/render.h"
+
+namespace vz {
+
+void releaseScreenBitmap(ScreenBitmap& screen) {
+  if (screen.dc && screen.originalBitmap) SelectObject(screen.dc, screen.originalBitmap);
+  if (screen.bitmap) DeleteObject(screen.bitmap);
+  if (screen.dc) DeleteDC(screen.dc);
+  screen = ScreenBitmap{};
+}
+
+void makeScreenBitmap(HWND window, ScreenBitmap& screen, int32_t width, int32_t height) {
+  releaseScreenBitmap(screen);
+  HDC windowDc = GetDC(window);
+  screen.dc = CreateCompatibleDC(windowDc);
+  ReleaseDC(window, windowDc);
+  replaceScreenBitmapBitmap(window, screen, width, height);
+}
+
+void replaceScreenBitmapBitmap(HWND window, ScreenBitmap& screen, int32_t width, int32_t height) {
+  if (!screen.dc) return;
+  if (screen.originalBitmap) SelectObject(screen.dc, screen.originalBitmap);
+  if (screen.bitmap) DeleteObject(screen.bitmap);
+  screen.bitmap = nullptr;
+  screen.originalBitmap = nullptr;
+  // A zero-sized request would give the 1 x 1 monochrome default bitmap; keep none.
+  if (width <= 0 || height <= 0) return;
+  HDC windowDc = GetDC(window);
+  screen.bitmap = CreateCompatibleBitmap(windowDc, width, height);
+  ReleaseDC(window, windowDc);
+  if (screen.bitmap) screen.originalBitmap = SelectObject(screen.dc, screen.bitmap);
+}
+
+void renderDocument(ScreenBitmap& screen, const ImageDocument& doc, bool blackAndWhiteView) {
+  if (!doc.holdsPicture() || !screen.dc || !screen.bitmap) return;
+  const RenderDescription description = describeRender(doc, blackAndWhiteView);
+  if (description.bitsPerPixel == 0) return;
+  // Header and colour table in one zeroed block, as BITMAPINFO expects them.
+  std::vector<uint8_t> block(sizeof(BITMAPINFOHEADER) +
+                             sizeof(RGBQUAD) * description.colourTable.size());
+  auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
+  info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info->bmiHeader.biWidth = doc.width;
+  info->bmiHeader.biHeight = -doc.height;  // top row first
+  info->bmiHeader.biPlanes = 1;
+  info->bmiHeader.biBitCount = static_cast<WORD>(description.bitsPerPixel);
+  info->bmiHeader.biCompression = BI_RGB;
+  info->bmiHeader.biSizeImage = static_cast<DWORD>(doc.rowStride) * static_cast<DWORD>(doc.height);
+  info->bmiHeader.biClrUsed = static_cast<DWORD>(description.colourTable.size());
+  for (size_t i = 0; i < description.colourTable.size(); ++i) {
+    const ColourValue colour = description.colourTable[i];
+    info->bmiColors[i] = RGBQUAD{blueOf(colour), greenOf(colour), redOf(colour), 0};
+  }
+  // The bitmap is set while out of its context, then selected back for painting.
+  SelectObject(screen.dc, screen.originalBitmap);
+  SetDIBits(screen.dc, screen.bitmap, 0, static_cast<UINT>(doc.height), doc.pixels.data(), info,
+            DIB_RGB_COLORS);
+  SelectObject(screen.dc, screen.bitmap);
+}
+
+namespace {
+
+void setScrollBar(HWND window, int bar, int32_t maximum, int32_t page, int32_t position) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = 0;
+  info.nMax = maximum;
+  info.nPage = static_cast<UINT>(page);
+  info.nPos = position;
+  SetScrollInfo(window, bar, &info, TRUE);
+}
+
+}  // namespace
+
+void layoutWindow(HWND window, ViewState& view, const ImageDocument& doc) {
+  RECT client;
+  GetClientRect(window, &client);
+  updateLayout(view, doc, client.right, client.bottom);
+  setScrollBar(window, SB_VERT, view.verticalMaximum, view.visibleHeight, view.scrollY);
+  // Showing or hiding the bar resizes the client area, and the size change has laid
+  // the window out again from inside SetScrollInfo, both bars included.
+  RECT after;
+  GetClientRect(window, &after);
+  if (after.right != client.right || after.bottom != client.bottom) return;
+  setScrollBar(window, SB_HORZ, view.horizontalMaximum, view.visibleWidth, view.scrollX);
+}
+
+void paintView(HWND window, const ScreenBitmap& screen, HBRUSH marginBrush, const ViewState& view,
+               const ImageDocument& doc) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  HGDIOBJ oldBrush = SelectObject(dc, marginBrush);
+  for (const ClientRect& band : marginBands(view, doc, client.right, client.bottom))
+    PatBlt(dc, band.left, band.top, band.right - band.left, band.bottom - band.top, PATCOPY);
+  SelectObject(dc, oldBrush);
+  SetStretchBltMode(dc, COLORONCOLOR);
+  if (doc.width != 0 && doc.height != 0 && screen.dc && screen.bitmap)
+    StretchBlt(dc, view.imageLeft, view.imageTop, view.displayWidth, view.displayHeight, screen.dc,
+               view.scrollX, view.scrollY, view.visibleWidth, view.visibleHeight, SRCCOPY);
+  EndPaint(window, &paint);
+}
+
+void showScrollPosition(HWND window, bool horizontal, int32_t position) {
+  SetScrollPos(window, horizontal ? SB_HORZ : SB_VERT, position, TRUE);
+  InvalidateRect(window, nullptr, TRUE);
+}
+
+void drawSelectionOutline(HWND window, HPEN selectionPen, const ClientRect& rect) {
+  HDC dc = GetDC(window);
+  HGDIOBJ oldPen = SelectObject(dc, selectionPen);
+  const int oldMix = SetROP2(dc, R2_XORPEN);
+  const POINT corners[5] = {{rect.left, rect.top},
+                            {rect.right, rect.top},
+                            {rect.right, rect.bottom},
+                            {rect.left, rect.bottom},
+                            {rect.left, rect.top}};
+  Polyline(dc, corners, 5);
+  SetROP2(dc, oldMix);
+  SelectObject(dc, oldPen);
+  ReleaseDC(window, dc);
+}
+
+}  // namespace vz

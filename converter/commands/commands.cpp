@@ -1,0 +1,244 @@
+#include "converter/commands/commands.h"
+
+#include "converter/colour/conversions.h"
+#include "converter/formats/jpeg/jpeg_reader.h"
+#include "converter/formats/bmp.h"
+#include "converter/formats/gif.h"
+#include "converter/formats/pcx.h"
+#include "converter/model/file_io.h"
+#include "converter/formats/tvc/kep_reader.h"
+
+namespace vz {
+
+namespace {
+
+ViewUpdate renderLayoutRepaint() {
+  ViewUpdate update;
+  update.render = update.layout = update.repaint = true;
+  return update;
+}
+
+ViewUpdate layoutRepaint() {
+  ViewUpdate update;
+  update.layout = update.repaint = true;
+  return update;
+}
+
+ViewUpdate renderRepaint() {
+  ViewUpdate update;
+  update.render = update.repaint = true;
+  return update;
+}
+
+void setZoom(AppState& state, int8_t zoomX, int8_t zoomY) {
+  state.view.zoomX = zoomX;
+  state.view.zoomY = zoomY;
+}
+
+}  // namespace
+
+std::string windowTitleForFile(const std::string& fileTitle) {
+  return "Vizorka - [" + fileTitle + "]";
+}
+
+bool extensionOf(const std::string& fileTitle, std::string& upperExtension) {
+  if (fileTitle.size() < 4 || fileTitle[fileTitle.size() - 4] != '.') return false;
+  upperExtension = fileTitle.substr(fileTitle.size() - 3);
+  for (char& c : upperExtension)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return true;
+}
+
+std::string fileNameOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+void releaseForNewPicture(AppState& state) {
+  releasePicture(state.document);
+  state.document.tvcPicture = false;
+  state.document.interlaced = false;
+}
+
+ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
+  ViewUpdate update;
+  update.titleChanged = true;
+  std::string extension;
+  if (!extensionOf(state.fileTitle, extension)) {
+    prompts.showError(texts::kBadExtension, texts::kOpenCaption);
+    update.repaint = true;
+    return update;
+  }
+  releaseForNewPicture(state);
+  state.fileData = std::vector<uint8_t>();
+  ImageDocument& doc = state.document;
+
+  int32_t result = 0;
+  if (extension == "JPG") {
+    result = readJpg(state.filePath, doc, prompts);
+  } else {
+    if (!readWholeFile(state.filePath, state.fileData)) {
+      prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
+      update.repaint = true;
+      return update;
+    }
+    const size_t size = state.fileData.size();
+    const uint8_t* data = state.fileData.data();
+    if (extension == "BMP") {
+      result = readBmp(size, data, doc);
+    } else if (extension == "PCX") {
+      result = readPcx(size, data, doc);
+    } else if (extension == "GIF") {
+      result = readGif(size, data, doc);
+    } else {
+      doc.tvcPicture = true;
+      if (extension == "R16") {
+        result = readR16(size, data, doc, state.kepDecodeColours);
+      } else if (extension == "KEP") {
+        result = readKep(size, data, doc, state.kepDecodeColours);
+      } else if (extension == "VID") {
+        result = readVid(size, data, doc, state.kepDecodeColours);
+      } else if (prompts.askYesNo(texts::kUnknownFormat, texts::kOpenCaption)) {
+        result = readKep(size, data, doc, state.kepDecodeColours);
+      } else {
+        update.repaint = true;
+        return update;
+      }
+    }
+  }
+  doc.pictureSize = result;
+  if (result <= 0) {
+    // A failed reader never leaves a half-built picture behind.
+    releasePicture(doc);
+    doc.pictureSize = result;
+    doc.interlaced = false;
+  }
+
+  setZoom(state, 1, 1);
+  if (doc.tvcPicture) {
+    if (doc.colourMode == 2)
+      state.view.zoomY = 2;
+    else if (doc.colourMode == 16 && !doc.interlaced)
+      state.view.zoomX = 2;
+  }
+  state.view.blackAndWhiteView = false;
+  update.newScreenBitmap = update.render = update.layout = update.repaint = true;
+  return update;
+}
+
+ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
+                        const std::function<int32_t(ImageDocument&)>& readPicture) {
+  state.fileTitle = texts::kUntitled;
+  releaseForNewPicture(state);
+  ImageDocument& doc = state.document;
+  doc.pictureSize = readPicture(doc);
+  if (doc.pictureSize <= 0) {
+    releasePicture(doc);
+    prompts.showError(texts::kPasteFailed, texts::kPasteCaption);
+  }
+  setZoom(state, 1, 1);
+  state.view.blackAndWhiteView = false;
+  ViewUpdate update = renderLayoutRepaint();
+  update.titleChanged = update.newScreenBitmap = true;
+  return update;
+}
+
+ViewUpdate ditherCommand(AppState& state, int kind) {
+  ImageDocument& doc = state.document;
+  if (state.effects.preDistortion) {
+    if (kind == kDitherTwoColours) {
+      halve(doc, kHalveVertically);
+      setZoom(state, 1, 2);
+    } else if (kind == kDitherSixteenColours) {
+      halve(doc, kHalveHorizontally);
+      setZoom(state, 2, 1);
+    }
+  }
+  if (state.effects.ditherAlgorithm == kFloydSteinberg)
+    floydSteinbergDither(doc, state.effects, kind);
+  else if (state.effects.ditherAlgorithm == kOrdered)
+    orderedDither(doc, state.effects, kind);
+  doc.tvcPicture = true;
+  return renderLayoutRepaint();
+}
+
+ViewUpdate nearestCommand(AppState& state, int target) {
+  ImageDocument& doc = state.document;
+  if (target == 4 && (doc.colourMode == kTrueColour || doc.colourMode > 16))
+    nearestColourConversion(doc, state.effects, 16);
+  nearestColourConversion(doc, state.effects, target);
+  return renderRepaint();
+}
+
+ViewUpdate greyCommand(AppState& state, int kind) {
+  if (kind == kSixteenGreys && state.effects.preDistortion) {
+    halve(state.document, kHalveHorizontally);
+    setZoom(state, 2, 1);
+  }
+  state.document.tvcPicture = true;
+  state.view.blackAndWhiteView = true;
+  greyConversion(state.document, kind);
+  return renderLayoutRepaint();
+}
+
+ViewUpdate grey256Command(AppState& state) {
+  grey256Conversion(state.document);
+  return renderRepaint();
+}
+
+ViewUpdate halveCommand(AppState& state, int direction) {
+  halve(state.document, direction);
+  return renderLayoutRepaint();
+}
+
+ViewUpdate runDocumentCommand(AppState& state, int commandId) {
+  switch (commandId) {
+    case kCmdHalveVertically:
+      return halveCommand(state, kHalveVertically);
+    case kCmdHalveHorizontally:
+      return halveCommand(state, kHalveHorizontally);
+    case kCmdDither2:
+      return ditherCommand(state, kDitherTwoColours);
+    case kCmdDither4:
+      return ditherCommand(state, kDitherFourColours);
+    case kCmdDither16:
+      return ditherCommand(state, kDitherSixteenColours);
+    case kCmdNearest2:
+      return nearestCommand(state, 2);
+    case kCmdNearest4:
+      return nearestCommand(state, 4);
+    case kCmdNearest16:
+      return nearestCommand(state, 16);
+    case kCmdGrey4:
+      return greyCommand(state, kFourGreys);
+    case kCmdGrey16:
+      return greyCommand(state, kSixteenGreys);
+    case kCmdGrey256:
+      return grey256Command(state);
+    case kCmdZoomVertically:
+      state.view.zoomY = 2;
+      return layoutRepaint();
+    case kCmdZoomHorizontally:
+      state.view.zoomX = 2;
+      return layoutRepaint();
+    case kCmdUnzoomVertically:
+      state.view.zoomY = 1;
+      return layoutRepaint();
+    case kCmdUnzoomHorizontally:
+      state.view.zoomX = 1;
+      return layoutRepaint();
+    case kCmdFourfoldSize:
+      setZoom(state, 2, 2);
+      return layoutRepaint();
+    case kCmdNormalSize:
+      setZoom(state, 1, 1);
+      return layoutRepaint();
+    case kCmdColourSwitch:
+      state.view.blackAndWhiteView = !state.view.blackAndWhiteView;
+      return renderRepaint();
+    default:
+      return ViewUpdate{};
+  }
+}
+
+}  // namespace vz

@@ -1,0 +1,65 @@
+#include "converter/commands/effect_settings_dialog_model.h"
+
+namespace vz {
+
+int32_t parseCropSize(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  size_t last = text.find_last_not_of(' ');
+  if (first == std::string::npos) return 0;
+  int64_t value = 0;
+  for (size_t i = first; i <= last; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+    // Larger sizes would turn negative in the settings' signed field.
+    if (value > INT32_MAX) return 0;
+  }
+  return static_cast<int32_t>(value);
+}
+
+EffectSettingsDialogModel::EffectSettingsDialogModel(EffectSettings& settings)
+    : settings_(settings), coloursOnOpening_(settings.colourChoices) {}
+
+EffectSettingsControls EffectSettingsDialogModel::initialControls() const {
+  EffectSettingsControls controls;
+  controls.floydSteinbergChecked = settings_.ditherAlgorithm == kFloydSteinberg;
+  controls.thresholdPosition = settings_.threshold;
+  controls.preDistortionChecked = settings_.preDistortion;
+  controls.interlacedChecked = settings_.interlacedFourColour;
+  controls.cropWidthText = std::to_string(settings_.cropWidth);
+  controls.cropHeightText = std::to_string(settings_.cropHeight);
+  return controls;
+}
+
+void EffectSettingsDialogModel::chooseColour(int i, uint8_t tvcIndex) {
+  if (i >= 0 && i < static_cast<int>(settings_.colourChoices.size()))
+    settings_.colourChoices[static_cast<size_t>(i)] = static_cast<uint8_t>(tvcIndex & 15);
+}
+
+EffectSettingsControls EffectSettingsDialogModel::resetToDefaults() {
+  applySettingsDefaults(settings_);
+  EffectSettingsControls controls;
+  controls.floydSteinbergChecked = true;
+  controls.thresholdPosition = settings_.threshold;
+  controls.preDistortionChecked = true;
+  controls.interlacedChecked = false;
+  controls.cropWidthText = "256";
+  controls.cropHeightText = "240";
+  return controls;
+}
+
+void EffectSettingsDialogModel::accept(const EffectSettingsControls& controls) {
+  settings_.ditherAlgorithm = controls.floydSteinbergChecked ? kFloydSteinberg : kOrdered;
+  settings_.preDistortion = controls.preDistortionChecked;
+  settings_.interlacedFourColour = controls.interlacedChecked;
+  const int position = controls.thresholdPosition;
+  settings_.threshold = static_cast<uint8_t>(position < 0 ? 0 : (position > 255 ? 255 : position));
+  settings_.cropWidth = parseCropSize(controls.cropWidthText);
+  settings_.cropHeight = parseCropSize(controls.cropHeightText);
+}
+
+void EffectSettingsDialogModel::cancel() {
+  settings_.colourChoices = coloursOnOpening_;
+}
+
+}  // namespace vz

@@ -1,0 +1,57 @@
+// What the "Effektus-beállítások" dialog does, without its window: the values its
+// controls show, and what opening, a colour choice, "Alaphelyzet...", "OK" and
+// "Mégse" do to the effect settings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "converter/model/settings.h"
+
+namespace vz {
+
+// The state of the dialog's controls other than the colour buttons.
+struct EffectSettingsControls {
+  bool floydSteinbergChecked = true;  // radio buttons: else "Ordered"
+  int thresholdPosition = 128;        // trackbar 0..255
+  bool preDistortionChecked = true;
+  bool interlacedChecked = false;
+  std::string cropWidthText;
+  std::string cropHeightText;
+};
+
+// A crop-size field as an unsigned decimal number; 0 when the text is not one or
+// does not fit the crop size.
+int32_t parseCropSize(const std::string& text);
+
+class EffectSettingsDialogModel {
+ public:
+  // Opening: the colour choices are put aside for "Mégse".
+  explicit EffectSettingsDialogModel(EffectSettings& settings);
+
+  // What the controls show on opening.
+  EffectSettingsControls initialControls() const;
+
+  // The bytes the colour buttons 1015..1024 show and change: the settings' own.
+  std::array<uint8_t, 10>& colours() { return settings_.colourChoices; }
+
+  // A colour picked for button i takes effect at once.
+  void chooseColour(int i, uint8_t tvcIndex);
+
+  // "Alaphelyzet...": the colours and the threshold are reset at once; returns what
+  // the other controls show now (they change the settings only with "OK").
+  EffectSettingsControls resetToDefaults();
+
+  // "OK".
+  void accept(const EffectSettingsControls& controls);
+
+  // "Mégse": only the colour choices come back; a threshold reset stays.
+  void cancel();
+
+ private:
+  EffectSettings& settings_;
+  std::array<uint8_t, 10> coloursOnOpening_;
+};
+
+}  // namespace vz

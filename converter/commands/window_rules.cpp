@@ -1,0 +1,40 @@
+#include "converter/commands/window_rules.h"
+
+#include "converter/commands/commands.h"
+
+namespace vz {
+
+std::array<MenuItemEnabling, 5> menuEnabling(int32_t colourMode) {
+  const bool tvcDepth = colourMode == 2 || colourMode == 4 || colourMode == 16;
+  const bool fewColours = colourMode == 2 || colourMode == 4;
+  const bool trueColour = colourMode == kTrueColour;
+  return {{{kCmdSaveAs, tvcDepth},
+           {kCmdColourSwitch, tvcDepth},
+           {kCmdPalette, fewColours},
+           {kCmdHalveVertically, trueColour},
+           {kCmdHalveHorizontally, trueColour}}};
+}
+
+std::string cutToCharacters(const std::string& utf8Text, size_t maxCharacters) {
+  size_t characters = 0;
+  for (size_t i = 0; i < utf8Text.size(); ++i) {
+    const bool startsCharacter = (static_cast<unsigned char>(utf8Text[i]) & 0xC0) != 0x80;
+    if (startsCharacter && characters++ == maxCharacters) return utf8Text.substr(0, i);
+  }
+  return utf8Text;
+}
+
+bool parseCommandLine(const std::string& utf8CommandLine, std::string& filePath,
+                      std::string& fileTitle) {
+  if (utf8CommandLine.empty()) return false;
+  std::string path = utf8CommandLine;
+  if (path.front() == '"') path.erase(0, 1);
+  // The file-name field holds kFilePathCapacity characters with its terminator.
+  path = cutToCharacters(path, kFilePathCapacity - 1);
+  if (!path.empty() && path.back() == '"') path.pop_back();
+  filePath = path;
+  fileTitle = fileNameOf(path);
+  return true;
+}
+
+}  // namespace vz

@@ -1,0 +1,14 @@
+// GIF pictures: the first image of the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "converter/model/document.h"
+
+namespace vz {
+
+// Fills the document from a whole GIF file; returns the picture size, 0 or less on failure.
+int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+
+}  // namespace vz

@@ -1,0 +1,37 @@
+// Saving the document as a KEP file (full header or sprite export, plain or RLE).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "converter/model/app_state.h"
+#include "converter/model/prompts.h"
+
+namespace vz {
+
+enum class KepEncodeStatus {
+  kOk,
+  kNotTvcPicture,      // colour mode other than 2, 4 or 16, or an inconsistent buffer
+  kTooLargeForHeader,  // the full header holds 16-bit widths and heights
+  kOutOfMemory,        // no room for the coded data: the picture holds the header only
+};
+
+struct KepEncoding {
+  std::vector<uint8_t> picture;  // the whole picture file
+  std::vector<uint8_t> palette;  // the palette file's four bytes; empty when none is made
+};
+
+// Codes the document as the bytes of a KEP file (and its palette file) by the options.
+KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
+                          KepEncoding& encoding);
+
+// The picture path with the file name's extension replaced by PAL; a name without an
+// extension gets ".PAL" added.
+std::string palettePathFor(const std::string& picturePath);
+
+// Writes the document to state.filePath with state.saveOptions (and the palette file
+// beside it when asked). Reports a failure through the prompts and returns false.
+bool saveKepFile(AppState& state, UserPrompts& prompts);
+
+}  // namespace vz

@@ -1,0 +1,65 @@
+// The program state: one record owned by main (or the window) and passed by reference.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "converter/model/document.h"
+#include "converter/model/settings.h"
+
+namespace vz {
+
+struct ViewState {
+  int8_t zoomX = 1;
+  int8_t zoomY = 1;
+  int32_t scrollX = 0;
+  int32_t scrollY = 0;
+  int32_t imageLeft = 0;
+  int32_t imageTop = 0;
+  int32_t visibleWidth = 0;
+  int32_t visibleHeight = 0;
+  int32_t displayWidth = 0;
+  int32_t displayHeight = 0;
+  int32_t horizontalMaximum = 0;  // scroll-bar ranges set by the layout
+  int32_t verticalMaximum = 0;
+  bool blackAndWhiteView = false;
+};
+
+struct ClientRect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+};
+
+enum SelectionMode : int32_t { kSelectionIdle = 0, kSelectionFollowsMouse = 1 };
+
+struct SelectionState {
+  int32_t selectionState = kSelectionIdle;
+  bool selectionShown = false;
+  ClientRect selectionRect;
+  int32_t selectionWidth = 0;
+  int32_t selectionHeight = 0;
+};
+
+// File names are kept in UTF-8; the platform layer converts at its edge.
+constexpr size_t kFilePathCapacity = 260;   // characters, terminator included
+constexpr size_t kFileTitleCapacity = 512;  // characters, terminator included
+
+struct AppState {
+  ImageDocument document;
+  EffectSettings effects;
+  SaveOptions saveOptions;
+  ViewState view;
+  SelectionState selection;
+  std::vector<uint8_t> fileData;  // the whole file read by Open; fileSize is its size
+  std::string filePath;
+  std::string fileTitle;
+  bool openFromCommandLine = false;
+  // Palette entries 0..3 after the last KEP, VID or R16 decode (the decode dialog's colours).
+  std::array<ColourValue, 4> kepDecodeColours{};
+};
+
+}  // namespace vz
