@@ -23,15 +23,6 @@ void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t ro
   doc.colourMode = colourMode;
 }
 
-void setPaletteFromTvcIndices(ImageDocument& doc, int first, const uint8_t* tvcIndices, int count) {
-  for (int i = 0; i < count; ++i)
-    doc.palette[static_cast<size_t>(first + i)] = tvcColour(tvcIndices[i]);
-}
-
-void setTvcPalette(ImageDocument& doc) {
-  for (int i = 0; i < kTvcColourCount; ++i) doc.palette[static_cast<size_t>(i)] = tvcColour(i);
-}
-
 const double* NearestColourSearch::quotientRows() {
   static const std::vector<double> rows = [] {
     std::vector<double> table(256 * 256, 0.0);

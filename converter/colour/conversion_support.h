@@ -70,10 +70,6 @@ class PackedRowWriter {
 void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t rowStride,
                    int32_t colourMode);
 
-// Palette entries first..first+count-1 become the TVC colours of the given indices.
-void setPaletteFromTvcIndices(ImageDocument& doc, int first, const uint8_t* tvcIndices, int count);
-void setTvcPalette(ImageDocument& doc);
-
 // The nearest-in-list answer (CMYK distance, ties to the lowest index), found by evaluating only
 // the candidates that can win. The unscaled black difference dominates: the cyan, magenta and
 // yellow terms add at most 3, so a candidate whose squared black difference exceeds the smallest

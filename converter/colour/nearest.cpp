@@ -130,8 +130,7 @@ void convertToFourColours(ImageDocument& doc) {
   }
   NibbleTable table{};
   for (size_t i = 0; i < table.size(); ++i)
-    table[i] =
-        static_cast<uint8_t>(nearestInList(doc.palette[i], chosen.data(), forms.data(), 4).index);
+    table[i] = static_cast<uint8_t>(nearestInList(doc.palette[i], forms.data(), 4));
   for (size_t s = 0; s < 4; ++s) doc.palette[s] = chosen[s];
   remapNibblesInPlace(doc, table);
   doc.colourMode = 4;

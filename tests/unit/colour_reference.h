@@ -81,7 +81,7 @@ inline void nearest(ImageDocument& doc, const EffectSettings& s, int target) {
       forms[s4] = cmykOf(chosen[s4]);
     }
     int table[16];
-    for (int i = 0; i < 16; ++i) table[i] = nearestInList(doc.palette[i], chosen, forms, 4).index;
+    for (int i = 0; i < 16; ++i) table[i] = nearestInList(doc.palette[i], forms, 4);
     for (int i = 0; i < 4; ++i) doc.palette[i] = chosen[i];
     for (int32_t y = 0; y < doc.height; ++y)
       for (int32_t x = 0; x < (doc.width + 1) / 2 * 2; ++x)
@@ -175,8 +175,10 @@ inline void floydSteinberg(ImageDocument& doc, const EffectSettings& s, int kind
     for (int32_t x = 0; x < doc.width; ++x) {
       const std::vector<int>& px = rgb[y];
       const ColourValue colour = makeColour(px[3 * x], px[3 * x + 1], px[3 * x + 2]);
-      const NearestMatch match = nearestInList(colour, &candidates[first], &forms[first], count);
-      const int errors[3] = {match.redDifference, match.greenDifference, match.blueDifference};
+      const int nearest = nearestInList(colour, &forms[first], count);
+      const ColourValue chosen = candidates[static_cast<size_t>(first + nearest)];
+      const int errors[3] = {redOf(colour) - redOf(chosen), greenOf(colour) - greenOf(chosen),
+                             blueOf(colour) - blueOf(chosen)};
       for (int ch = 0; ch < 3; ++ch) {
         auto add = [&](int row, int column, int weight) {
           if (row >= doc.height) return;
@@ -188,7 +190,7 @@ inline void floydSteinberg(ImageDocument& doc, const EffectSettings& s, int kind
         add(y + 1, x, 5);
         add(y + 1, x + 1, 1);
       }
-      setPackedPixel(out.row(y), x, kind == 0 ? 1 : 4, static_cast<uint8_t>(match.index + first));
+      setPackedPixel(out.row(y), x, kind == 0 ? 1 : 4, static_cast<uint8_t>(nearest + first));
     }
   }
   for (int i = 0; i < 16; ++i) out.palette[i] = 0;
@@ -198,6 +200,22 @@ inline void floydSteinberg(ImageDocument& doc, const EffectSettings& s, int kind
     for (size_t i = 0; i < candidates.size(); ++i) out.palette[i] = candidates[i];
   out.interlaced = interlaced;
   doc = out;
+}
+
+// Index of the grey table entry nearest to the grey level of (red, green, blue);
+// squared integer difference, ties to the lowest index.
+inline int nearestGrey(int red, int green, int blue, const uint8_t* greyTable, int n) {
+  const int grey = greyLevelOf(red, green, blue);
+  int bestIndex = 0;
+  int best = (grey - greyTable[0]) * (grey - greyTable[0]);
+  for (int i = 1; i < n; ++i) {
+    const int difference = (grey - greyTable[i]) * (grey - greyTable[i]);
+    if (difference < best) {
+      best = difference;
+      bestIndex = i;
+    }
+  }
+  return bestIndex;
 }
 
 inline void grey(ImageDocument& doc, int kind) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "converter/colour/tvc_palette.h"
+#include "converter/model/tvc_colours.h"
 #include "converter/formats/tvc/tvc_bytes.h"
 
 namespace vz {
@@ -45,10 +45,6 @@ ColourValue colourOfHardwareByte(uint8_t hardwareByte) {
 void setFourFromHardwareBytes(ImageDocument& doc, const uint8_t* bytes, size_t available) {
   for (size_t i = 0; i < 4; ++i)
     doc.palette[i] = colourOfHardwareByte(i < available ? bytes[i] : 0);
-}
-
-void setTvcPalette(ImageDocument& doc) {
-  for (size_t i = 0; i < kTvcPalette.size(); ++i) doc.palette[i] = kTvcPalette[i];
 }
 
 // Places decoded TVC bytes into the document, T to a row; rows past the buffer are

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "converter/colour/tvc_palette.h"
+#include "converter/model/tvc_colours.h"
 #include "converter/formats/tvc/tvc_bytes.h"
 
 namespace vz {
@@ -68,7 +68,7 @@ bool redecode(ImageDocument& doc, const KepDecodeColours& kepDecodeColours,
   doc.colourMode = newMode;
   doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
   if (newMode == 16) {
-    std::copy(kTvcPalette.begin(), kTvcPalette.end(), doc.palette.begin());
+    setTvcPalette(doc);
   } else {
     std::copy(kepDecodeColours.begin(), kepDecodeColours.end(), doc.palette.begin());
   }

@@ -5,7 +5,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "converter/colour/tvc_palette.h"
+#include "converter/model/tvc_colours.h"
 #include "converter/model/file_io.h"
 #include "converter/formats/tvc/tvc_bytes.h"
 
