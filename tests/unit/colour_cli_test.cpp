@@ -2,6 +2,8 @@
 // applied in order: its output equals the conversions run here.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <random>
 #include <string>
@@ -32,8 +34,9 @@ ImageDocument photoLikePicture(int32_t width, int32_t height) {
 class ColourCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    input_ = ::testing::TempDir() + "colour_cli_in.bmp";
-    output_ = ::testing::TempDir() + "colour_cli_out.bmp";
+    const std::string process = std::to_string(getpid());
+    input_ = ::testing::TempDir() + "colour_cli_in_" + process + ".bmp";
+    output_ = ::testing::TempDir() + "colour_cli_out_" + process + ".bmp";
     picture_ = photoLikePicture(37, 23);
     ASSERT_TRUE(writeWholeFile(input_, encodeBmp(picture_, false)));
   }

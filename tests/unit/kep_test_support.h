@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +27,8 @@ inline std::filesystem::path freshFolder() {
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
   const std::filesystem::path folder =
       std::filesystem::path(testing::TempDir()) /
-      ("vizorka_" + std::string(info->test_suite_name()) + "_" + std::string(info->name()));
+      ("vizorka_" + std::string(info->test_suite_name()) + "_" + std::string(info->name()) +
+       "_" + std::to_string(getpid()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
