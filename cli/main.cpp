@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "converter/colour/conversions.h"
-#include "converter/model/app_state.h"
 #include "converter/commands/commands.h"
-#include "converter/model/file_io.h"
+#include "converter/commands/save.h"
+#include "converter/formats/bmp_writer.h"
 #include "converter/formats/tvc/kep_writer.h"
+#include "converter/model/app_state.h"
+#include "converter/model/file_io.h"
 #include "converter/view/crop.h"
 #include "converter/view/render.h"
 
@@ -249,7 +251,8 @@ std::vector<Step> parseSteps(const std::vector<std::string>& args, bool& asKep,
       });
     } else if (option == "--export") {
       steps.push_back([value](vz::AppState& s) {
-        const std::vector<uint8_t> bmp = vz::encodeBmp(s.document, false);
+        const std::vector<uint8_t> bmp =
+            vz::encodeBmp(s.document, vz::describeRender(s.document, false).colourTable);
         if (bmp.empty()) {
           std::cerr << "--export: the document holds no picture\n";
           return kExitNoPicture;

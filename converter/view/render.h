@@ -1,5 +1,5 @@
-// How the document is handed to the screen (and to exported BMP files): bit depth
-// and colour table of the device-independent bitmap that shows it.
+// How the document is handed to the screen (and to exported files): bit depth and
+// colour table of the device-independent bitmap that shows it.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +18,5 @@ struct RenderDescription {
 // 0..3), otherwise colourMode entries; in the black-and-white view each entry is the
 // grey level of its colour.
 RenderDescription describeRender(const ImageDocument& doc, bool blackAndWhiteView);
-
-// The document as an uncompressed BMP file in its own bit depth, with the render's
-// colour table. Empty when the document holds no picture.
-std::vector<uint8_t> encodeBmp(const ImageDocument& doc, bool blackAndWhiteView);
 
 }  // namespace vz

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "converter/formats/bmp.h"
+#include "converter/formats/bmp_writer.h"
 #include "converter/view/render.h"
 #include "tests/unit/test_support.h"
 
@@ -76,7 +77,7 @@ TEST(Render, ExportRoundTripsEveryColourMode) {
           setPackedPixel(doc.row(y), x, bits, value);
       }
     for (int i = 0; i < 256; ++i) doc.palette[static_cast<size_t>(i)] = 0x010203u * i;
-    const std::vector<uint8_t> file = encodeBmp(doc, false);
+    const std::vector<uint8_t> file = encodeBmp(doc, describeRender(doc, false).colourTable);
     ImageDocument back;
     ASSERT_GT(readBmp(file.size(), file.data(), back), 0);
     EXPECT_EQ(back.width, 13);

@@ -9,8 +9,9 @@
 #include <string>
 
 #include "converter/colour/conversions.h"
-#include "converter/model/app_state.h"
 #include "converter/commands/commands.h"
+#include "converter/formats/bmp_writer.h"
+#include "converter/model/app_state.h"
 #include "converter/model/file_io.h"
 #include "converter/view/render.h"
 
@@ -38,7 +39,8 @@ class ColourCli : public ::testing::Test {
     input_ = ::testing::TempDir() + "colour_cli_in_" + process + ".bmp";
     output_ = ::testing::TempDir() + "colour_cli_out_" + process + ".bmp";
     picture_ = photoLikePicture(37, 23);
-    ASSERT_TRUE(writeWholeFile(input_, encodeBmp(picture_, false)));
+    ASSERT_TRUE(
+        writeWholeFile(input_, encodeBmp(picture_, describeRender(picture_, false).colourTable)));
   }
   void TearDown() override {
     std::remove(input_.c_str());
@@ -95,7 +97,9 @@ TEST_F(ColourCli, DitheringMatchesTheCommandsWithTheSameSettings) {
     c.configure(state.effects);
     ditherCommand(state, c.kind);
     ASSERT_EQ(runCli(c.options + " --export " + output_), "") << c.options;
-    EXPECT_EQ(exported(), encodeBmp(state.document, false)) << c.options;
+    EXPECT_EQ(exported(),
+              encodeBmp(state.document, describeRender(state.document, false).colourTable))
+        << c.options;
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "converter/colour/tvc_palette.h"
 #include "converter/model/file_io.h"
+#include "converter/commands/save.h"
 #include "converter/formats/tvc/kep_writer.h"
 #include "kep_test_support.h"
 

@@ -11,6 +11,7 @@
 #include "converter/app/win32/message_prompts.h"
 #include "converter/app/win32/test_hook.h"
 #include "converter/commands/window_rules.h"
+#include "converter/commands/save.h"
 #include "converter/formats/tvc/kep_writer.h"
 #include "converter/app/win32/tvc_dialogs.h"
 #include "converter/view/layout.h"

@@ -5,9 +5,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "converter/model/tvc_colours.h"
-#include "converter/model/file_io.h"
 #include "converter/formats/tvc/tvc_bytes.h"
+#include "converter/model/tvc_colours.h"
 
 namespace vz {
 
@@ -18,14 +17,6 @@ constexpr uint8_t kRleModeBase = 4;
 constexpr int kLongestRun = 63;
 constexpr uint8_t kTagStep = 0x40;
 constexpr uint8_t kTagBits = 0xC0;
-
-const char* const kPictureNotWritten = "A képfájlt nem sikerült létrehozni vagy kiírni!";
-const char* const kPaletteNotWritten = "A palettafájlt nem sikerült létrehozni vagy kiírni!";
-const char* const kPaletteWouldReplacePicture =
-    "A képfájl kiterjesztése nem lehet PAL, ha paletta fájl is készül!";
-const char* const kNotTvcPicture = "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!";
-const char* const kTooLargeForHeader =
-    "A kép túl nagy a KEP fejléchez (legfeljebb 65535 × 65535 képpont)!";
 
 // Geometry of the picture as the writer sees it.
 struct KepLayout {
@@ -131,14 +122,6 @@ void appendMaskRow(const KepLayout& kep, const uint8_t* row, const std::array<bo
   }
 }
 
-bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 void appendLittleEndian16(std::vector<uint8_t>& out, size_t value) {
   out.push_back(static_cast<uint8_t>(value & 0xFF));
   out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
@@ -223,41 +206,6 @@ std::string palettePathFor(const std::string& picturePath) {
   const bool hasExtension =
       dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
   return (hasExtension ? picturePath.substr(0, dot) : picturePath) + ".PAL";
-}
-
-bool saveKepFile(AppState& state, UserPrompts& prompts) {
-  KepEncoding encoding;
-  const KepEncodeStatus status = encodeKep(state.document, state.saveOptions, encoding);
-  if (status == KepEncodeStatus::kNotTvcPicture) {
-    prompts.showError(kNotTvcPicture, texts::kSaveCaption);
-    return false;
-  }
-  if (status == KepEncodeStatus::kTooLargeForHeader) {
-    prompts.showError(kTooLargeForHeader, texts::kSaveCaption);
-    return false;
-  }
-  // A picture named *.PAL would overwrite its own palette file (file names on Windows
-  // ignore case).
-  const std::string palettePath = palettePathFor(state.filePath);
-  if (!encoding.palette.empty() && sameIgnoringAsciiCase(palettePath, state.filePath)) {
-    prompts.showError(kPaletteWouldReplacePicture, texts::kSaveCaption);
-    return false;
-  }
-  // The palette file comes first, so that a picture never claims a palette it lacks.
-  if (!encoding.palette.empty() && !writeWholeFile(palettePath, encoding.palette)) {
-    prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
-    return false;
-  }
-  if (!writeWholeFile(state.filePath, encoding.picture)) {
-    prompts.showError(kPictureNotWritten, texts::kSaveCaption);
-    return false;
-  }
-  if (status == KepEncodeStatus::kOutOfMemory) {
-    // The file keeps its header, as when the coding buffer could not be had.
-    prompts.showError("new fail", "EncodeBuff");
-    return false;
-  }
-  return true;
 }
 
 }  // namespace vz

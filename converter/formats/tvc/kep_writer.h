@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/model/app_state.h"
-#include "converter/model/prompts.h"
+#include "converter/model/document.h"
+#include "converter/model/settings.h"
 
 namespace vz {
 
@@ -29,9 +29,5 @@ KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
 // The picture path with the file name's extension replaced by PAL; a name without an
 // extension gets ".PAL" added.
 std::string palettePathFor(const std::string& picturePath);
-
-// Writes the document to state.filePath with state.saveOptions (and the palette file
-// beside it when asked). Reports a failure through the prompts and returns false.
-bool saveKepFile(AppState& state, UserPrompts& prompts);
 
 }  // namespace vz
