@@ -1,12 +1,12 @@
 #include "converter/commands/commands.h"
 
 #include "converter/colour/conversions.h"
-#include "converter/formats/jpeg/jpeg_reader.h"
 #include "converter/formats/bmp.h"
 #include "converter/formats/gif.h"
+#include "converter/formats/jpeg/jpeg_reader.h"
 #include "converter/formats/pcx.h"
-#include "converter/model/file_io.h"
 #include "converter/formats/tvc/kep_reader.h"
+#include "converter/model/file_io.h"
 
 namespace vz {
 
@@ -15,12 +15,6 @@ namespace {
 ViewUpdate renderLayoutRepaint() {
   ViewUpdate update;
   update.render = update.layout = update.repaint = true;
-  return update;
-}
-
-ViewUpdate layoutRepaint() {
-  ViewUpdate update;
-  update.layout = update.repaint = true;
   return update;
 }
 
@@ -189,56 +183,6 @@ ViewUpdate grey256Command(AppState& state) {
 ViewUpdate halveCommand(AppState& state, int direction) {
   halve(state.document, direction);
   return renderLayoutRepaint();
-}
-
-ViewUpdate runDocumentCommand(AppState& state, int commandId) {
-  switch (commandId) {
-    case kCmdHalveVertically:
-      return halveCommand(state, kHalveVertically);
-    case kCmdHalveHorizontally:
-      return halveCommand(state, kHalveHorizontally);
-    case kCmdDither2:
-      return ditherCommand(state, kDitherTwoColours);
-    case kCmdDither4:
-      return ditherCommand(state, kDitherFourColours);
-    case kCmdDither16:
-      return ditherCommand(state, kDitherSixteenColours);
-    case kCmdNearest2:
-      return nearestCommand(state, 2);
-    case kCmdNearest4:
-      return nearestCommand(state, 4);
-    case kCmdNearest16:
-      return nearestCommand(state, 16);
-    case kCmdGrey4:
-      return greyCommand(state, kFourGreys);
-    case kCmdGrey16:
-      return greyCommand(state, kSixteenGreys);
-    case kCmdGrey256:
-      return grey256Command(state);
-    case kCmdZoomVertically:
-      state.view.zoomY = 2;
-      return layoutRepaint();
-    case kCmdZoomHorizontally:
-      state.view.zoomX = 2;
-      return layoutRepaint();
-    case kCmdUnzoomVertically:
-      state.view.zoomY = 1;
-      return layoutRepaint();
-    case kCmdUnzoomHorizontally:
-      state.view.zoomX = 1;
-      return layoutRepaint();
-    case kCmdFourfoldSize:
-      setZoom(state, 2, 2);
-      return layoutRepaint();
-    case kCmdNormalSize:
-      setZoom(state, 1, 1);
-      return layoutRepaint();
-    case kCmdColourSwitch:
-      state.view.blackAndWhiteView = !state.view.blackAndWhiteView;
-      return renderRepaint();
-    default:
-      return ViewUpdate{};
-  }
 }
 
 }  // namespace vz

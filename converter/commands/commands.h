@@ -8,8 +8,12 @@
 
 #include "converter/model/app_state.h"
 #include "converter/model/prompts.h"
+#include "converter/view/selection.h"
 
 namespace vz {
+
+// How a command ended, for vizorka-cli's exit status (the window shows its messages).
+enum class CommandOutcome { kDone, kNoPicture, kWriteFailed };
 
 // What the platform must do after a command, in this order.
 struct ViewUpdate {
@@ -18,37 +22,9 @@ struct ViewUpdate {
   bool render = false;
   bool layout = false;
   bool repaint = false;
-};
-
-// Command identifiers of menu 102.
-enum CommandId : int {
-  kCmdOpen = 40001,
-  kCmdExit = 40002,
-  kCmdCopy = 40003,
-  kCmdSaveAs = 40004,
-  kCmdPictureProperties = 40005,
-  kCmdDither2 = 40007,
-  kCmdDither4 = 40008,
-  kCmdDither16 = 40009,
-  kCmdGrey4 = 40010,
-  kCmdGrey16 = 40011,
-  kCmdGrey256 = 40012,
-  kCmdZoomVertically = 40014,
-  kCmdZoomHorizontally = 40015,
-  kCmdUnzoomVertically = 40016,
-  kCmdUnzoomHorizontally = 40017,
-  kCmdNormalSize = 40018,
-  kCmdScreenCrop = 40019,
-  kCmdFourfoldSize = 40021,
-  kCmdNearest2 = 40022,
-  kCmdNearest4 = 40023,
-  kCmdNearest16 = 40024,
-  kCmdSettings = 40025,
-  kCmdPaste = 40026,
-  kCmdHalveVertically = 40027,
-  kCmdHalveHorizontally = 40028,
-  kCmdPalette = 40029,
-  kCmdColourSwitch = 40030,
+  OutlineDraws outlines;  // crop outlines to toggle
+  bool closeWindow = false;
+  CommandOutcome outcome = CommandOutcome::kDone;
 };
 
 // "Vizorka - [" fileTitle "]".
@@ -73,10 +49,6 @@ ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
 
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);
-
-// The commands that only transform the document or the view. Unknown identifiers do
-// nothing. The dialogs, Open, Save as, clipboard and crop are not among these.
-ViewUpdate runDocumentCommand(AppState& state, int commandId);
 
 ViewUpdate ditherCommand(AppState& state, int kind);
 ViewUpdate nearestCommand(AppState& state, int target);

@@ -4,17 +4,6 @@
 
 namespace vz {
 
-std::array<MenuItemEnabling, 5> menuEnabling(int32_t colourMode) {
-  const bool tvcDepth = colourMode == 2 || colourMode == 4 || colourMode == 16;
-  const bool fewColours = colourMode == 2 || colourMode == 4;
-  const bool trueColour = colourMode == kTrueColour;
-  return {{{kCmdSaveAs, tvcDepth},
-           {kCmdColourSwitch, tvcDepth},
-           {kCmdPalette, fewColours},
-           {kCmdHalveVertically, trueColour},
-           {kCmdHalveHorizontally, trueColour}}};
-}
-
 std::string cutToCharacters(const std::string& utf8Text, size_t maxCharacters) {
   size_t characters = 0;
   for (size_t i = 0; i < utf8Text.size(); ++i) {

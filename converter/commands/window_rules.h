@@ -1,24 +1,12 @@
-// Decisions of the main window that need no window: which menu items are enabled and
-// what the command line names.
+// Decisions of the main window that need no window: what the command line names.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
 #include "converter/model/app_state.h"
 
 namespace vz {
-
-struct MenuItemEnabling {
-  int commandId;
-  bool enabled;
-};
-
-// The items whose state depends on the picture's colour mode; every other item stays
-// enabled. Save as and the colour switch need a 2-, 4- or 16-colour picture, the
-// palette command a 2- or 4-colour one, and halving works on true colour only.
-std::array<MenuItemEnabling, 5> menuEnabling(int32_t colourMode);
 
 // The command line after the program name: one path, optionally between double
 // quotes. Fills filePath (cut to what the file-name field holds, never inside a

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "converter/formats/bmp.h"
 #include "converter/formats/bmp_writer.h"
 #include "converter/view/render.h"
@@ -40,6 +42,44 @@ TEST(Cli, ExitStatuses) {
   test::writeFileBytes(folder + "/picture.xyz", std::vector<uint8_t>(64 * 10, 0x11));
   EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
   EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
+}
+
+// Help goes to standard output with status 0; slips in the arguments are usage errors
+// (status 2, the reason on standard error) before anything is read or written.
+TEST(Cli, HelpAndArgumentSlips) {
+  const test::ScratchFolder scratch;
+  const std::string folder = scratch.path();
+  std::string help;
+  EXPECT_EQ(cli("--help", &help), 0);
+  EXPECT_EQ(help.rfind("Usage: vizorka-cli INPUT [STEP]...", 0), 0u) << help;
+  EXPECT_NE(help.find("--dither 2|4|16"), std::string::npos) << help;
+  EXPECT_EQ(cli("'" + kSample + "' -h"), 0);
+
+  const struct {
+    const char* steps;
+    const char* reason;
+  } slips[] = {
+      {"--bogus", "unknown option: --bogus"},
+      {"--save --info", "--save: expected a file name"},
+      {"--export --dither", "--export: expected a file name"},
+      {"--crop 99999999999999999999,0,5,5", "--crop: expected X,Y,W,H"},
+      {"--crop 0,0,-5,5", "--crop: expected X,Y,W,H"},
+      {"--threshold ' 7'", "--threshold: expected a number"},
+      {"--threshold +7", "--threshold: expected a number"},
+      {"--threshold 256", "--threshold: expected a number"},
+      {"--mask-colour 16", "--mask-colour: expected a TVC colour index"},
+      {"--colours 0,1,2,3,4,5,6,7,8,9,", "--colours: expected ten"},
+      {"--dither 8", "--dither: expected 2|4|16"},
+      {"--dither", "--dither: missing value"},
+  };
+  for (const auto& slip : slips) {
+    std::string errors;
+    const std::string command =
+        kCli + " '" + kSample + "' --save " + folder + "/out.kep " + slip.steps + " 2>&1";
+    EXPECT_EQ(test::runCommand(command, &errors), 2) << slip.steps;
+    EXPECT_NE(errors.find(slip.reason), std::string::npos) << slip.steps << ": " << errors;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {

@@ -1,32 +1,65 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
+#include <regex>
+#include <set>
 
-#include "converter/commands/commands.h"
+#include "converter/commands/command_table.h"
 #include "converter/commands/window_rules.h"
+#include "converter/resources/resource.h"
 
 namespace vz {
 namespace {
 
 std::map<int, bool> enablingFor(int32_t colourMode) {
+  AppState state;
+  state.document.colourMode = colourMode;
   std::map<int, bool> enabled;
-  for (const MenuItemEnabling& item : menuEnabling(colourMode))
-    enabled[item.commandId] = item.enabled;
+  for (const Command& command : commandTable())
+    if (command.menuId != 0) enabled[command.menuId] = commandEnabled(command, state);
   return enabled;
 }
 
 // Save as and the colour switch need 2, 4 or 16 colours, the palette 2 or 4, halving
-// true colour; the window checks the same rules on its real menu.
+// true colour; every other item stays enabled.
 TEST(MenuEnabling, EveryColourMode) {
   for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
-    const auto enabled = enablingFor(mode);
+    auto enabled = enablingFor(mode);
     const bool tvcDepth = mode == 2 || mode == 4 || mode == 16;
-    EXPECT_EQ(enabled.at(kCmdSaveAs), tvcDepth) << mode;
-    EXPECT_EQ(enabled.at(kCmdColourSwitch), tvcDepth) << mode;
-    EXPECT_EQ(enabled.at(kCmdPalette), mode == 2 || mode == 4) << mode;
-    EXPECT_EQ(enabled.at(kCmdHalveVertically), mode == 0) << mode;
-    EXPECT_EQ(enabled.at(kCmdHalveHorizontally), mode == 0) << mode;
+    EXPECT_EQ(enabled.at(ID_FILE_SAVE_AS), tvcDepth) << mode;
+    EXPECT_EQ(enabled.at(ID_COLOUR_SWITCH), tvcDepth) << mode;
+    EXPECT_EQ(enabled.at(ID_PALETTE), mode == 2 || mode == 4) << mode;
+    EXPECT_EQ(enabled.at(ID_HALVE_VERTICALLY), mode == 0) << mode;
+    EXPECT_EQ(enabled.at(ID_HALVE_HORIZONTALLY), mode == 0) << mode;
+    for (int id : {ID_FILE_SAVE_AS, ID_COLOUR_SWITCH, ID_PALETTE, ID_HALVE_VERTICALLY,
+                   ID_HALVE_HORIZONTALLY})
+      enabled.erase(id);
+    for (const auto& [id, on] : enabled) EXPECT_TRUE(on) << id << " in mode " << mode;
   }
+}
+
+// The menu of the resource script and the command table name the same commands, each
+// once: a menu item without a handler, or a handler without its item, fails here.
+TEST(CommandTable, MatchesTheMenuOfTheResourceScript) {
+  const std::string resources = std::string(VIZORKA_SOURCE_DIR) + "/converter/resources/";
+  std::map<std::string, int> identifiers;
+  std::ifstream header(resources + "resource.h");
+  const std::regex define(R"(#define\s+(\w+)\s+(\d+))");
+  for (std::string line; std::getline(header, line);)
+    if (std::smatch m; std::regex_search(line, m, define)) identifiers[m[1]] = std::stoi(m[2]);
+
+  std::multiset<int> menuItems;
+  std::ifstream script(resources + "vizorka.rc");
+  const std::regex item(R"(MENUITEM\s+"[^"]*"\s*,\s*(\w+))");
+  for (std::string line; std::getline(script, line);)
+    if (std::smatch m; std::regex_search(line, m, item)) menuItems.insert(identifiers.at(m[1]));
+
+  std::multiset<int> rows;
+  for (const Command& command : commandTable())
+    if (command.menuId != 0) rows.insert(command.menuId);
+  EXPECT_EQ(rows, menuItems);
+  EXPECT_EQ(std::set<int>(rows.begin(), rows.end()).size(), rows.size());
 }
 
 TEST(CommandLine, QuotedPathOpensWithItsNameAsTitle) {

@@ -1,11 +1,10 @@
 // Vizorka.exe: start-up, the main window and its message loop.
 #include <windows.h>
 
-#include "converter/resources/resource.h"
-#include "converter/commands/commands.h"
-#include "converter/model/file_io.h"
 #include "converter/app/win32/main_window.h"
 #include "converter/commands/window_rules.h"
+#include "converter/model/file_io.h"
+#include "converter/resources/resource.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showState) {
   vz::MainWindow main;
@@ -35,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showSt
   if (commandLine && vz::parseCommandLine(vz::wideToUtf8(commandLine), main.state.filePath,
                                           main.state.fileTitle)) {
     main.state.openFromCommandLine = true;
-    SendMessageW(window, WM_COMMAND, vz::kCmdOpen, 0);
+    SendMessageW(window, WM_COMMAND, ID_FILE_OPEN, 0);
     main.state.openFromCommandLine = false;
   }
 

@@ -3,17 +3,15 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include "converter/app/win32/colour_dialogs.h"
-#include "converter/commands/commands.h"
-#include "converter/model/file_io.h"
 #include "converter/app/win32/clipboard.h"
+#include "converter/app/win32/colour_dialogs.h"
 #include "converter/app/win32/file_dialogs.h"
 #include "converter/app/win32/message_prompts.h"
 #include "converter/app/win32/test_hook.h"
-#include "converter/commands/window_rules.h"
-#include "converter/commands/save.h"
-#include "converter/formats/tvc/kep_writer.h"
 #include "converter/app/win32/tvc_dialogs.h"
+#include "converter/commands/command_table.h"
+#include "converter/model/file_io.h"
+#include "converter/resources/resource.h"
 #include "converter/view/layout.h"
 #include "converter/view/selection.h"
 
@@ -43,17 +41,18 @@ void repaint(const MainWindow& w) {
   RedrawWindow(w.window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
+void drawOutlines(const MainWindow& w, const OutlineDraws& draws) {
+  for (const ClientRect& rect : draws) drawSelectionOutline(w.window, w.selectionPen, rect);
+}
+
 void carryOut(MainWindow& w, const ViewUpdate& update) {
+  drawOutlines(w, update.outlines);
   if (update.titleChanged) showTitle(w);
   if (update.newScreenBitmap)
     makeScreenBitmap(w.window, w.screen, w.state.document.width, w.state.document.height);
   if (update.render) renderDocument(w.screen, w.state.document, w.state.view.blackAndWhiteView);
   if (update.layout) layoutWindow(w.window, w.state.view, w.state.document);
   if (update.repaint) repaint(w);
-}
-
-void drawOutlines(const MainWindow& w, const OutlineDraws& draws) {
-  for (const ClientRect& rect : draws) drawSelectionOutline(w.window, w.selectionPen, rect);
 }
 
 void releaseResources(MainWindow& w) {
@@ -75,91 +74,75 @@ void onCreate(MainWindow& w) {
   layoutWindow(w.window, w.state.view, w.state.document);
 }
 
-void onOpen(MainWindow& w) {
-  if (!w.state.openFromCommandLine && !chooseOpenFile(w.window, w.state)) return;
-  showTitle(w);  // the new name shows even when the file then cannot be read
-  MessageBoxPrompts prompts(w.window);
-  const ViewUpdate update = openCommand(w.state, prompts);
-  carryOut(w, update);
-}
+// The window's side of the commands: its dialogs, clipboard and message boxes.
+class WindowHost : public CommandHost {
+ public:
+  explicit WindowHost(MainWindow& w) : w_(w), prompts_(w.window) {}
 
-void onSaveAs(MainWindow& w) {
-  if (runSaveOptionsDialog(w.instance, w.window, w.state) != IDOK) return;
-  if (!chooseSaveFile(w.window, w.state)) return;
-  MessageBoxPrompts prompts(w.window);
-  // The writer reports its own failures; the title names only a file really saved.
-  if (saveKepFile(w.state, prompts)) showTitle(w);
-}
+  UserPrompts& prompts() override { return prompts_; }
+  bool chooseOpenFile(AppState& state) override {
+    if (!state.openFromCommandLine && !vz::chooseOpenFile(w_.window, state)) return false;
+    showTitle(w_);  // the new name shows even when the file then cannot be read
+    return true;
+  }
+  bool chooseSaveFile(AppState& state) override { return vz::chooseSaveFile(w_.window, state); }
+  bool editSaveOptions(AppState& state) override {
+    return runSaveOptionsDialog(w_.instance, w_.window, state) == IDOK;
+  }
+  bool editEffectSettings(AppState& state) override {
+    return runEffectSettingsDialog(w_.instance, w_.window, state) == IDOK;
+  }
+  bool editPalette(AppState& state) override {
+    return runPaletteDialog(w_.instance, w_.window, state) == IDOK;
+  }
+  bool showPictureProperties(AppState& state) override {
+    MainWindow& w = w_;
+    const auto pictureRedecoded = [&w] {
+      ViewUpdate update;
+      update.newScreenBitmap = update.render = update.layout = update.repaint = true;
+      carryOut(w, update);
+    };
+    return runPicturePropertiesDialog(w_.instance, w_.window, state, pictureRedecoded) == IDOK;
+  }
+  bool pasteFromClipboard(AppState& state, ViewUpdate& update) override {
+    return vz::pasteFromClipboard(w_.window, state, prompts_, update);
+  }
+  void copyToClipboard(const AppState& state) override {
+    vz::copyToClipboard(w_.window, w_.screen, state.document);
+  }
+
+ private:
+  MainWindow& w_;
+  MessageBoxPrompts prompts_;
+};
 
 void onExit(MainWindow& w) {
   releaseResources(w);
   DestroyWindow(w.window);
 }
 
-void onPaste(MainWindow& w) {
-  MessageBoxPrompts prompts(w.window);
-  ViewUpdate update;
-  if (pasteFromClipboard(w.window, w.state, prompts, update)) carryOut(w, update);
-}
-
-void onPictureProperties(MainWindow& w) {
-  const auto pictureRedecoded = [&w] {
-    ViewUpdate update;
-    update.newScreenBitmap = update.render = update.layout = update.repaint = true;
-    carryOut(w, update);
-  };
-  if (runPicturePropertiesDialog(w.instance, w.window, w.state, pictureRedecoded) != IDOK) return;
-  ViewUpdate update;
-  update.render = update.layout = update.repaint = true;
-  carryOut(w, update);
-}
-
 void onCommand(MainWindow& w, int commandId) {
-  switch (commandId) {
-    case kCmdOpen:
-      onOpen(w);
-      break;
-    case kCmdSaveAs:
-      onSaveAs(w);
-      break;
-    case kCmdExit:
-    case IDCANCEL:
-      onExit(w);
-      break;
-    case kCmdCopy:
-      copyToClipboard(w.window, w.screen, w.state.document);
-      break;
-    case kCmdPaste:
-      onPaste(w);
-      break;
-    case kCmdScreenCrop:
-      drawOutlines(w, screenCropCommand(w.state));
-      break;
-    case kCmdPalette:
-      if (runPaletteDialog(w.instance, w.window, w.state) == IDOK) {
-        ViewUpdate update;
-        update.render = update.repaint = true;
-        carryOut(w, update);
-      }
-      break;
-    case kCmdSettings:
-      runEffectSettingsDialog(w.instance, w.window, w.state);
-      break;
-    case kCmdPictureProperties:
-      onPictureProperties(w);
-      break;
-    default: {
-      HourglassCursor hourglass(w);
-      carryOut(w, runDocumentCommand(w.state, commandId));
-    }
+  // The dialog manager's Esc arrives as IDCANCEL and ends the program, as Exit does.
+  if (commandId == IDCANCEL) commandId = ID_FILE_EXIT;
+  const Command* command = menuCommand(commandId);
+  if (!command) return;
+  WindowHost host(w);
+  ViewUpdate update;
+  {
+    // The hourglass shows while the command runs; dialogs bring their own cursor.
+    HourglassCursor hourglass(w);
+    update = runMenuCommand(w.state, host, commandId);
   }
+  carryOut(w, update);
+  if (update.closeWindow) onExit(w);
 }
 
 void onInitMenuPopup(const MainWindow& w) {
   HMENU menu = GetMenu(w.window);
-  for (const MenuItemEnabling& item : menuEnabling(w.state.document.colourMode))
-    EnableMenuItem(menu, static_cast<UINT>(item.commandId),
-                   MF_BYCOMMAND | (item.enabled ? MF_ENABLED : MF_GRAYED));
+  for (const Command& command : commandTable())
+    if (command.menuId != 0 && command.enabled)
+      EnableMenuItem(menu, static_cast<UINT>(command.menuId),
+                     MF_BYCOMMAND | (commandEnabled(command, w.state) ? MF_ENABLED : MF_GRAYED));
 }
 
 bool scrollRequestOf(int code, ScrollRequest& request) {

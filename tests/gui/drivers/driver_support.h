@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "converter/resources/resource.h"
+
 namespace driver {
 
 constexpr ULONG_PTR kStateDumpRequest = 0x565A5354;
@@ -212,7 +214,7 @@ inline Program start(const std::wstring& exe, const std::wstring& arguments) {
 
 // Exit through the menu command and wait for the process; terminate it if it hangs.
 inline void stop(Program& program) {
-  PostMessageW(program.window, WM_COMMAND, 40002, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_EXIT, 0);
   if (WaitForSingleObject(program.process.hProcess, kWaitMs) != WAIT_OBJECT_0) {
     check(false, "Vizorka ends on Exit");
     TerminateProcess(program.process.hProcess, 1);
@@ -403,12 +405,12 @@ inline bool chooseInFileDialog(const Program& program, const std::wstring& name)
 
 // Opens a file through the program's open dialog, typing its full path.
 inline bool openThroughDialog(const Program& program, const std::wstring& name) {
-  PostMessageW(program.window, WM_COMMAND, 40001, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_OPEN, 0);
   return chooseInFileDialog(program, name);
 }
 
 inline void cancelOpenDialog(const Program& program) {
-  PostMessageW(program.window, WM_COMMAND, 40001, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_OPEN, 0);
   HWND dialog = waitForDialog(program);
   check(dialog != nullptr, "the open dialog appears");
   if (!dialog) return;

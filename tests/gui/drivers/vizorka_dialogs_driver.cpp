@@ -310,7 +310,7 @@ struct SaveChoice {
 // options dialog starts from no coding, the full header and nothing else checked.
 void saveThroughDialogs(const Program& program, const SaveChoice& choice,
                         const std::wstring& name) {
-  PostMessageW(program.window, WM_COMMAND, 40004, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_SAVE_AS, 0);
   HWND options = waitForDialogTitled(program, L"Ment\u00e9s be\u00e1ll\u00edt\u00e1sai");
   if (!options) return;
   check(isChecked(options, 1005) && !isChecked(options, 1006), "options start with \"Nincs\"");
@@ -382,7 +382,7 @@ std::string effectsOf(const StateDump& dump) {
 }
 
 HWND openEffectSettings(const Program& program) {
-  PostMessageW(program.window, WM_COMMAND, 40025, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_SETTINGS, 0);
   return waitForDialogTitled(program, L"Effektus-be\u00e1ll\u00edt\u00e1sok");
 }
 
@@ -429,7 +429,7 @@ void scenarioEffects(const std::wstring& exe) {
             "OK stores every control");
 
   // The next dither: ordered, no pre-distortion, black and bright green.
-  command(program, 40007);
+  command(program, ID_DITHER_2);
   StateDump dump = dumpState(program);
   checkEqual(documentOf(dump).width, 64L, "no pre-distortion: the width stays");
   checkEqual(documentOf(dump).colourMode, 2L, "dithered to 2 colours");
@@ -501,7 +501,7 @@ const std::vector<ControlSpec> kPaletteControls = {
 };
 
 HWND openPaletteDialog(const Program& program) {
-  PostMessageW(program.window, WM_COMMAND, 40029, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_PALETTE, 0);
   return waitForDialogTitled(program, L"Paletta be\u00e1ll\u00edt\u00e1sa");
 }
 
@@ -537,7 +537,7 @@ void scenarioPalette(const std::wstring& exe) {
   openMenuPopups(program);
   StateDump dump = dumpState(program);
   checkEqual(documentOf(dump).colourMode, 4L, "a 4-colour picture");
-  check(itemEnabled(dump, 40029), "\"Paletta...\" enabled for 4 colours");
+  check(itemEnabled(dump, ID_PALETTE), "\"Paletta...\" enabled for 4 colours");
   const std::string openedHash = dump.text("pixels", 2);
   checkText(openedHash, pixelHash(fourColourPixels(16, stripe)), "the stripes as read");
 
@@ -643,7 +643,7 @@ void scenarioSave(const std::wstring& exe) {
   sync(program.window);
   const std::string openedHash = dumpState(program).text("pixels", 2);
 
-  PostMessageW(program.window, WM_COMMAND, 40004, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_SAVE_AS, 0);
   HWND options = waitForDialogTitled(program, L"Ment\u00e9s be\u00e1ll\u00edt\u00e1sai");
   if (!options) return stop(program);
   checkControls(options, kSaveOptionControls, "save options");
@@ -752,7 +752,7 @@ void checkListColours(HWND dialog, const std::vector<COLORREF>& colours, const s
 }
 
 HWND openProperties(const Program& program) {
-  PostMessageW(program.window, WM_COMMAND, 40005, 0);
+  PostMessageW(program.window, WM_COMMAND, ID_VIEW_PROPERTIES, 0);
   return waitForDialogTitled(program, L"K\u00e9p jellemz\u0151i");
 }
 

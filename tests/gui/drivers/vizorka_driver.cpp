@@ -90,7 +90,7 @@ void scenarioStart(const std::wstring& exe) {
     EmptyClipboard();
     CloseClipboard();
   }
-  command(program, 40026);
+  command(program, ID_PASTE);
   checkText(titleOf(program.window), "Vizorka", "paste from an empty clipboard changes nothing");
   stop(program);
 }
@@ -123,12 +123,13 @@ void scenarioOpen(const std::wstring& exe) {
 
   openMenuPopups(program);
   dump = dumpState(program);
-  check(!itemEnabled(dump, 40004), "true colour: Save as greyed");
-  check(!itemEnabled(dump, 40030), "true colour: colour switch greyed");
-  check(!itemEnabled(dump, 40029), "true colour: palette greyed");
-  check(itemEnabled(dump, 40027) && itemEnabled(dump, 40028), "true colour: halving enabled");
+  check(!itemEnabled(dump, ID_FILE_SAVE_AS), "true colour: Save as greyed");
+  check(!itemEnabled(dump, ID_COLOUR_SWITCH), "true colour: colour switch greyed");
+  check(!itemEnabled(dump, ID_PALETTE), "true colour: palette greyed");
+  check(itemEnabled(dump, ID_HALVE_VERTICALLY) && itemEnabled(dump, ID_HALVE_HORIZONTALLY),
+        "true colour: halving enabled");
 
-  command(program, 40015);  // zoom across x2
+  command(program, ID_ZOOM_HORIZONTALLY);  // zoom across x2
   const int zoomedLeft = static_cast<int>((clientWidth - 200) / 2);
   shot = captureWhen(program.window, [&](const Capture& c) {
     return showsPattern(c, zoomedLeft, top, 100, 50, 2, 1);
@@ -136,7 +137,7 @@ void scenarioOpen(const std::wstring& exe) {
   check(showsPattern(shot, zoomedLeft, top, 100, 50, 2, 1), "zoom 2 x 1 doubles every column");
   check(hatchedOutside(shot, zoomedLeft, top, zoomedLeft + 200, top + 50),
         "margin around the zoomed picture");
-  command(program, 40018);  // normal size
+  command(program, ID_NORMAL_SIZE);  // normal size
   checkEqual(dumpState(program).value("view", 1), 1L, "normal size resets the zoom");
 
   struct IndexedCase {
@@ -159,10 +160,11 @@ void scenarioOpen(const std::wstring& exe) {
     openMenuPopups(program);
     dump = dumpState(program);
     checkEqual(documentOf(dump).colourMode, c.colourMode, label + ": colour mode");
-    checkEqual(itemEnabled(dump, 40004), c.save, label + ": Save as state");
-    checkEqual(itemEnabled(dump, 40030), c.colourSwitch, label + ": colour switch state");
-    checkEqual(itemEnabled(dump, 40029), c.palette, label + ": palette state");
-    checkEqual(itemEnabled(dump, 40027), false, label + ": halving greyed");
+    checkEqual(itemEnabled(dump, ID_FILE_SAVE_AS), c.save, label + ": Save as state");
+    checkEqual(itemEnabled(dump, ID_COLOUR_SWITCH), c.colourSwitch,
+               label + ": colour switch state");
+    checkEqual(itemEnabled(dump, ID_PALETTE), c.palette, label + ": palette state");
+    checkEqual(itemEnabled(dump, ID_HALVE_VERTICALLY), false, label + ": halving greyed");
   }
   // The 8-bit picture's pixel (x, y) shows palette entry x + y.
   dump = dumpState(program);
@@ -176,7 +178,7 @@ void scenarioOpen(const std::wstring& exe) {
 
   // The colour switch shows a 16-colour picture's palette as grey levels.
   check(openThroughDialog(program, L"sixteen.bmp"), "sixteen.bmp opens again");
-  command(program, 40030);
+  command(program, ID_COLOUR_SWITCH);
   dump = dumpState(program);
   const int left4 = static_cast<int>(dump.value("view", 5));
   const int top4 = static_cast<int>(dump.value("view", 6));
@@ -284,7 +286,7 @@ void scenarioView(const std::wstring& exe) {
   dump = dumpState(program);
   const int left = static_cast<int>(dump.value("view", 5));
   const int top = static_cast<int>(dump.value("view", 6));
-  command(program, 40019);
+  command(program, ID_SCREEN_CROP);
   const int mouseX = left + 300, mouseY = top + 260;
   PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
   sync(program.window);
@@ -311,7 +313,7 @@ void scenarioView(const std::wstring& exe) {
         "no outline left behind");
 
   // A click whose rectangle misses the picture cuts nothing.
-  command(program, 40019);
+  command(program, ID_SCREEN_CROP);
   PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(cutLeft - 2, cutTop - 2));
   PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cutLeft - 2, cutTop - 2));
   sync(program.window);
@@ -324,11 +326,11 @@ void scenarioView(const std::wstring& exe) {
     long width, height;
     const char* label;
   };
-  for (const ZoomCase& c :
-       {ZoomCase{40021, 256, 240, "zoom 2 x 2"}, ZoomCase{40015, 128, 240, "zoom 2 x 1"}}) {
+  for (const ZoomCase& c : {ZoomCase{ID_FOURFOLD_SIZE, 256, 240, "zoom 2 x 2"},
+                            ZoomCase{ID_ZOOM_HORIZONTALLY, 128, 240, "zoom 2 x 1"}}) {
     program = start(exe, L"crop.bmp");
     command(program, c.zoomCommand);
-    command(program, 40019);
+    command(program, ID_SCREEN_CROP);
     // Inside the picture: it scrolls across (800 wide); down it may be centred.
     const long imageTop = dumpState(program).value("view", 6);
     const int mouseY = imageTop != 0 ? static_cast<int>(imageTop) + 260 : 500;
@@ -347,10 +349,10 @@ void scenarioClipboard(const std::wstring& exe) {
   writeFile(L"copy.bmp", patternBmp(100, 50));
   Program program = start(exe, L"copy.bmp");
   sync(program.window);
-  command(program, 40015);  // zoom 2 x 1 must not affect what is copied
-  command(program, 40003);
-  command(program, 40018);
-  command(program, 40026);
+  command(program, ID_ZOOM_HORIZONTALLY);  // zoom 2 x 1 must not affect what is copied
+  command(program, ID_EDIT_COPY);
+  command(program, ID_NORMAL_SIZE);
+  command(program, ID_PASTE);
   checkText(titleOf(program.window), "Vizorka - [nevtelen]", "title after Paste");
   StateDump dump = dumpState(program);
   checkEqual(documentOf(dump).width, 100L, "pasted width");
@@ -374,7 +376,7 @@ void scenarioClipboard(const std::wstring& exe) {
     SetClipboardData(CF_BITMAP, bitmap);
     CloseClipboard();
   }
-  command(program, 40026);
+  command(program, ID_PASTE);
   dump = dumpState(program);
   checkEqual(documentOf(dump).width, 8L, "16-bit paste: width");
   checkEqual(documentOf(dump).colourMode, 0L, "16-bit paste: true colour");

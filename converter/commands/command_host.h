@@ -1,0 +1,42 @@
+// What a command needs from the program that runs it: the window's dialogs, clipboard
+// and message boxes, or vizorka-cli's standard streams. The defaults are those of a
+// program without a window: no dialog is shown, so nothing is chosen.
+#pragma once
+
+#include <string>
+
+#include "converter/commands/commands.h"
+#include "converter/model/app_state.h"
+#include "converter/model/prompts.h"
+
+namespace vz {
+
+class CommandHost {
+ public:
+  virtual ~CommandHost() = default;
+
+  virtual UserPrompts& prompts() = 0;
+  // One line of a command's report (vizorka-cli's --info).
+  virtual void writeLine(const std::string& /*line*/) {}
+
+  // Each returns true when the user confirmed; cancelling changes nothing.
+  // Open: state.filePath and fileTitle name the file to open.
+  virtual bool chooseOpenFile(AppState& /*state*/) { return false; }
+  // Save as: state.filePath and fileTitle name the file to write.
+  virtual bool chooseSaveFile(AppState& /*state*/) { return false; }
+  // The save-options dialog; on OK state.saveOptions holds the choice.
+  virtual bool editSaveOptions(AppState& /*state*/) { return false; }
+  // The effect-settings dialog; on OK state.effects holds the choice.
+  virtual bool editEffectSettings(AppState& /*state*/) { return false; }
+  // The palette dialog; on OK the document has been remapped.
+  virtual bool editPalette(AppState& /*state*/) { return false; }
+  // The picture-properties dialog (with its re-decoding).
+  virtual bool showPictureProperties(AppState& /*state*/) { return false; }
+
+  // Paste as new picture: false, having changed nothing, when the clipboard holds no
+  // bitmap; otherwise the picture has been replaced and `update` says how to show it.
+  virtual bool pasteFromClipboard(AppState& /*state*/, ViewUpdate& /*update*/) { return false; }
+  virtual void copyToClipboard(const AppState& /*state*/) {}
+};
+
+}  // namespace vz
