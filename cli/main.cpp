@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "converter/commands/command_table.h"
 #include "converter/model/app_state.h"
 #include "converter/model/file_io.h"

@@ -1,5 +1,7 @@
 #include "converter/commands/effect_settings_dialog_model.h"
 
+#include <algorithm>
+
 namespace vz {
 
 int32_t parseCropSize(const std::string& text) {
@@ -20,15 +22,23 @@ int32_t parseCropSize(const std::string& text) {
 EffectSettingsDialogModel::EffectSettingsDialogModel(EffectSettings& settings)
     : settings_(settings), coloursOnOpening_(settings.colourChoices) {}
 
-EffectSettingsControls EffectSettingsDialogModel::initialControls() const {
+namespace {
+
+EffectSettingsControls controlsShowing(const EffectSettings& settings) {
   EffectSettingsControls controls;
-  controls.floydSteinbergChecked = settings_.ditherAlgorithm == kFloydSteinberg;
-  controls.thresholdPosition = settings_.threshold;
-  controls.preDistortionChecked = settings_.preDistortion;
-  controls.interlacedChecked = settings_.interlacedFourColour;
-  controls.cropWidthText = std::to_string(settings_.cropWidth);
-  controls.cropHeightText = std::to_string(settings_.cropHeight);
+  controls.floydSteinbergChecked = settings.ditherAlgorithm == kFloydSteinberg;
+  controls.thresholdPosition = settings.threshold;
+  controls.preDistortionChecked = settings.preDistortion;
+  controls.interlacedChecked = settings.interlacedFourColour;
+  controls.cropWidthText = std::to_string(settings.cropWidth);
+  controls.cropHeightText = std::to_string(settings.cropHeight);
   return controls;
+}
+
+}  // namespace
+
+EffectSettingsControls EffectSettingsDialogModel::initialControls() const {
+  return controlsShowing(settings_);
 }
 
 void EffectSettingsDialogModel::chooseColour(int i, uint8_t tvcIndex) {
@@ -38,22 +48,15 @@ void EffectSettingsDialogModel::chooseColour(int i, uint8_t tvcIndex) {
 
 EffectSettingsControls EffectSettingsDialogModel::resetToDefaults() {
   applySettingsDefaults(settings_);
-  EffectSettingsControls controls;
-  controls.floydSteinbergChecked = true;
-  controls.thresholdPosition = settings_.threshold;
-  controls.preDistortionChecked = true;
-  controls.interlacedChecked = false;
-  controls.cropWidthText = "256";
-  controls.cropHeightText = "240";
-  return controls;
+  // The other controls show the start values; they reach the settings only on OK.
+  return controlsShowing(EffectSettings{});
 }
 
 void EffectSettingsDialogModel::accept(const EffectSettingsControls& controls) {
   settings_.ditherAlgorithm = controls.floydSteinbergChecked ? kFloydSteinberg : kOrdered;
   settings_.preDistortion = controls.preDistortionChecked;
   settings_.interlacedFourColour = controls.interlacedChecked;
-  const int position = controls.thresholdPosition;
-  settings_.threshold = static_cast<uint8_t>(position < 0 ? 0 : (position > 255 ? 255 : position));
+  settings_.threshold = static_cast<uint8_t>(std::clamp(controls.thresholdPosition, 0, 255));
   settings_.cropWidth = parseCropSize(controls.cropWidthText);
   settings_.cropHeight = parseCropSize(controls.cropHeightText);
 }

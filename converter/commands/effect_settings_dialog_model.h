@@ -13,9 +13,9 @@ namespace vz {
 
 // The state of the dialog's controls other than the colour buttons.
 struct EffectSettingsControls {
-  bool floydSteinbergChecked = true;  // radio buttons: else "Ordered"
-  int thresholdPosition = 128;        // trackbar 0..255
-  bool preDistortionChecked = true;
+  bool floydSteinbergChecked = false;  // radio buttons: else "Ordered"
+  int thresholdPosition = 0;           // trackbar 0..255
+  bool preDistortionChecked = false;
   bool interlacedChecked = false;
   std::string cropWidthText;
   std::string cropHeightText;

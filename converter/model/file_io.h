@@ -17,9 +17,4 @@ bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& dat
 // Opens a file with a UTF-8 path the way fopen does (wide API on Windows).
 std::FILE* openFile(const std::string& utf8Path, const char* mode);
 
-#ifdef _WIN32
-std::wstring utf8ToWide(const std::string& text);
-std::string wideToUtf8(const std::wstring& text);
-#endif
-
 }  // namespace vz

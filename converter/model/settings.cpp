@@ -3,8 +3,9 @@
 namespace vz {
 
 void applySettingsDefaults(EffectSettings& settings) {
-  settings.colourChoices = {0, 15, 0, 10, 14, 15, 0, 11, 7, 15};
-  settings.threshold = 128;
+  const EffectSettings start;
+  settings.colourChoices = start.colourChoices;
+  settings.threshold = start.threshold;
 }
 
 }  // namespace vz

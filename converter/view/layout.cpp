@@ -58,9 +58,8 @@ int32_t scrolledPosition(int32_t position, int32_t size, int32_t page, ScrollReq
     case ScrollRequest::kThumbTrack:
       // The bar never offers more than its range; a forged message gets no further.
       return std::clamp(thumbPosition, 0, std::max(last, 0));
-    default:
-      return position;
   }
+  return position;
 }
 
 }  // namespace

@@ -25,9 +25,6 @@ enum class ScrollRequest {
   kPageForward,
   kThumbPosition,
   kThumbTrack,
-  kTop,
-  kBottom,
-  kEndScroll,
 };
 
 // Moves the view along one bar. Returns true when the position changed; the window

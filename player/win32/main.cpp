@@ -13,28 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "player/player.h"
 #include "player/win32/winmm_wave_out.h"
 
 namespace {
-
-std::wstring utf8ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return wide;
-}
-
-std::string wideToUtf8(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return std::string();
-  std::string utf8(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], length, nullptr, nullptr);
-  utf8.resize(static_cast<size_t>(length - 1));
-  return utf8;
-}
 
 class StdioSoundFile : public rawplay::SoundFile {
  public:
@@ -64,7 +47,7 @@ class Win32Host : public rawplay::Host {
 
   void print(const std::string& text) override {
     if (console_) {
-      const std::wstring wide = utf8ToWide(text);
+      const std::wstring wide = vz::utf8ToWide(text);
       DWORD written = 0;
       WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
       return;
@@ -74,14 +57,14 @@ class Win32Host : public rawplay::Host {
   }
 
   std::unique_ptr<rawplay::SoundFile> openForReading(const std::string& path) override {
-    std::FILE* file = _wfopen(utf8ToWide(path).c_str(), L"rb");
+    std::FILE* file = _wfopen(vz::utf8ToWide(path).c_str(), L"rb");
     if (!file) return nullptr;
     return std::make_unique<StdioSoundFile>(file);
   }
 
   void showError(const std::string& text) override {
-    MessageBoxW(nullptr, utf8ToWide(text).c_str(), utf8ToWide(rawplay::kMessageBoxCaption).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, vz::utf8ToWide(text).c_str(),
+                vz::utf8ToWide(rawplay::kMessageBoxCaption).c_str(), MB_OK | MB_ICONERROR);
   }
 
  private:
@@ -92,7 +75,7 @@ class Win32Host : public rawplay::Host {
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(wideToUtf8(argv[i]));
+  for (int i = 0; i < argc; ++i) arguments.push_back(vz::wideToUtf8(argv[i]));
   Win32Host host;
   rawplay::WinmmWaveOut device;
   return rawplay::runRawPlay(arguments, host, device);

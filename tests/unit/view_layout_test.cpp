@@ -131,12 +131,6 @@ TEST_F(HorizontalScroll, ThumbMovesToItsPositionWithinTheRange) {
   EXPECT_EQ(after(10, ScrollRequest::kThumbTrack, 5000), 599);
 }
 
-TEST_F(HorizontalScroll, EndRequestsChangeNothing) {
-  for (ScrollRequest request :
-       {ScrollRequest::kTop, ScrollRequest::kBottom, ScrollRequest::kEndScroll})
-    EXPECT_EQ(after(123, request, 7), 123);
-}
-
 TEST_F(HorizontalScroll, ReportsWhetherTheViewMoved) {
   view.scrollX = 0;
   EXPECT_FALSE(scrollView(view, doc, ScrollBar::kHorizontal, ScrollRequest::kLineBack, 0));

@@ -1,7 +1,7 @@
 #include "converter/app/win32/clipboard.h"
 
-#include "converter/formats/bmp.h"
 #include "converter/app/win32/capture_bitmap.h"
+#include "converter/formats/bmp.h"
 
 namespace vz {
 

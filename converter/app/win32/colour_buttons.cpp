@@ -1,8 +1,9 @@
 #include "converter/app/win32/colour_buttons.h"
 
+#include "converter/app/win32/dialog_context.h"
+#include "converter/app/win32/gdi_fill.h"
 #include "converter/colour/tvc_palette.h"
 #include "converter/resources/resource.h"
-#include "converter/app/win32/dialog_context.h"
 
 namespace vz {
 
@@ -17,12 +18,6 @@ struct PickerState {
   HBITMAP stripBitmap = nullptr;
   HGDIOBJ originalBitmap = nullptr;
 };
-
-void fillRect(HDC dc, const RECT& rect, COLORREF colour) {
-  HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &rect, brush);
-  DeleteObject(brush);
-}
 
 // Centres a client area of the strip's size where the template put the dialog.
 void fitToStrip(HWND dialog) {
@@ -45,7 +40,7 @@ void paintStrip(PickerState& state, HWND dialog) {
   state.originalBitmap = SelectObject(state.stripDc, state.stripBitmap);
   for (int i = 0; i < kTvcColourCount; ++i) {
     const RECT cell = {i * kCellSize, 0, (i + 1) * kCellSize, kCellSize};
-    fillRect(state.stripDc, cell, tvcColour(i));
+    fillSolid(state.stripDc, cell, tvcColour(i));
   }
 }
 
@@ -117,7 +112,7 @@ bool paintColourButton(const DRAWITEMSTRUCT& item, const EditedColours& colours)
   if (!byte) return false;
   const COLORREF colour =
       (item.itemState & ODS_DISABLED) ? RGB(0x7F, 0x7F, 0x7F) : tvcColour(*byte);
-  fillRect(item.hDC, item.rcItem, colour);
+  fillSolid(item.hDC, item.rcItem, colour);
   return true;
 }
 

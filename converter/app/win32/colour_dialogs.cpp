@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "converter/app/win32/colour_buttons.h"
+#include "converter/app/win32/dialog_context.h"
 #include "converter/commands/effect_settings_dialog_model.h"
 #include "converter/commands/palette_dialog_model.h"
-#include "converter/app/win32/colour_buttons.h"
 #include "converter/resources/resource.h"
-#include "converter/app/win32/dialog_context.h"
 
 namespace vz {
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cwchar>
 
+#include "base/utf16.h"
 #include "converter/model/file_io.h"
 
 namespace vz {

@@ -1,6 +1,7 @@
 // Vizorka.exe: start-up, the main window and its message loop.
 #include <windows.h>
 
+#include "base/utf16.h"
 #include "converter/app/win32/main_window.h"
 #include "converter/commands/window_rules.h"
 #include "converter/model/file_io.h"

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "base/utf16.h"
 #include "converter/app/win32/clipboard.h"
 #include "converter/app/win32/colour_dialogs.h"
 #include "converter/app/win32/file_dialogs.h"
@@ -67,7 +68,6 @@ void releaseResources(MainWindow& w) {
 
 void onCreate(MainWindow& w) {
   w.state = AppState{};  // no picture, zoom 1 x 1, selection idle, effect start values
-  applySettingsDefaults(w.state.effects);
   w.selectionPen = CreatePen(PS_SOLID, 1, RGB(0xFF, 0xFF, 0xFF));
   w.marginBrush = CreateHatchBrush(HS_DIAGCROSS, RGB(0xC0, 0xC0, 0xC0));
   InitCommonControls();

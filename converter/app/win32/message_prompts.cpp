@@ -1,5 +1,6 @@
 #include "converter/app/win32/message_prompts.h"
 
+#include "base/utf16.h"
 #include "converter/model/file_io.h"
 
 namespace vz {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "converter/model/file_io.h"
 
 namespace vz {

@@ -3,13 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "converter/app/win32/colour_buttons.h"
-#include "converter/resources/resource.h"
-#include "converter/model/file_io.h"
 #include "converter/app/win32/dialog_context.h"
-#include "converter/formats/tvc/kep_redecode.h"
+#include "converter/app/win32/gdi_fill.h"
 #include "converter/commands/picture_properties.h"
 #include "converter/commands/save_options_choice.h"
+#include "converter/formats/tvc/kep_redecode.h"
+#include "converter/model/file_io.h"
+#include "converter/resources/resource.h"
 
 namespace vz {
 
@@ -159,13 +161,6 @@ void refreshProperties(HWND dialog, PropertiesContext& context) {
     SendMessageW(list, LB_ADDSTRING, 0, static_cast<LPARAM>(entry.index));
 }
 
-void fillRectangle(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
-  const RECT rectangle{left, top, right, bottom};
-  HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &rectangle, brush);
-  DeleteObject(brush);
-}
-
 void drawText(HDC dc, int x, int y, const std::wstring& text) {
   TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
 }
@@ -180,7 +175,7 @@ void drawPaletteItem(const DRAWITEMSTRUCT& item, const PropertiesContext& contex
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0, 0, 0));
   if (item.itemState & ODS_SELECTED) {
-    fillRectangle(dc, 1, box.top, 26, box.bottom, kSelectedIndexColour);
+    fillSolid(dc, RECT{1, box.top, 26, box.bottom}, kSelectedIndexColour);
     SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
   }
   TEXTMETRICW metrics{};
@@ -188,7 +183,7 @@ void drawPaletteItem(const DRAWITEMSTRUCT& item, const PropertiesContext& contex
   const int y = (box.top + box.bottom - metrics.tmHeight) / 2;
   drawText(dc, 5, y, std::to_wstring(entry.index) + L".");
   // A colour value has the COLORREF layout: red in the low byte.
-  fillRectangle(dc, 30, box.top + 1, 55, box.bottom - 1, static_cast<COLORREF>(entry.colour));
+  fillSolid(dc, RECT{30, box.top + 1, 55, box.bottom - 1}, static_cast<COLORREF>(entry.colour));
   SetTextColor(dc, RGB(0, 0, 0));
   drawText(dc, 70, y, std::to_wstring(entry.pixelCount));
 }
