@@ -88,6 +88,8 @@ void halve(ImageDocument& doc, int direction) {
   std::vector<uint8_t> out;
   if (direction == kHalveVertically) {
     const int32_t height = doc.height / 2;
+    // A single row stays: halving must never leave a picture without pixels.
+    if (height == 0) return;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height))) return;
     for (int32_t y = 0; y < height; ++y) {
       const uint8_t* upper = doc.row(2 * y);
@@ -99,6 +101,7 @@ void halve(ImageDocument& doc, int direction) {
     doc.height = height;
   } else if (direction == kHalveHorizontally) {
     const int32_t width = doc.width / 2;
+    if (width == 0) return;
     const int32_t newStride = static_cast<int32_t>(rowStrideFor(kTrueColour, width));
     if (!allocateZeroed(out, static_cast<size_t>(newStride) * static_cast<size_t>(doc.height)))
       return;

@@ -17,6 +17,8 @@ const char* const kPaletteWouldReplacePicture =
 const char* const kNotTvcPicture = "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!";
 const char* const kTooLargeForHeader =
     "A kép túl nagy a KEP fejléchez (legfeljebb 65535 × 65535 képpont)!";
+const char* const kTooLargeForSprite =
+    "A kép túl nagy a sprite fejléchez (legfeljebb 255 bájt széles és 255 sor magas)!";
 
 bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
   const auto lower = [](char c) {
@@ -39,6 +41,15 @@ bool saveKepFile(AppState& state, UserPrompts& prompts) {
     prompts.showError(kTooLargeForHeader, texts::kSaveCaption);
     return false;
   }
+  if (status == KepEncodeStatus::kTooLargeForSprite) {
+    prompts.showError(kTooLargeForSprite, texts::kSaveCaption);
+    return false;
+  }
+  if (status == KepEncodeStatus::kOutOfMemory) {
+    // Nothing is written: the file that was there stays.
+    prompts.showError("new fail", "EncodeBuff");
+    return false;
+  }
   // A picture named *.PAL would overwrite its own palette file (file names on Windows
   // ignore case).
   const std::string palettePath = palettePathFor(state.filePath);
@@ -46,18 +57,13 @@ bool saveKepFile(AppState& state, UserPrompts& prompts) {
     prompts.showError(kPaletteWouldReplacePicture, texts::kSaveCaption);
     return false;
   }
-  // The palette file comes first, so that a picture never claims a palette it lacks.
-  if (!encoding.palette.empty() && !writeWholeFile(palettePath, encoding.palette)) {
-    prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
-    return false;
-  }
   if (!writeWholeFile(state.filePath, encoding.picture)) {
     prompts.showError(kPictureNotWritten, texts::kSaveCaption);
     return false;
   }
-  if (status == KepEncodeStatus::kOutOfMemory) {
-    // The file keeps its header, as when the coding buffer could not be had.
-    prompts.showError("new fail", "EncodeBuff");
+  // The palette file follows the picture, so that a failed save leaves no new palette.
+  if (!encoding.palette.empty() && !writeWholeFile(palettePath, encoding.palette)) {
+    prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
     return false;
   }
   return true;

@@ -35,12 +35,4 @@ bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data) {
   return !std::ferror(file.get());
 }
 
-bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& data) {
-  FileHandle file(openFile(utf8Path, "wb"));
-  if (!file) return false;
-  if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file.get()) != data.size())
-    return false;
-  return std::fclose(file.release()) == 0;
-}
-
 }  // namespace vz

@@ -82,6 +82,40 @@ TEST(Cli, HelpAndArgumentSlips) {
   EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
+// A write that fails part-way (here a file-size limit, as on a nearly full disk) keeps
+// the file it was to replace, writes no palette file, and leaves nothing else behind.
+TEST(Cli, FailedWritesKeepTheOldFiles) {
+  const test::ScratchFolder scratch;
+  const std::string folder = scratch.path();
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  const struct {
+    const char* steps;
+    const char* target;
+    const char* palette;
+  } cases[] = {
+      {"--dither 16 --save", "pic.kep", nullptr},
+      {"--export", "pic.bmp", nullptr},
+      {"--dither 4 --format sprite --palette-file on --save", "spr.kep", "spr.PAL"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string target = folder + "/" + c.target;
+    test::writeFileBytes(target, old);
+    if (c.palette) test::writeFileBytes(folder + "/" + c.palette, old);
+    const std::string command = "(ulimit -f 1; trap '' XFSZ; exec " + kCli + " '" + kSample + "' " +
+                                c.steps + " '" + target + "') 2>/dev/null";
+    EXPECT_EQ(test::runCommand(command), 3) << c.steps;
+    EXPECT_EQ(test::readFileBytes(target), old) << c.steps;
+    if (c.palette) {
+      EXPECT_EQ(test::readFileBytes(folder + "/" + c.palette), old) << c.steps;
+    }
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++files;
+    EXPECT_EQ(files, c.palette ? 2u : 1u) << c.steps;
+  }
+}
+
 TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
   const test::ScratchFolder scratch;
   const std::string folder = scratch.path();

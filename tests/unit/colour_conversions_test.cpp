@@ -273,22 +273,22 @@ TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {
     }
 }
 
-TEST(Dithering, OneRowPictureHalvedByPreDistortionStaysEmpty) {
+// Pre-distortion cannot halve a single row or column away: the picture keeps it and
+// is converted.
+TEST(Dithering, OneRowPictureKeepsItsRowThroughPreDistortion) {
   AppState state;
   state.document = uniformTrueColour(7, 1, 0x808080);
   ditherCommand(state, kDitherTwoColours);
-  EXPECT_EQ(state.document.height, 0);
-  EXPECT_EQ(state.document.colourMode, kTrueColour);
+  EXPECT_EQ(state.document.height, 1);
+  EXPECT_EQ(state.document.colourMode, 2);
   EXPECT_EQ(state.view.zoomY, 2);
   EXPECT_TRUE(state.document.tvcPicture);
 
   AppState narrow;
   narrow.document = uniformTrueColour(1, 5, 0x808080);
   ditherCommand(narrow, kDitherSixteenColours);
-  greyCommand(narrow, kSixteenGreys);
-  nearestCommand(narrow, 4);
-  EXPECT_EQ(narrow.document.width, 0);
-  EXPECT_EQ(narrow.document.colourMode, kTrueColour);
+  EXPECT_EQ(narrow.document.width, 1);
+  EXPECT_EQ(narrow.document.colourMode, 16);
 }
 
 TEST(DitherCommand, PreDistortsTwoAndSixteenColoursOnly) {

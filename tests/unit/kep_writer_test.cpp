@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/model/file_io.h"
 #include "converter/commands/save.h"
 #include "converter/formats/tvc/kep_writer.h"
+#include "converter/model/file_io.h"
 #include "kep_test_support.h"
 
 namespace vz {
@@ -134,25 +134,40 @@ TEST(KepWriterInterlaced, PaletteHalvesFollowTheTopLeftPixel) {
   EXPECT_EQ(Bytes(file.begin() + 4, file.begin() + 8), (Bytes{0x11, 0x14, 0x01, 0x04}));
 }
 
-TEST(KepWriterSprite, HeadersStoreRowBytesAndHeightModulo256) {
-  ImageDocument doc = makePicture(2, 2100, 300);  // T = 263
-  doc.palette[1] = tvcColour(15);
-  KepEncoding plain;
-  ASSERT_EQ(encodeKep(doc, options(kPlain, kSpriteExport, true), plain), KepEncodeStatus::kOk);
-  EXPECT_EQ(plain.picture.size(), 2u + 263u * 300u);
-  EXPECT_EQ(plain.picture[0], 263 % 256);
-  EXPECT_EQ(plain.picture[1], 300 % 256);
-  EXPECT_EQ(plain.palette, (Bytes{0x00, 0x55, 0x00, 0x00}));
-
-  KepEncoding masked;
-  ASSERT_EQ(encodeKep(doc, options(kPlain, kSpriteWithMask), masked), KepEncodeStatus::kOk);
-  const unsigned size = 263u * (300u % 256u);  // 11572
-  EXPECT_EQ(Bytes(masked.picture.begin(), masked.picture.begin() + 4),
-            (Bytes{size & 0xFF, size >> 8, 263 % 256, 300 % 256}));
-  EXPECT_EQ(masked.picture.size(), 4u + 2u * 263u * 300u);
-  EXPECT_TRUE(masked.palette.empty());
-
+// The sprite header holds the row bytes and the height in one byte each: 255 is the
+// largest size it can state, and a larger sprite is refused rather than written with a
+// header that contradicts its data.
+TEST(KepWriterSprite, HeadersHoldSizesUpTo255) {
+  const struct {
+    int32_t width, height;  // 2 colours: 8 pixels a byte
+    KepEncodeStatus status;
+  } cases[] = {
+      {8 * 255, 255, KepEncodeStatus::kOk},
+      {8 * 255 + 1, 255, KepEncodeStatus::kTooLargeForSprite},
+      {8, 256, KepEncodeStatus::kTooLargeForSprite},
+      {8 * 263, 300, KepEncodeStatus::kTooLargeForSprite},
+  };
+  for (const auto& c : cases) {
+    ImageDocument doc = makePicture(2, c.width, c.height);
+    doc.palette[1] = tvcColour(15);
+    for (SaveFormat format : {kSpriteExport, kSpriteWithMask}) {
+      KepEncoding encoding;
+      ASSERT_EQ(encodeKep(doc, options(kPlain, format, true), encoding), c.status) << c.width;
+      if (c.status != KepEncodeStatus::kOk) continue;
+      const bool masked = format == kSpriteWithMask;
+      const size_t header = masked ? 4 : 2;
+      EXPECT_EQ(Bytes(encoding.picture.begin() + header - 2, encoding.picture.begin() + header),
+                (Bytes{255, 255}));
+      EXPECT_EQ(encoding.picture.size(), header + (masked ? 2u : 1u) * 255u * 255u);
+      if (masked) {
+        EXPECT_EQ(Bytes(encoding.picture.begin(), encoding.picture.begin() + 2),
+                  (Bytes{255 * 255 & 0xFF, 255 * 255 >> 8}));
+      }
+      EXPECT_EQ(encoding.palette, (Bytes{0x00, 0x55, 0x00, 0x00}));
+    }
+  }
   KepEncoding full;
+  ImageDocument doc = makePicture(2, 16, 2);
   ASSERT_EQ(encodeKep(doc, options(kPlain, kFullKepHeader, true), full), KepEncodeStatus::kOk);
   EXPECT_TRUE(full.palette.empty()) << "the palette file belongs to the sprite forms";
 }
@@ -208,7 +223,8 @@ TEST(KepWriterRefusal, OnlyTvcColourModesAndSixteenBitHeaderSizes) {
   ImageDocument wide = makePicture(2, 65536, 1);
   EXPECT_EQ(encodeKep(wide, options(kPlain, kFullKepHeader), encoding),
             KepEncodeStatus::kTooLargeForHeader);
-  EXPECT_EQ(encodeKep(wide, options(kPlain, kSpriteExport), encoding), KepEncodeStatus::kOk);
+  EXPECT_EQ(encodeKep(wide, options(kPlain, kSpriteExport), encoding),
+            KepEncodeStatus::kTooLargeForSprite);
 }
 
 TEST(PalettePath, ReplacesOrAddsTheExtension) {
@@ -247,15 +263,16 @@ TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
   ASSERT_EQ(prompts.errors.size(), 1u);
   EXPECT_EQ(prompts.errors[0].first, "Mentés");
 
-  // A folder where the palette file should go: the palette fails and the picture is
-  // not written either.
+  // A folder where the palette file should go: the picture is saved first, then the
+  // palette fails and is reported.
   std::filesystem::create_directory(folder / "b.PAL");
   state.filePath = (folder / "b.kep").string();
   state.saveOptions = options(kPlain, kSpriteExport, true);
   EXPECT_FALSE(saveKepFile(state, prompts));
   ASSERT_EQ(prompts.errors.size(), 2u);
   EXPECT_EQ(prompts.errors[1].first, "Mentés");
-  EXPECT_FALSE(std::filesystem::exists(folder / "b.kep"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "b.kep"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "b.PAL"));
 
   // A picture named like its own palette file would replace it.
   state.filePath = (folder / "d.pal").string();

@@ -163,11 +163,12 @@ KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
     appendLittleEndian16(out, kep.height);
     out.insert(out.end(), 4, 0);
   } else {
+    // A header byte that cut the size would make a TVC program read the data wrongly.
+    if (rowBytes > 0xFF || kep.height > 0xFF) return KepEncodeStatus::kTooLargeForSprite;
     if (options.makePaletteFile) encoding.palette.assign(paletteBytes.begin(), paletteBytes.end());
-    const size_t heightByte = kep.height & 0xFF;
-    if (options.saveFormat == kSpriteWithMask) appendLittleEndian16(out, rowBytes * heightByte);
-    out.push_back(static_cast<uint8_t>(rowBytes & 0xFF));
-    out.push_back(static_cast<uint8_t>(heightByte));
+    if (options.saveFormat == kSpriteWithMask) appendLittleEndian16(out, rowBytes * kep.height);
+    out.push_back(static_cast<uint8_t>(rowBytes));
+    out.push_back(static_cast<uint8_t>(kep.height));
   }
 
   const bool withMask = options.saveFormat == kSpriteWithMask;

@@ -14,7 +14,8 @@ enum class KepEncodeStatus {
   kOk,
   kNotTvcPicture,      // colour mode other than 2, 4 or 16, or an inconsistent buffer
   kTooLargeForHeader,  // the full header holds 16-bit widths and heights
-  kOutOfMemory,        // no room for the coded data: the picture holds the header only
+  kTooLargeForSprite,  // the sprite header holds one byte for the row bytes and the height
+  kOutOfMemory,        // no room for the coded data
 };
 
 struct KepEncoding {
@@ -23,6 +24,7 @@ struct KepEncoding {
 };
 
 // Codes the document as the bytes of a KEP file (and its palette file) by the options.
+// Anything but kOk leaves nothing worth writing.
 KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
                           KepEncoding& encoding);
 
