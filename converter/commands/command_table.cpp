@@ -423,6 +423,10 @@ const Command* menuCommand(int menuId) {
   return nullptr;
 }
 
+bool writesNamedFile(const Command& command) {
+  return command.parse == parseFileName;
+}
+
 bool commandEnabled(const Command& command, const AppState& state) {
   return !command.enabled || command.enabled(state);
 }

@@ -53,6 +53,9 @@ bool commandEnabled(const Command& command, const AppState& state);
 // Runs the command of a menu identifier as the menu does; unknown identifiers do nothing.
 ViewUpdate runMenuCommand(AppState& state, CommandHost& host, int menuId);
 
+// Whether the row's value is the name of a file the command writes.
+bool writesNamedFile(const Command& command);
+
 // Runs a row with a command-line value.
 ViewUpdate runCommandStep(AppState& state, CommandHost& host, const Command& command,
                           const StepValue& value);
