@@ -49,8 +49,8 @@ TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
   const std::vector<uint8_t> original = test::readFileBytes(kSample);
   const std::vector<uint8_t> written = test::readFileBytes(exported);
   ImageDocument source, result;
-  ASSERT_GT(readBmp(original.size(), original.data(), source), 0);
-  ASSERT_GT(readBmp(written.size(), written.data(), result), 0);
+  ASSERT_EQ(readBmp(original.size(), original.data(), source), ReadStatus::kOk);
+  ASSERT_EQ(readBmp(written.size(), written.data(), result), ReadStatus::kOk);
   ASSERT_EQ(result.width, 33);
   ASSERT_EQ(result.height, 7);
   for (int y = 0; y < 7; ++y)
@@ -78,7 +78,7 @@ TEST(Render, ExportRoundTripsEveryColourMode) {
     for (int i = 0; i < 256; ++i) doc.palette[static_cast<size_t>(i)] = 0x010203u * i;
     const std::vector<uint8_t> file = encodeBmp(doc, false);
     ImageDocument back;
-    ASSERT_GT(readBmp(file.size(), file.data(), back), 0);
+    ASSERT_EQ(readBmp(file.size(), file.data(), back), ReadStatus::kOk);
     EXPECT_EQ(back.width, 13);
     EXPECT_EQ(back.height, 5);
     EXPECT_EQ(back.pixels, doc.pixels);
