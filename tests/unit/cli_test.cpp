@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "converter/formats/bmp.h"
 #include "converter/view/render.h"
@@ -39,6 +42,31 @@ TEST(Cli, ExitStatuses) {
   test::writeFileBytes(folder + "/picture.xyz", std::vector<uint8_t>(64 * 10, 0x11));
   EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
   EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
+}
+
+// Inputs that are no picture files give no picture, without a crash or a wait: folders,
+// pipes (opening one waits for a writer), a sparse 100 GB file, and empty files.
+TEST(Cli, InputsThatAreNoPictureFiles) {
+  const test::ScratchFolder scratch;
+  std::vector<std::string> names = {"folder.bmp", "folder.jpg", "pipe.kep",
+                                    "pipe.jpg",   "huge.bmp",   "huge.jpg"};
+  ASSERT_TRUE(std::filesystem::create_directory(scratch / "folder.bmp"));
+  ASSERT_TRUE(std::filesystem::create_directory(scratch / "folder.jpg"));
+  ASSERT_EQ(mkfifo((scratch / "pipe.kep").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((scratch / "pipe.jpg").c_str(), 0600), 0);
+  for (const char* name : {"huge.bmp", "huge.jpg"}) {
+    ASSERT_TRUE(test::writeFileBytes(scratch / name, {'B', 'M'}));
+    std::filesystem::resize_file(scratch / name, uintmax_t{100} << 30);
+  }
+  for (const char* extension : {"bmp", "pcx", "gif", "jpg", "kep", "vid", "r16"}) {
+    names.push_back(std::string("empty.") + extension);
+    ASSERT_TRUE(test::writeFileBytes(scratch / names.back(), {}));
+  }
+  for (const std::string& name : names)
+    EXPECT_EQ(
+        test::runCommand("timeout 60 " + kCli + " '" + (scratch / name) + "' --info 2>/dev/null"),
+        1)
+        << name;
 }
 
 TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {

@@ -277,6 +277,46 @@ TEST(VidReader, RefusedAndOddHeaders) {
   EXPECT_LE(static_cast<size_t>(tallDoc.rowStride) * tallDoc.height, tallDoc.pixels.size());
 }
 
+using TvcReader = ReadStatus (*)(size_t, const uint8_t*, ImageDocument&, KepDecodeColours&);
+
+// Headers claim, data fills: the picture never has more rows than its data can fill,
+// and no data is no picture.
+TEST(TvcReaders, PicturesAreBoundedByTheirData) {
+  struct Case {
+    std::string name;
+    TvcReader reader;
+    Bytes file;
+    ReadStatus status;
+    int32_t width, height;
+    size_t bytes;  // the document's pixel buffer
+  };
+  std::vector<Case> cases;
+  // 16 bytes claiming 65535 x 65535, with no picture data.
+  for (uint8_t mode = 4; mode < 12; ++mode)
+    cases.push_back({"mode " + std::to_string(mode), readKep,
+                     headerFile(mode, 65535, 65535, {0, 0, 0, 0}, {}), ReadStatus::kDamaged, 0, 0,
+                     0});
+  // A run of 63 and a literal give 64 TVC bytes: one row of 8192 begun.
+  cases.push_back({"RLE", readKep, headerFile(4, 65535, 65535, {0, 0, 0, 0}, {0x3F, 0xAA, 0x55}),
+                   ReadStatus::kPartial, 65535, 1, 8192});
+  // Five plain bytes in rows of two: three rows, the last one begun.
+  cases.push_back({"plain", readKep, headerFile(10, 4, 65535, {0, 0, 0, 0}, {1, 2, 3, 4, 5}),
+                   ReadStatus::kPartial, 4, 3, 12});
+  cases.push_back({"VID without frames", readVid, vidFile(6, 128, 60, 0, 3840, Bytes(3840, 1)),
+                   ReadStatus::kDamaged, 0, 0, 0});
+  cases.push_back({"empty R16", readR16, {}, ReadStatus::kDamaged, 0, 0, 0});
+  cases.push_back({"short R16", readR16, Bytes(17, 0xAA), ReadStatus::kPartial, 32, 60, 960});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImageDocument doc;
+    KepDecodeColours colours{};
+    EXPECT_EQ(c.reader(c.file.size(), c.file.data(), doc, colours), c.status);
+    EXPECT_EQ(doc.width, c.width);
+    EXPECT_EQ(doc.height, c.height);
+    EXPECT_EQ(doc.pixels.size(), c.bytes);
+  }
+}
+
 // Every kind, plain and RLE, through the full header: same size, pixel values and
 // palette entries after writing and reading back.
 TEST(KepRoundTrip, EveryKindAndCodingReadsBackIdentically) {

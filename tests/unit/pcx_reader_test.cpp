@@ -141,10 +141,16 @@ TEST(PcxReader, MatchesImageMagick) {
   const std::string source = (scratch / "source.png");
   ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " -size 37x21 -seed 7 plasma:fractal " +
                                source));
-  for (const auto& [name, options] :
-       {std::pair<std::string, std::string>{"indexed.pcx", "-colors 200"}, {"true.pcx", ""}}) {
-    ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " " + source + " " + options + " " +
-                                 (scratch / name)));
+  // Flat bands wider than 63 pixels: runs as long as the coding allows.
+  const std::string bands =
+      "-size 100x9 xc:#C8A040 -size 150x9 xc:white -size 200x9 xc:#102030 +append ";
+  for (const auto& [name, picture] :
+       {std::pair<std::string, std::string>{"indexed.pcx", source + " -colors 200"},
+        {"true.pcx", source},
+        {"bands-indexed.pcx", bands + "-type Palette"},
+        {"bands-true.pcx", bands + "-type TrueColor"}}) {
+    ASSERT_TRUE(
+        test::runQuietly(test::imageMagickConvert() + " " + picture + " " + (scratch / name)));
     ImageDocument doc;
     ASSERT_EQ(read(test::readFileBytes(scratch / name), doc), ReadStatus::kOk) << name;
     EXPECT_TRUE(test::sameColours(doc, test::imageMagickDecode(scratch / name))) << name;
