@@ -207,8 +207,8 @@ ReadStatus readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     doc.height = static_cast<int32_t>(clampedRows(fileSize / kHeaderlessRowBytes));
     const ReadStatus status =
         decodeTvcPicture(data, length, doc, modeByte, kHeaderlessRowBytes, kepDecodeColours);
-    // So the last row of a signed file always lacks the preamble's bytes: that is the
-    // form, not a cut.
+    // Counted so, the last row of a signed file always lacks the preamble's bytes: that
+    // is the form, not a cut.
     return status == ReadStatus::kPartial ? ReadStatus::kOk : status;
   }
   // A header cut before its width and height gives an empty picture.
