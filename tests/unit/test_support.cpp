@@ -98,7 +98,9 @@ ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y) {
 
 ScratchFolder::ScratchFolder() {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = "vizorka-" + std::string(test->test_suite_name()) + "-" + test->name();
+  // The process id too: other builds may run the same test at the same time.
+  std::string name = "vizorka-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
+                     std::to_string(getpid());
   for (char& c : name)
     if (c == '/') c = '_';
   path_ = std::filesystem::temp_directory_path() / name;

@@ -52,8 +52,8 @@ ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y);
 // Every pixel of the document shows the reference colour; reports the first mismatch.
 ::testing::AssertionResult sameColours(const ImageDocument& doc, const RgbImage& reference);
 
-// A fresh folder under the system's temporary folder, named after the running test
-// (ctest runs tests in separate processes, possibly side by side), removed after it.
+// A fresh folder under the system's temporary folder, named after the running test and
+// process (ctest runs tests in separate processes, possibly side by side), removed after it.
 class ScratchFolder {
  public:
   ScratchFolder();
