@@ -66,12 +66,19 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
   releaseForNewPicture(state);
   state.fileData = std::vector<uint8_t>();
   ImageDocument& doc = state.document;
+  // Folders, pipes and files larger than any picture never reach a reader.
+  if (checkPictureFile(state.filePath) != ReadStatus::kOk) {
+    prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
+    update.repaint = true;
+    return update;
+  }
 
-  int32_t result = 0;
+  ReadStatus status = ReadStatus::kOk;
   if (extension == "JPG") {
-    result = readJpg(state.filePath, doc, prompts);
+    doc.pictureSize = readJpg(state.filePath, doc, prompts);
+    if (doc.pictureSize <= 0) status = ReadStatus::kDamaged;
   } else {
-    if (!readWholeFile(state.filePath, state.fileData)) {
+    if (readPictureFile(state.filePath, state.fileData) != ReadStatus::kOk) {
       prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
       update.repaint = true;
       return update;
@@ -79,32 +86,30 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
     const size_t size = state.fileData.size();
     const uint8_t* data = state.fileData.data();
     if (extension == "BMP") {
-      result = readBmp(size, data, doc);
+      status = readBmp(size, data, doc);
     } else if (extension == "PCX") {
-      result = readPcx(size, data, doc);
+      status = readPcx(size, data, doc);
     } else if (extension == "GIF") {
-      result = readGif(size, data, doc);
+      status = readGif(size, data, doc);
     } else {
       doc.tvcPicture = true;
       if (extension == "R16") {
-        result = readR16(size, data, doc, state.kepDecodeColours);
+        status = readR16(size, data, doc, state.kepDecodeColours);
       } else if (extension == "KEP") {
-        result = readKep(size, data, doc, state.kepDecodeColours);
+        status = readKep(size, data, doc, state.kepDecodeColours);
       } else if (extension == "VID") {
-        result = readVid(size, data, doc, state.kepDecodeColours);
+        status = readVid(size, data, doc, state.kepDecodeColours);
       } else if (prompts.askYesNo(texts::kUnknownFormat, texts::kOpenCaption)) {
-        result = readKep(size, data, doc, state.kepDecodeColours);
+        status = readKep(size, data, doc, state.kepDecodeColours);
       } else {
         update.repaint = true;
         return update;
       }
     }
   }
-  doc.pictureSize = result;
-  if (result <= 0) {
+  if (!givesPicture(status)) {
     // A failed reader never leaves a half-built picture behind.
     releasePicture(doc);
-    doc.pictureSize = result;
     doc.interlaced = false;
   }
 

@@ -10,6 +10,7 @@ struct ChannelMasks {
   uint32_t red = 0;
   uint32_t green = 0;
   uint32_t blue = 0;
+  uint32_t alpha = 0;  // 0: every pixel opaque
 };
 
 // The masks of uncompressed pixels: 5-5-5 for 16 bits, 8-8-8 for 32 bits.
@@ -17,7 +18,9 @@ ChannelMasks plainChannelMasks(int bitsPerPixel);
 
 // Converts one row of width 16- or 32-bit little-endian pixels into blue, green, red
 // bytes. Each channel is brought so that the mask's highest bit lands in bit 7; low
-// bits are not filled in (a 5-bit 31 becomes 248).
+// bits are not filled in (a 5-bit 31 becomes 248). With an alpha mask the alpha value
+// is scaled to 0..255 (all its bits set is 255) and each channel c is put over white:
+// (c x a + 255 x (255 - a) + 127) / 255.
 void bitFieldRowToBgr(const uint8_t* source, int bitsPerPixel, int32_t width,
                       const ChannelMasks& masks, uint8_t* target);
 

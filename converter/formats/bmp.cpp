@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "converter/formats/bit_fields.h"
+#include "converter/model/little_endian.h"
 
 namespace vz {
 
@@ -12,23 +13,14 @@ namespace {
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr uint32_t kMinInfoHeaderSize = 40;
+constexpr uint32_t kMaskFieldsEnd = 52;  // red, green and blue masks at 40, 44 and 48
+constexpr uint32_t kAlphaFieldEnd = 56;  // the alpha mask at 52
 constexpr uint32_t kUncompressed = 0;
 constexpr uint32_t kBitFields = 3;
 
-uint32_t u16At(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8;
-}
-uint32_t u32At(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-int32_t i32At(const uint8_t* p) {
-  return static_cast<int32_t>(u32At(p));
-}
-
-int32_t failDib(ImageDocument& doc) {
+ReadStatus fail(ImageDocument& doc, ReadStatus status) {
   releasePicture(doc);
-  return 0;
+  return status;
 }
 
 }  // namespace
@@ -46,65 +38,88 @@ int32_t colourModeOfBitmapDepth(uint32_t bits) {
   }
 }
 
-int32_t readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize || fileData[0] != 'B' || fileData[1] != 'M')
-    return -1;
+int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height) {
+  if (width < 0 || width > (int64_t{1} << 31) || bits > 32 || height < 0) return -1;
+  const int64_t stride = (width * bits + 31) / 32 * 4;
+  // Divided, not multiplied: the product of a wide row and a tall picture overflows.
+  if (stride > 0 && height > kMaxPictureBytes / stride) return -1;
+  return stride * height;
+}
+
+ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  if (fileSize < 2 || fileData[0] != 'B' || fileData[1] != 'M')
+    return fail(doc, ReadStatus::kNotThisFormat);
+  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return fail(doc, ReadStatus::kDamaged);
   const uint8_t* info = fileData + kFileHeaderSize;
-  if (u16At(info + 12) != 1 || u32At(info + 16) != kUncompressed) return -1;
+  const uint32_t headerSize = loadU32Le(info);
+  const uint32_t compression = loadU32Le(info + 16);
+  if (headerSize < kMinInfoHeaderSize || loadU16Le(info + 12) != 1 ||
+      (compression != kUncompressed && compression != kBitFields))
+    return fail(doc, ReadStatus::kUnsupported);
   // The pixel offset is measured from the information header; one pointing into the
   // headers is refused rather than read as pixels.
-  const uint32_t fileOffset = u32At(fileData + 10);
-  const uint32_t headerSize = u32At(info);
-  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize)) return failDib(doc);
+  const uint32_t fileOffset = loadU32Le(fileData + 10);
+  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize))
+    return fail(doc, ReadStatus::kDamaged);
   return readDib(fileOffset - static_cast<uint32_t>(kFileHeaderSize), info,
                  fileSize - kFileHeaderSize, doc);
 }
 
-int32_t readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
-  if (dibSize < kMinInfoHeaderSize) return failDib(doc);
-  const uint32_t headerSize = u32At(dib);
-  if (headerSize < kMinInfoHeaderSize || headerSize > dibSize) return failDib(doc);
-  const int32_t width = i32At(dib + 4);
-  const int32_t storedHeight = i32At(dib + 8);
-  const uint32_t bits = u16At(dib + 14);
-  const uint32_t compression = u32At(dib + 16);
-  const uint32_t coloursUsed = u32At(dib + 32);
-  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN) return failDib(doc);
+ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
+  if (dibSize < kMinInfoHeaderSize) return fail(doc, ReadStatus::kDamaged);
+  const uint32_t headerSize = loadU32Le(dib);
+  if (headerSize < kMinInfoHeaderSize) return fail(doc, ReadStatus::kUnsupported);
+  if (headerSize > dibSize) return fail(doc, ReadStatus::kDamaged);
+  const int32_t width = loadI32Le(dib + 4);
+  const int32_t storedHeight = loadI32Le(dib + 8);
+  const uint32_t bits = loadU16Le(dib + 14);
+  const uint32_t compression = loadU32Le(dib + 16);
+  const uint32_t coloursUsed = loadU32Le(dib + 32);
+  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN)
+    return fail(doc, ReadStatus::kDamaged);
   const bool topDown = storedHeight < 0;
   const int64_t height = topDown ? -static_cast<int64_t>(storedHeight) : storedHeight;
 
   const bool indexed = bits == 1 || bits == 4 || bits == 8;
   const bool bitFieldDepth = bits == 16 || bits == 32;
-  if (!indexed && bits != 24 && !bitFieldDepth) return failDib(doc);
+  if (!indexed && bits != 24 && !bitFieldDepth) return fail(doc, ReadStatus::kUnsupported);
   if (compression != kUncompressed && !(bitFieldDepth && compression == kBitFields))
-    return failDib(doc);
+    return fail(doc, ReadStatus::kUnsupported);
 
   const int32_t colourMode = colourModeOfBitmapDepth(bits);
-  const int64_t sourceStride = (static_cast<int64_t>(width) * bits + 31) / 32 * 4;
-  if (sourceStride * height > kMaxPictureBytes) return failDib(doc);
+  const int64_t rowsSize = bitmapRowsSize(width, bits, height);
+  if (rowsSize < 0) return fail(doc, ReadStatus::kTooLarge);
+  const int64_t sourceStride = rowsSize / height;
 
-  // Masks of a bit-field DIB follow a 40-byte header, or are part of a longer one.
+  // The masks of a bit-field DIB follow a 40-byte header, or are part of a longer one;
+  // a header long enough for an alpha mask may ask for transparency too.
   size_t tableStart = headerSize;
   ChannelMasks masks = plainChannelMasks(static_cast<int>(bits));
   if (compression == kBitFields) {
-    if (dibSize < kMinInfoHeaderSize + 12) return failDib(doc);
-    masks = {u32At(dib + 40), u32At(dib + 44), u32At(dib + 48)};
-    if (headerSize == kMinInfoHeaderSize) tableStart += 12;
+    if (headerSize == kMinInfoHeaderSize)
+      tableStart = kMaskFieldsEnd;
+    else if (headerSize < kMaskFieldsEnd)
+      return fail(doc, ReadStatus::kDamaged);
+    if (dibSize < kMaskFieldsEnd) return fail(doc, ReadStatus::kDamaged);
+    masks = {loadU32Le(dib + 40), loadU32Le(dib + 44), loadU32Le(dib + 48)};
+    // Alpha bits outside the pixel would make every pixel transparent: they count as none.
+    const uint32_t pixelBits = bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+    if (headerSize >= kAlphaFieldEnd) masks.alpha = loadU32Le(dib + 52) & pixelBits;
   }
 
   size_t tableEntries = coloursUsed;
   if (indexed && tableEntries == 0) tableEntries = static_cast<size_t>(colourMode);
   tableEntries = std::min<size_t>(tableEntries, 256);
-  if (indexed && tableStart + 4 * tableEntries > dibSize) return failDib(doc);
+  if (indexed && tableStart + 4 * tableEntries > dibSize) return fail(doc, ReadStatus::kDamaged);
 
   const uint64_t rowsStart = pixelOffset != 0 ? pixelOffset : tableStart + 4 * tableEntries;
-  if (rowsStart + static_cast<uint64_t>(sourceStride) * static_cast<uint64_t>(height) > dibSize)
-    return failDib(doc);
+  if (rowsStart > dibSize || static_cast<uint64_t>(rowsSize) > dibSize - rowsStart)
+    return fail(doc, ReadStatus::kDamaged);
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const int32_t size = allocatePicture(picture, width, height, colourMode);
-  if (size <= 0) return failDib(doc);
+  const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
+  if (status != ReadStatus::kOk) return fail(doc, status);
   if (indexed) {
     std::fill(picture.palette.begin(), picture.palette.begin() + colourMode, 0);
     for (size_t i = 0; i < tableEntries; ++i) {
@@ -123,7 +138,7 @@ int32_t readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageD
   }
 
   installPicture(doc, std::move(picture));
-  return size;
+  return ReadStatus::kOk;
 }
 
 }  // namespace vz

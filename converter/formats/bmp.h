@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "converter/model/document.h"
+#include "converter/model/read_status.h"
 
 namespace vz {
 
@@ -12,13 +13,22 @@ namespace vz {
 // colour.
 int32_t colourModeOfBitmapDepth(uint32_t bits);
 
-// A BMP file: -1 for a wrong signature, planes other than 1 or any compression;
-// otherwise the result of readDib. Fills the document; returns the picture size.
-int32_t readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+// Bytes of the rows of a bitmap of the given width, depth and height, each row padded
+// to 4 bytes; -1 when they would exceed the document limit kMaxPictureBytes. Widths and
+// heights up to 2^31 and depths up to 32 bits never overflow.
+int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height);
 
-// A DIB (information header, colour table, rows). pixelOffset counts from the start of
-// the information header; 0 means the rows follow the colour table. Returns the
-// picture size, or 0 when the data cannot be read (the document is then empty).
-int32_t readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc);
+// A BMP file: kNotThisFormat without the "BM" signature; kUnsupported for an OS/2
+// header, planes other than 1, or a compression other than none and bit fields;
+// otherwise what readDib gives.
+ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+
+// A DIB: an information header of 40 bytes or more, the channel masks of a bit-field
+// bitmap (after a 40-byte header, or inside a longer one), the colour table, the rows.
+// pixelOffset counts from the start of the information header; 0 means the rows follow
+// the colour table. 1, 4, 8 and 24 bits are kept as they are; 16 and 32 bits become
+// true colour, composited over white when the header has an alpha mask. On kOk the
+// document holds the picture; otherwise it is empty.
+ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc);
 
 }  // namespace vz

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "converter/model/little_endian.h"
+
 namespace vz {
 
 namespace {
@@ -32,16 +34,6 @@ constexpr size_t kRowSlack = 8;
 
 constexpr int kPassStart[4] = {0, 4, 2, 1};
 constexpr int kPassStep[4] = {8, 8, 4, 2};
-
-uint32_t u16At(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8;
-}
-
-uint64_t u64At(const uint8_t* p) {
-  uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = value << 8 | p[i];
-  return value;
-}
 
 // Spelled out byte by byte so that the compiler merges it into one store.
 void putU64(uint8_t* p, uint64_t value) {
@@ -94,6 +86,9 @@ class RowSink {
         staged_(width_ + kRowSlack, 0) {}
 
   size_t width() const { return width_; }
+
+  // Every row has been stored.
+  bool complete() const { return rowsDone_ == picture_.height; }
 
   // Where the current row's pixels go, one byte each; up to kRowSlack bytes past
   // its end may be written and are ignored.
@@ -186,7 +181,7 @@ void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, ui
   for (;;) {
     if (held < codeSize) {
       if (blockEnd - pos >= 8) {
-        bits |= u64At(data + pos) << held;
+        bits |= loadU64Le(data + pos) << held;
         const int bytes = (63 - held) / 8;
         pos += static_cast<size_t>(bytes);
         held += 8 * bytes;
@@ -297,15 +292,15 @@ int bitsPerPixelFor(int tableBits) {
   return tableBits <= 4 ? 4 : 8;
 }
 
-int32_t fail(ImageDocument& doc, int32_t result) {
+ReadStatus fail(ImageDocument& doc, ReadStatus status) {
   releasePicture(doc);
-  return result;
+  return status;
 }
 
 }  // namespace
 
-int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kScreenDescriptorEnd) return fail(doc, 0);
+ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  if (fileSize < kScreenDescriptorEnd) return fail(doc, ReadStatus::kDamaged);
   ImageDocument picture;
   picture.palette = doc.palette;
   const uint8_t screenFlags = fileData[10];
@@ -313,47 +308,54 @@ int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   bool hasTable = (screenFlags & kHasColourTable) != 0;
   size_t pos = kScreenDescriptorEnd;
   if (hasTable && !readColourTable(fileData, fileSize, pos, tableBits, picture))
-    return fail(doc, 0);
+    return fail(doc, ReadStatus::kDamaged);
 
   // The first image; extensions are skipped, and so is any stray byte.
   size_t extensionBytes = 0;
   for (;;) {
-    if (pos >= fileSize || fileData[pos] == kTrailer) return fail(doc, 0);
+    if (pos >= fileSize || fileData[pos] == kTrailer) return fail(doc, ReadStatus::kDamaged);
     if (fileData[pos] == kImageSeparator) break;
     if (fileData[pos] == kExtensionIntroducer)
       pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
     else
       ++pos;
   }
-  if (fileSize - pos < kImageDescriptorSize) return fail(doc, 0);
-  const uint32_t width = u16At(fileData + pos + 5);
-  const uint32_t height = u16At(fileData + pos + 7);
+  if (fileSize - pos < kImageDescriptorSize) return fail(doc, ReadStatus::kDamaged);
+  const uint32_t width = loadU16Le(fileData + pos + 5);
+  const uint32_t height = loadU16Le(fileData + pos + 7);
   const uint8_t imageFlags = fileData[pos + 9];
   pos += kImageDescriptorSize;
   if (imageFlags & kHasColourTable) {
     tableBits = (imageFlags & 7) + 1;
     hasTable = true;
-    if (!readColourTable(fileData, fileSize, pos, tableBits, picture)) return fail(doc, 0);
+    if (!readColourTable(fileData, fileSize, pos, tableBits, picture))
+      return fail(doc, ReadStatus::kDamaged);
   }
-  if (pos >= fileSize) return fail(doc, 0);
+  if (pos >= fileSize) return fail(doc, ReadStatus::kDamaged);
   const int minCodeSize = fileData[pos++];
-  if (minCodeSize < kMinCodeSizeLow || minCodeSize > kMinCodeSizeHigh) return fail(doc, -1);
-  if (width == 0 || height == 0) return fail(doc, 0);
+  if (minCodeSize < kMinCodeSizeLow || minCodeSize > kMinCodeSizeHigh)
+    return fail(doc, ReadStatus::kDamaged);
+  if (width == 0 || height == 0) return fail(doc, ReadStatus::kDamaged);
 
   size_t codeBytes = 0;
   walkSubBlocks(fileData, fileSize, pos, codeBytes);
-  if (static_cast<uint64_t>(width) * height > kMaxPixelsPerDataByte * codeBytes + kPixelAllowance)
-    return fail(doc, 0);
+  // More pixels than kMaxPixelsPerDataByte per code byte plus the allowance, divided so
+  // that no data size can overflow it.
+  const uint64_t pixels = static_cast<uint64_t>(width) * height;
+  if (pixels > kPixelAllowance &&
+      (pixels - kPixelAllowance - 1) / kMaxPixelsPerDataByte >= codeBytes)
+    return fail(doc, ReadStatus::kDamaged);
 
-  const int32_t size = allocatePicture(picture, width, height, 1 << tableBits);
-  if (size <= 0) return fail(doc, 0);
+  const ReadStatus allocated = allocatePictureForReading(picture, width, height, 1 << tableBits);
+  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
   if (!hasTable) greyRamp(tableBits, picture);
 
   RowSink sink(picture, bitsPerPixelFor(tableBits), (imageFlags & kInterlacedRows) != 0);
   decodeLzw(fileData, fileSize, pos, minCodeSize, static_cast<uint8_t>((1 << tableBits) - 1), sink);
+  const bool complete = sink.complete();
 
   installPicture(doc, std::move(picture));
-  return size;
+  return complete ? ReadStatus::kOk : ReadStatus::kPartial;
 }
 
 }  // namespace vz

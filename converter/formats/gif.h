@@ -5,10 +5,12 @@
 #include <cstdint>
 
 #include "converter/model/document.h"
+#include "converter/model/read_status.h"
 
 namespace vz {
 
-// Fills the document from a whole GIF file; returns the picture size, 0 or less on failure.
-int32_t readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+// Fills the document from a whole GIF file. kPartial when the image data ends before
+// the picture is full; a failed read leaves the document empty.
+ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
 
 }  // namespace vz

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "converter/model/little_endian.h"
+
 namespace vz {
 
 namespace {
@@ -23,10 +25,6 @@ constexpr uint64_t kMaxExpansion = 32;
 constexpr uint64_t kExpansionAllowance = uint64_t{1} << 20;
 
 enum class Form { kMonochrome, kFourPlanes, kNibbles, kBytes, kTrueColour, kUnsupported };
-
-uint32_t u16At(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8;
-}
 
 Form formOf(uint32_t bitsPerPlane, uint32_t planes) {
   if (bitsPerPlane == 1 && planes == 1) return Form::kMonochrome;
@@ -102,30 +100,32 @@ void readTriples(const uint8_t* triples, int count, ImageDocument& picture) {
     picture.palette[i] = makeColour(triples[3 * i], triples[3 * i + 1], triples[3 * i + 2]);
 }
 
-int32_t fail(ImageDocument& doc) {
+ReadStatus fail(ImageDocument& doc, ReadStatus status) {
   releasePicture(doc);
-  return 0;
+  return status;
 }
 
 }  // namespace
 
-int32_t readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kHeaderSize || fileData[2] != kRleEncoding) return fail(doc);
+ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  if (fileSize < kHeaderSize) return fail(doc, ReadStatus::kDamaged);
+  if (fileData[2] != kRleEncoding) return fail(doc, ReadStatus::kUnsupported);
   const uint8_t version = fileData[1];
   const uint32_t bitsPerPlane = fileData[3];
-  const uint32_t xMin = u16At(fileData + 4);
-  const uint32_t yMin = u16At(fileData + 6);
-  const uint32_t xMax = u16At(fileData + 8);
-  const uint32_t yMax = u16At(fileData + 10);
+  const uint32_t xMin = loadU16Le(fileData + 4);
+  const uint32_t yMin = loadU16Le(fileData + 6);
+  const uint32_t xMax = loadU16Le(fileData + 8);
+  const uint32_t yMax = loadU16Le(fileData + 10);
   const uint32_t planes = fileData[65];
-  const size_t bytesPerLine = u16At(fileData + 66);
-  if (xMax < xMin || yMax < yMin) return fail(doc);
+  const size_t bytesPerLine = loadU16Le(fileData + 66);
+  if (xMax < xMin || yMax < yMin) return fail(doc, ReadStatus::kDamaged);
   const int32_t width = static_cast<int32_t>(xMax - xMin + 1);
   const int32_t height = static_cast<int32_t>(yMax - yMin + 1);
 
   const Form form = formOf(bitsPerPlane, planes);
-  if (form == Form::kUnsupported) return fail(doc);
-  if (bytesPerLine < (static_cast<size_t>(width) * bitsPerPlane + 7) / 8) return fail(doc);
+  if (form == Form::kUnsupported) return fail(doc, ReadStatus::kUnsupported);
+  if (bytesPerLine < (static_cast<size_t>(width) * bitsPerPlane + 7) / 8)
+    return fail(doc, ReadStatus::kDamaged);
 
   const bool trailingPalette = form == Form::kBytes && version == kPaletteVersion &&
                                fileSize >= kHeaderSize + kTrailingPaletteSize &&
@@ -134,8 +134,11 @@ int32_t readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   const size_t dataEnd = trailingPalette ? fileSize - kTrailingPaletteSize : fileSize;
   const size_t scanLineSize = bytesPerLine * planes;
   const uint64_t scanLineTotal = static_cast<uint64_t>(scanLineSize) * height;
-  if (scanLineTotal > kMaxExpansion * (dataEnd - kHeaderSize) + kExpansionAllowance)
-    return fail(doc);
+  // More than kMaxExpansion per data byte plus the allowance, divided so that no data
+  // size can overflow it.
+  if (scanLineTotal > kExpansionAllowance &&
+      (scanLineTotal - kExpansionAllowance - 1) / kMaxExpansion >= dataEnd - kHeaderSize)
+    return fail(doc, ReadStatus::kDamaged);
 
   int32_t colourMode = 16;
   if (form == Form::kMonochrome) colourMode = 2;
@@ -144,8 +147,8 @@ int32_t readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const int32_t size = allocatePicture(picture, width, height, colourMode);
-  if (size <= 0) return fail(doc);
+  const ReadStatus allocated = allocatePictureForReading(picture, width, height, colourMode);
+  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
 
   if (form == Form::kMonochrome) {
     picture.palette[0] = makeColour(0, 0, 0);
@@ -162,6 +165,7 @@ int32_t readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   RleReader rle{fileData, dataEnd, kHeaderSize};
   std::vector<uint8_t> scanLine(scanLineSize);
   const size_t packedBytes = (static_cast<size_t>(width) * bitsPerPlane + 7) / 8;
+  int32_t rowsDone = 0;
   for (int32_t y = 0; y < height; ++y) {
     const size_t filled = rle.fill(scanLine.data(), scanLineSize);
     if (filled == 0) break;
@@ -175,10 +179,11 @@ int32_t readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
     else
       std::memcpy(row, scanLine.data(), packedBytes);
     if (filled < scanLineSize) break;
+    ++rowsDone;
   }
 
   installPicture(doc, std::move(picture));
-  return size;
+  return rowsDone == height ? ReadStatus::kOk : ReadStatus::kPartial;
 }
 
 }  // namespace vz

@@ -94,8 +94,18 @@ int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32
   return static_cast<int32_t>(size);
 }
 
+ReadStatus allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
+                                     int32_t colourMode) {
+  if (width <= 0 || height <= 0) return ReadStatus::kDamaged;
+  const int64_t stride = rowStrideFor(colourMode, width);
+  if (stride < 0 || height > kMaxPictureBytes / stride) return ReadStatus::kTooLarge;
+  return allocatePicture(doc, width, height, colourMode) > 0 ? ReadStatus::kOk
+                                                             : ReadStatus::kOutOfMemory;
+}
+
 void installPicture(ImageDocument& doc, ImageDocument&& picture) {
   doc.pixels = std::move(picture.pixels);
+  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
   doc.width = picture.width;
   doc.height = picture.height;
   doc.rowStride = picture.rowStride;

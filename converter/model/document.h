@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "converter/model/read_status.h"
+
 namespace vz {
 
 // A colour value: red in bits 0-7, green in 8-15, blue in 16-23, top byte 0.
@@ -73,9 +75,14 @@ void releasePicture(ImageDocument& doc);
 // cannot be had (nothing is then changed).
 int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32_t colourMode);
 
+// allocatePicture as a reader needs it: kOk; kDamaged for a width or height below 1;
+// kTooLarge beyond the document limit; kOutOfMemory when the memory cannot be had.
+ReadStatus allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
+                                     int32_t colourMode);
+
 // Hands a reader's finished picture to the document: pixels, size, row stride, colour
-// mode and palette. Readers build into a separate record so that a failure halfway
-// never leaves a half-built document.
+// mode and palette; pictureSize becomes the buffer size. Readers build into a separate
+// record so that a failure halfway never leaves a half-built document.
 void installPicture(ImageDocument& doc, ImageDocument&& picture);
 
 // Packed-pixel access: bitsPerPixel 1 (leftmost pixel in bit 7) or 4 (left pixel in

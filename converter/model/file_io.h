@@ -6,9 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "converter/model/document.h"
+#include "converter/model/read_status.h"
+
 namespace vz {
 
-// Reads the whole file. False when it cannot be opened or read; data is then empty.
+// The largest file a picture is read from: the document limit, plus generous room for
+// headers, colour tables, embedded profiles and coding overhead.
+constexpr int64_t kMaxPictureFileBytes = kMaxPictureBytes + (int64_t{1} << 28);
+
+// Whether a picture file may be read, looked at without reading it: kOk for a regular
+// file that opens, of at most kMaxPictureFileBytes; kTooLarge for a bigger one;
+// kCannotOpen for anything else (missing, a folder, a pipe or device, no permission).
+// A pipe or device is never opened: opening a pipe could wait forever.
+ReadStatus checkPictureFile(const std::string& utf8Path);
+
+// Reads a picture file whole, after the same checks; data is empty unless kOk.
+// kOutOfMemory when no buffer can be had for it.
+ReadStatus readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data);
+
+// Reads a whole regular file of any size. False when it cannot be opened or read (also
+// for a folder, pipe or device); data is then empty.
 bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data);
 
 // Writes the bytes as the whole file: first to a new temporary file in the same folder,

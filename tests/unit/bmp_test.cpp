@@ -55,7 +55,7 @@ std::vector<uint8_t> makeBmp(const DibFields& fields) {
   return file;
 }
 
-int32_t read(const std::vector<uint8_t>& file, ImageDocument& doc) {
+ReadStatus read(const std::vector<uint8_t>& file, ImageDocument& doc) {
   return readBmp(file.size(), file.data(), doc);
 }
 
@@ -66,7 +66,8 @@ TEST(ReadBmp, TrueColourBottomUpRowsAndStride) {
   // Stored bottom row first; each row 9 bytes plus 3 of padding.
   fields.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
   ImageDocument doc;
-  ASSERT_EQ(read(makeBmp(fields), doc), 24);
+  ASSERT_EQ(read(makeBmp(fields), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 24);
   EXPECT_EQ(doc.colourMode, 0);
   EXPECT_EQ(doc.rowStride, 12);
   EXPECT_EQ(doc.row(0)[0], 11);  // the last stored row is the top row
@@ -74,7 +75,8 @@ TEST(ReadBmp, TrueColourBottomUpRowsAndStride) {
   EXPECT_EQ(test::documentColour(doc, 2, 0), makeColour(19, 18, 17));
 
   fields.height = -2;  // the same rows stored top down
-  ASSERT_EQ(read(makeBmp(fields), doc), 24);
+  ASSERT_EQ(read(makeBmp(fields), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 24);
   EXPECT_EQ(doc.row(0)[0], 1);
   EXPECT_EQ(doc.height, 2);
 }
@@ -88,7 +90,8 @@ TEST(ReadBmp, IndexedPalettesFromColoursUsed) {
   fields.coloursUsed = 16;
   ImageDocument doc;
   doc.palette.fill(0xABCDEF);
-  ASSERT_EQ(read(makeBmp(fields), doc), 4);
+  ASSERT_EQ(read(makeBmp(fields), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 4);
   EXPECT_EQ(doc.colourMode, 256);
   EXPECT_EQ(doc.palette[15], makeColour(15, 30, 45));  // stored blue, green, red
   EXPECT_EQ(doc.palette[16], 0u);                      // entries beyond the table are cleared
@@ -97,7 +100,8 @@ TEST(ReadBmp, IndexedPalettesFromColoursUsed) {
   // Colours used 0: the whole 256-entry table is read.
   fields.coloursUsed = 0;
   fields.table.resize(256, 0x00FFFFFF);
-  ASSERT_EQ(read(makeBmp(fields), doc), 4);
+  ASSERT_EQ(read(makeBmp(fields), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 4);
   EXPECT_EQ(doc.palette[255], 0xFFFFFFu);
 
   DibFields mono;
@@ -105,7 +109,8 @@ TEST(ReadBmp, IndexedPalettesFromColoursUsed) {
   mono.bits = 1;
   mono.table = {0x000000, 0xFFFFFF};
   mono.rows = {0xA0, 0, 0, 0};
-  ASSERT_EQ(read(makeBmp(mono), doc), 4);
+  ASSERT_EQ(read(makeBmp(mono), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 4);
   EXPECT_EQ(doc.colourMode, 2);
   EXPECT_EQ(doc.rowStride, 4);
   EXPECT_EQ(test::documentColour(doc, 0, 0), 0xFFFFFFu);
@@ -119,7 +124,8 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
   rgb555.rows = {0xFF, 0x7F, 0x1F, 0x00};  // white, pure blue
   ImageDocument doc;
   std::vector<uint8_t> dib = makeDib(rgb555);
-  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 8);
+  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 8);
   EXPECT_EQ(doc.colourMode, 0);
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(248, 248, 248));
   EXPECT_EQ(test::documentColour(doc, 1, 0), makeColour(0, 0, 248));
@@ -129,7 +135,8 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
   rgb565.masks = {0xF800, 0x07E0, 0x001F};
   rgb565.rows = {0xFF, 0xFF, 0x00, 0xF8};
   dib = makeDib(rgb565);
-  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 8);
+  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 8);
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(248, 252, 248));
   EXPECT_EQ(test::documentColour(doc, 1, 0), makeColour(248, 0, 0));
 
@@ -137,7 +144,7 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
   rgb32.width = 1;
   rgb32.bits = 32;
   rgb32.rows = {0x10, 0x20, 0x30, 0xFF};
-  ASSERT_GT(read(makeBmp(rgb32), doc), 0);
+  ASSERT_EQ(read(makeBmp(rgb32), doc), ReadStatus::kOk);
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(0x30, 0x20, 0x10));
 }
 
@@ -151,7 +158,8 @@ TEST(ReadDib, ClipboardRowsFollowTheFullColourTable) {
   const std::vector<uint8_t> dib = makeDib(fields);
   ASSERT_EQ(dib.size(), 40u + 1024u + 4u);
   ImageDocument doc;
-  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), 4);
+  ASSERT_EQ(readDib(0, dib.data(), dib.size(), doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 4);
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(0x11, 0x22, 0x33));
 }
 
@@ -161,21 +169,22 @@ TEST(ReadBmp, RefusedFiles) {
   good.rows = {1, 2, 3, 4, 5, 6, 0, 0};
   const std::vector<uint8_t> file = makeBmp(good);
   ImageDocument doc;
-  ASSERT_GT(read(file, doc), 0);
+  ASSERT_EQ(read(file, doc), ReadStatus::kOk);
 
   auto refused = [&](std::vector<uint8_t> bad) {
     ImageDocument fresh;
-    return read(bad, fresh) <= 0 && fresh.pixels.empty() && fresh.width == 0;
+    return !givesPicture(read(bad, fresh)) && fresh.pixels.empty() && fresh.width == 0;
   };
   std::vector<uint8_t> bad = file;
   bad[1] = 'A';
-  EXPECT_EQ(read(bad, doc), -1) << "signature";
+  EXPECT_EQ(read(bad, doc), ReadStatus::kNotThisFormat) << "signature";
+  EXPECT_TRUE(doc.pixels.empty());
   bad = file;
   bad[14 + 12] = 2;
-  EXPECT_EQ(read(bad, doc), -1) << "planes";
+  EXPECT_EQ(read(bad, doc), ReadStatus::kUnsupported) << "planes";
   bad = file;
   bad[14 + 16] = 1;
-  EXPECT_EQ(read(bad, doc), -1) << "compression";
+  EXPECT_EQ(read(bad, doc), ReadStatus::kUnsupported) << "compression";
   bad = file;
   bad[14] = 12;  // an OS/2 header
   EXPECT_TRUE(refused(bad)) << "header shorter than 40 bytes";
@@ -197,6 +206,11 @@ TEST(ReadBmp, RefusedFiles) {
   huge.width = 40000;
   huge.height = 40000;
   EXPECT_TRUE(refused(makeBmp(huge))) << "rows missing from the file";
+  // Rows of 4 557 111 308 bytes times 2 147 351 498 of them overflow 64 bits.
+  huge.width = 1139277827;
+  huge.height = 2147351498;
+  huge.bits = 32;
+  EXPECT_EQ(read(makeBmp(huge), doc), ReadStatus::kTooLarge);
 }
 
 // Every shorter prefix of a valid file is refused without reading past its end (the
@@ -212,20 +226,73 @@ TEST(ReadBmp, EveryTruncationFailsCleanly) {
   for (size_t length = 0; length < file.size(); ++length) {
     std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
     ImageDocument doc;
-    EXPECT_LE(readBmp(prefix.size(), prefix.data(), doc), 0) << length;
+    EXPECT_FALSE(givesPicture(readBmp(prefix.size(), prefix.data(), doc))) << length;
     EXPECT_TRUE(doc.pixels.empty());
   }
   ImageDocument doc;
-  EXPECT_EQ(read(file, doc), 12);
+  EXPECT_EQ(read(file, doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 12);
 }
 
-// The BMP suite: good uncompressed files give ImageMagick's colours; compressed ones
-// and other plane counts are refused; nothing crashes.
+// The channels a 16- or 32-bit BMP file stores, from its header: how many bits each
+// colour has (at most 8 count), and whether an alpha mask asks for transparency.
+struct StoredChannels {
+  int redBits = 8, greenBits = 8, blueBits = 8;
+  bool alpha = false;
+};
+
+StoredChannels storedChannels(const std::vector<uint8_t>& file) {
+  auto u32 = [&](size_t at) {
+    return file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+           static_cast<uint32_t>(file[at + 3]) << 24;
+  };
+  auto width = [](uint32_t mask) { return std::min(__builtin_popcount(mask), 8); };
+  StoredChannels channels;
+  const uint32_t bits = file[28];
+  if (bits != 16 && bits != 32) return channels;
+  uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+  if (u32(30) == 3) {
+    for (int i = 0; i < 3; ++i) masks[i] = u32(54 + 4 * i);
+    channels.alpha = u32(14) >= 56 && (u32(66) & (bits == 16 ? 0xFFFFu : ~0u)) != 0;
+  } else if (bits == 32) {
+    return channels;
+  }
+  channels.redBits = width(masks[0]);
+  channels.greenBits = width(masks[1]);
+  channels.blueBits = width(masks[2]);
+  return channels;
+}
+
+// The reader keeps a channel's stored bits at the top of its byte (a 5-bit 31 is 248);
+// ImageMagick also fills the low bits in. Only the stored bits are compared.
+ColourValue storedPart(ColourValue colour, const StoredChannels& channels) {
+  auto top = [](uint8_t value, int bits) { return static_cast<uint8_t>(value & (0xFF00 >> bits)); };
+  return makeColour(top(redOf(colour), channels.redBits), top(greenOf(colour), channels.greenBits),
+                    top(blueOf(colour), channels.blueBits));
+}
+
+// The BMP suite: good files give ImageMagick's colours (transparent ones put over white);
+// compressions other than bit fields and other plane counts are refused; nothing crashes.
 TEST(BmpSuite, ConformanceWithImageMagick) {
   if (!test::haveTool(test::imageMagickConvert())) GTEST_SKIP() << "ImageMagick missing";
   const std::string suite = std::string(VIZORKA_TESTDATA_DIR) + "/bmpsuite/";
   std::ifstream index(suite + "index.tsv");
   ASSERT_TRUE(index) << "missing " << suite;
+  // The index predates bit fields. Channels of other than 5 to 8 bits are scaled
+  // differently by every decoder: those files only have to give a picture.
+  const std::map<std::string, std::string> hintNow = {
+      {"g/rgb16-565.bmp", "decode"},     {"g/rgb16-565pal.bmp", "decode"},
+      {"g/rgb16.bmp", "decode"},         {"g/rgb16bfdef.bmp", "decode"},
+      {"g/rgb32.bmp", "decode"},         {"g/rgb32bf.bmp", "decode"},
+      {"g/rgb32bfdef.bmp", "decode"},    {"q/rgb16-231.bmp", "decode"},
+      {"q/rgb32-xbgr.bmp", "decode"},    {"q/rgb32h52.bmp", "decode"},
+      {"q/rgba32-1.bmp", "decode"},      {"q/rgba32-2.bmp", "decode"},
+      {"q/rgba32h56.bmp", "decode"},     {"q/rgba16-4444.bmp", "picture"},
+      {"q/rgb16-3103.bmp", "picture"},   {"q/rgb32-111110.bmp", "picture"},
+      {"q/rgb32-7187.bmp", "picture"},   {"q/rgba16-1924.bmp", "picture"},
+      {"q/rgba16-5551.bmp", "picture"},  {"q/rgba32-1010102.bmp", "picture"},
+      {"q/rgba32-61754.bmp", "picture"}, {"q/rgba32-81284.bmp", "picture"},
+  };
   std::string line;
   std::getline(index, line);  // column names
   int decoded = 0;
@@ -244,6 +311,7 @@ TEST(BmpSuite, ConformanceWithImageMagick) {
     std::getline(fields, hint, '\t');
     std::getline(fields, picture, '\t');
     SCOPED_TRACE(name);
+    if (hintNow.count(name)) hint = hintNow.at(name);
     // Good files are compared with ImageMagick's decode of themselves. ImageMagick 6
     // misreads some of the questionable ones (OS/2 v2 headers, 300 palette entries),
     // so those are compared with the good file that shows the same picture.
@@ -253,36 +321,43 @@ TEST(BmpSuite, ConformanceWithImageMagick) {
     const std::vector<uint8_t> file = test::readFileBytes(suite + name);
     ASSERT_FALSE(file.empty());
     ImageDocument doc;
-    const int32_t result = readBmp(file.size(), file.data(), doc);
-    if (result > 0) {
-      ASSERT_EQ(doc.pixels.size(), static_cast<size_t>(result));
-      ASSERT_EQ(static_cast<int64_t>(doc.rowStride) * doc.height, result);
+    const ReadStatus status = readBmp(file.size(), file.data(), doc);
+    if (givesPicture(status)) {
+      ASSERT_EQ(doc.pixels.size(), static_cast<size_t>(doc.pictureSize));
+      ASSERT_EQ(static_cast<int64_t>(doc.rowStride) * doc.height, doc.pictureSize);
+    } else {
+      ASSERT_TRUE(doc.pixels.empty());
     }
     if (hint == "refused") {
-      EXPECT_EQ(result, -1);
+      EXPECT_EQ(status, ReadStatus::kUnsupported);
+    } else if (hint == "picture") {
+      EXPECT_EQ(status, ReadStatus::kOk);
     } else if (hint == "decode") {
-      ASSERT_GT(result, 0);
+      ASSERT_EQ(status, ReadStatus::kOk);
       ++decoded;
       if (name == "q/rgb24prof2.bmp") continue;  // relies on its colour profile
-      const test::RgbImage reference = test::imageMagickDecode(suite + expectedFrom);
+      const StoredChannels channels = storedChannels(file);
+      const test::RgbImage reference = test::imageMagickDecode(
+          suite + expectedFrom, channels.alpha ? "-background white -alpha remove" : "");
       ASSERT_FALSE(reference.pixels.empty());
       ASSERT_EQ(doc.width, reference.width);
       ASSERT_EQ(doc.height, reference.height);
       int mismatches = 0;
       for (int y = 0; y < doc.height; ++y)
         for (int x = 0; x < doc.width; ++x)
-          if (test::documentColour(doc, x, y) != reference.at(x, y)) ++mismatches;
+          if (test::documentColour(doc, x, y) != storedPart(reference.at(x, y), channels))
+            ++mismatches;
       EXPECT_EQ(mismatches, 0);
     } else if (hint == "no-crash") {
       const bool mustFail = name == "b/reallybig.bmp" || name == "b/shortfile.bmp" ||
                             name == "b/badwidth.bmp" || name == "b/badbitcount.bmp" ||
                             name == "b/badplanes.bmp";
       if (mustFail) {
-        EXPECT_LE(result, 0);
+        EXPECT_FALSE(givesPicture(status));
       }
     }
   }
-  EXPECT_EQ(decoded, 27);
+  EXPECT_EQ(decoded, 40);
 }
 
 // BMP files that ImageMagick writes: odd widths, every depth, colours-used 0 and 16,
@@ -314,7 +389,7 @@ TEST(ImageMagickBmp, OddWidthsDepthsAndRowOrders) {
     ASSERT_FALSE(reference.pixels.empty());
     for (int variant = 0; variant < 2; ++variant) {
       ImageDocument doc;
-      ASSERT_GT(readBmp(file.size(), file.data(), doc), 0);
+      ASSERT_EQ(readBmp(file.size(), file.data(), doc), ReadStatus::kOk);
       ASSERT_EQ(doc.width, reference.width);
       ASSERT_EQ(doc.height, reference.height);
       for (int y = 0; y < doc.height; ++y)

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -42,6 +43,31 @@ TEST(Cli, ExitStatuses) {
   test::writeFileBytes(folder + "/picture.xyz", std::vector<uint8_t>(64 * 10, 0x11));
   EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
   EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
+}
+
+// Inputs that are no picture files give no picture, without a crash or a wait: folders,
+// pipes (opening one waits for a writer), a sparse 100 GB file, and empty files.
+TEST(Cli, InputsThatAreNoPictureFiles) {
+  const test::ScratchFolder scratch;
+  std::vector<std::string> names = {"folder.bmp", "folder.jpg", "pipe.kep",
+                                    "pipe.jpg",   "huge.bmp",   "huge.jpg"};
+  ASSERT_TRUE(std::filesystem::create_directory(scratch / "folder.bmp"));
+  ASSERT_TRUE(std::filesystem::create_directory(scratch / "folder.jpg"));
+  ASSERT_EQ(mkfifo((scratch / "pipe.kep").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((scratch / "pipe.jpg").c_str(), 0600), 0);
+  for (const char* name : {"huge.bmp", "huge.jpg"}) {
+    ASSERT_TRUE(test::writeFileBytes(scratch / name, {'B', 'M'}));
+    std::filesystem::resize_file(scratch / name, uintmax_t{100} << 30);
+  }
+  for (const char* extension : {"bmp", "pcx", "gif", "jpg", "kep", "vid", "r16"}) {
+    names.push_back(std::string("empty.") + extension);
+    ASSERT_TRUE(test::writeFileBytes(scratch / names.back(), {}));
+  }
+  for (const std::string& name : names)
+    EXPECT_EQ(
+        test::runCommand("timeout 60 " + kCli + " '" + (scratch / name) + "' --info 2>/dev/null"),
+        1)
+        << name;
 }
 
 // Help goes to standard output with status 0; slips in the arguments are usage errors
@@ -124,8 +150,8 @@ TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
   const std::vector<uint8_t> original = test::readFileBytes(kSample);
   const std::vector<uint8_t> written = test::readFileBytes(exported);
   ImageDocument source, result;
-  ASSERT_GT(readBmp(original.size(), original.data(), source), 0);
-  ASSERT_GT(readBmp(written.size(), written.data(), result), 0);
+  ASSERT_EQ(readBmp(original.size(), original.data(), source), ReadStatus::kOk);
+  ASSERT_EQ(readBmp(written.size(), written.data(), result), ReadStatus::kOk);
   ASSERT_EQ(result.width, 33);
   ASSERT_EQ(result.height, 7);
   for (int y = 0; y < 7; ++y)
@@ -153,7 +179,7 @@ TEST(Render, ExportRoundTripsEveryColourMode) {
     for (int i = 0; i < 256; ++i) doc.palette[static_cast<size_t>(i)] = 0x010203u * i;
     const std::vector<uint8_t> file = encodeBmp(doc, describeRender(doc, false).colourTable);
     ImageDocument back;
-    ASSERT_GT(readBmp(file.size(), file.data(), back), 0);
+    ASSERT_EQ(readBmp(file.size(), file.data(), back), ReadStatus::kOk);
     EXPECT_EQ(back.width, 13);
     EXPECT_EQ(back.height, 5);
     EXPECT_EQ(back.pixels, doc.pixels);

@@ -2,8 +2,6 @@
 // applied in order: its output equals the conversions run here.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <random>
 #include <string>
@@ -14,6 +12,7 @@
 #include "converter/model/app_state.h"
 #include "converter/model/file_io.h"
 #include "converter/view/render.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
@@ -35,18 +34,13 @@ ImageDocument photoLikePicture(int32_t width, int32_t height) {
 class ColourCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string process = std::to_string(getpid());
-    input_ = ::testing::TempDir() + "colour_cli_in_" + process + ".bmp";
-    output_ = ::testing::TempDir() + "colour_cli_out_" + process + ".bmp";
+    // A folder of the test's own: ctest runs these tests side by side.
+    input_ = scratch_ / "in.bmp";
+    output_ = scratch_ / "out.bmp";
     picture_ = photoLikePicture(37, 23);
     ASSERT_TRUE(
         writeWholeFile(input_, encodeBmp(picture_, describeRender(picture_, false).colourTable)));
   }
-  void TearDown() override {
-    std::remove(input_.c_str());
-    std::remove(output_.c_str());
-  }
-
   // Runs the tool on the input; returns its standard output, or "exit N" on failure.
   std::string runCli(const std::string& steps) {
     const std::string command = std::string(VIZORKA_CLI_PATH) + " " + input_ + " " + steps;
@@ -66,6 +60,7 @@ class ColourCli : public ::testing::Test {
     return bytes;
   }
 
+  const test::ScratchFolder scratch_;
   std::string input_, output_;
   ImageDocument picture_;
 };

@@ -46,7 +46,7 @@ TEST(ReadJpg, TestOrigMatchesTheReferenceDecode) {
   std::vector<uint8_t> bmp;
   ASSERT_TRUE(readWholeFile(kTestData + "testorig.djpeg-fast-nosmooth.bmp", bmp));
   ImageDocument reference;
-  ASSERT_GT(readBmp(bmp.size(), bmp.data(), reference), 0);
+  ASSERT_EQ(readBmp(bmp.size(), bmp.data(), reference), ReadStatus::kOk);
   ASSERT_EQ(reference.width, doc.width);
   ASSERT_EQ(reference.height, doc.height);
   int maximum = 0;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/model/file_io.h"
 #include "converter/formats/tvc/kep_reader.h"
 #include "converter/formats/tvc/kep_writer.h"
+#include "converter/model/file_io.h"
 #include "kep_test_support.h"
 
 namespace vz {
@@ -59,7 +59,7 @@ ImageDocument readBack(const fs::path& path) {
   EXPECT_TRUE(readWholeFile(path.string(), file));
   ImageDocument doc;
   KepDecodeColours colours{};
-  doc.pictureSize = readKep(file.size(), file.data(), doc, colours);
+  EXPECT_TRUE(givesPicture(readKep(file.size(), file.data(), doc, colours)));
   return doc;
 }
 

@@ -19,12 +19,12 @@ using kep_test::makePicture;
 struct Loaded {
   ImageDocument doc;
   KepDecodeColours colours{};
-  int32_t size = 0;
+  ReadStatus status = ReadStatus::kDamaged;
 };
 
 Loaded loadKep(const Bytes& file) {
   Loaded loaded;
-  loaded.size = readKep(file.size(), file.data(), loaded.doc, loaded.colours);
+  loaded.status = readKep(file.size(), file.data(), loaded.doc, loaded.colours);
   return loaded;
 }
 
@@ -53,7 +53,8 @@ TEST(KepReaderHeaderless, UnknownFileIsAFourColourPictureInTheDefaultColours) {
   file[0] = 0xA6;  // pixels 1, 2, 3, 0
   file[64] = 0xFF;
   const Loaded loaded = loadKep(file);
-  EXPECT_EQ(loaded.size, 128 * 250);
+  EXPECT_EQ(loaded.status, ReadStatus::kOk);
+  EXPECT_EQ(loaded.doc.pictureSize, 128 * 250);
   EXPECT_EQ(loaded.doc.colourMode, 4);
   EXPECT_EQ(loaded.doc.width, 256);
   EXPECT_EQ(loaded.doc.height, 250);
@@ -102,17 +103,18 @@ TEST(KepReaderHeaderless, SignedFormsCountRowsOverTheWholeFile) {
 }
 
 TEST(KepReaderShortFiles, TruncatedHeadersGiveNoPicture) {
-  EXPECT_EQ(loadKep({'K', 'E', 'P'}).size, 0);
-  EXPECT_EQ(loadKep({'K', 'E', 'P', 9, 0, 0, 0, 0, 8, 0, 2}).size, 0);
-  EXPECT_EQ(loadKep(headerFile(10, 0, 5, {0, 0, 0, 0}, {1, 2, 3})).size, 0);
-  EXPECT_EQ(loadKep(headerFile(10, 5, 0, {0, 0, 0, 0}, {1, 2, 3})).size, 0);
-  EXPECT_EQ(loadKep({}).size, 0);
-  EXPECT_EQ(loadKep({'K', 'E'}).size, 0);
+  EXPECT_EQ(loadKep({'K', 'E', 'P'}).status, ReadStatus::kDamaged);
+  EXPECT_EQ(loadKep({'K', 'E', 'P', 9, 0, 0, 0, 0, 8, 0, 2}).status, ReadStatus::kDamaged);
+  EXPECT_EQ(loadKep(headerFile(10, 0, 5, {0, 0, 0, 0}, {1, 2, 3})).status, ReadStatus::kDamaged);
+  EXPECT_EQ(loadKep(headerFile(10, 5, 0, {0, 0, 0, 0}, {1, 2, 3})).status, ReadStatus::kDamaged);
+  EXPECT_EQ(loadKep({}).status, ReadStatus::kDamaged);
+  EXPECT_EQ(loadKep({'K', 'E'}).status, ReadStatus::kDamaged);
 }
 
 TEST(KepReaderHeader, InterlacedPictureUsesTheSecondPaletteHalfOnOddRows) {
   const Loaded loaded = loadKep(headerFile(11, 4, 3, {0x04, 0x10, 0x41, 0x45}, {0xA6, 0xA6, 0xA6}));
-  EXPECT_EQ(loaded.size, 12);
+  EXPECT_EQ(loaded.status, ReadStatus::kOk);
+  EXPECT_EQ(loaded.doc.pictureSize, 12);
   EXPECT_EQ(loaded.doc.colourMode, 16);
   EXPECT_TRUE(loaded.doc.interlaced);
   EXPECT_EQ(loaded.doc.row(0)[0], 0x12);
@@ -134,7 +136,8 @@ TEST(KepReaderRle, ZeroRunsEarlyEndsAndLeftovers) {
   // the tag; a run of one moves it on; a run goes on into the next row.
   const Bytes data = {0x00, 0x77, 0x01, 0x12, 0x34, 0x43, 0x56, 0x22, 0x99, 0x99};
   Loaded loaded = loadKep(headerFile(4, 16, 3, {0, 0x55, 0, 0}, data));
-  EXPECT_EQ(loaded.size, 12);
+  EXPECT_EQ(loaded.status, ReadStatus::kOk);
+  EXPECT_EQ(loaded.doc.pictureSize, 12);
   EXPECT_EQ(Bytes(loaded.doc.row(0), loaded.doc.row(0) + 2), (Bytes{0x12, 0x34}));
   EXPECT_EQ(Bytes(loaded.doc.row(1), loaded.doc.row(1) + 2), (Bytes{0x56, 0x56}));
   EXPECT_EQ(Bytes(loaded.doc.row(2), loaded.doc.row(2) + 2), (Bytes{0x56, 0x22}));
@@ -142,6 +145,7 @@ TEST(KepReaderRle, ZeroRunsEarlyEndsAndLeftovers) {
 
   // Data that ends early (here inside a run byte's pair) leaves the rest zero.
   loaded = loadKep(headerFile(4, 16, 3, {0, 0, 0, 0}, {0x03, 0x11, 0x01}));
+  EXPECT_EQ(loaded.status, ReadStatus::kPartial);
   EXPECT_EQ(Bytes(loaded.doc.row(1), loaded.doc.row(1) + 2), (Bytes{0x11, 0x00}));
   EXPECT_EQ(loaded.doc.row(2)[0], 0x00);
 }
@@ -150,7 +154,8 @@ TEST(KepReaderHeader, ModeBytesFromTwelveAreSizedButNotDecoded) {
   const Loaded loaded = loadKep(headerFile(14, 6, 2, {0, 0, 0, 0}, Bytes(20, 0xFF)));
   EXPECT_EQ(loaded.doc.colourMode, 16);
   EXPECT_EQ(loaded.doc.width, 6);
-  EXPECT_EQ(loaded.size, 8);
+  EXPECT_EQ(loaded.status, ReadStatus::kPartial);
+  EXPECT_EQ(loaded.doc.pictureSize, 8);
   for (uint8_t byte : loaded.doc.pixels) EXPECT_EQ(byte, 0);
   EXPECT_EQ(loaded.doc.palette[15], tvcColour(15));
 }
@@ -159,7 +164,8 @@ TEST(R16Reader, FixedSixteenColourPicture) {
   Bytes file(960, 0x55);  // every pixel pair 0, 15
   ImageDocument doc;
   KepDecodeColours colours{};
-  EXPECT_EQ(readR16(file.size(), file.data(), doc, colours), 960);
+  EXPECT_EQ(readR16(file.size(), file.data(), doc, colours), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 960);
   EXPECT_EQ(doc.width, 32);
   EXPECT_EQ(doc.height, 60);
   EXPECT_EQ(doc.rowStride, 16);
@@ -169,7 +175,8 @@ TEST(R16Reader, FixedSixteenColourPicture) {
 
   ImageDocument shortDoc;
   Bytes shortFile(17, 0xAA);
-  EXPECT_EQ(readR16(shortFile.size(), shortFile.data(), shortDoc, colours), 960);
+  EXPECT_EQ(readR16(shortFile.size(), shortFile.data(), shortDoc, colours), ReadStatus::kPartial);
+  EXPECT_EQ(shortDoc.pictureSize, 960);
   EXPECT_EQ(shortDoc.row(1)[0], 0xF0);
   EXPECT_EQ(shortDoc.row(1)[1], 0x00);
 }
@@ -213,8 +220,8 @@ TEST(VidReader, FramesAreFourPlanesOfEveryFourthRow) {
   const Bytes file = vidFile(6, 128, 60, 50, frameSize, frames);
   ImageDocument doc;
   KepDecodeColours colours{};
-  const int32_t size = readVid(file.size(), file.data(), doc, colours);
-  EXPECT_EQ(size, 64 * 60 * 40);
+  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), ReadStatus::kPartial);
+  EXPECT_EQ(doc.pictureSize, 64 * 60 * 40);
   EXPECT_EQ(doc.colourMode, 16);
   EXPECT_EQ(doc.width, 128);
   EXPECT_EQ(doc.height, 60 * 40);  // 50 frames claimed, at most 40 kept
@@ -233,7 +240,8 @@ TEST(VidReader, TwoAndFourColourFramesUseTheHeaderPalette) {
   const Bytes file = vidFile(5, 16, 4, 1, 16, frames);  // 4 colours: T = 4, four rows
   ImageDocument doc;
   KepDecodeColours colours{};
-  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), 8 * 4 * 40);
+  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 8 * 4 * 40);
   EXPECT_EQ(doc.colourMode, 4);
   EXPECT_EQ(doc.height, 4);
   EXPECT_EQ(doc.palette[0], tvcColour(15));
@@ -246,27 +254,67 @@ TEST(VidReader, RefusedAndOddHeaders) {
   KepDecodeColours colours{};
   Bytes notVid = vidFile(6, 128, 60, 1, 3840, {});
   notVid[0] = 'X';
-  EXPECT_EQ(readVid(notVid.size(), notVid.data(), doc, colours), 0);
+  EXPECT_EQ(readVid(notVid.size(), notVid.data(), doc, colours), ReadStatus::kNotThisFormat);
 
   const Bytes lowMode = vidFile(2, 128, 60, 1, 3840, {});
-  EXPECT_EQ(readVid(lowMode.size(), lowMode.data(), doc, colours), 0);
+  EXPECT_EQ(readVid(lowMode.size(), lowMode.data(), doc, colours), ReadStatus::kUnsupported);
   EXPECT_EQ(doc.colourMode, 16);
   EXPECT_TRUE(doc.pixels.empty());
 
   const Bytes noWidth = vidFile(6, 0, 60, 1, 3840, Bytes(100, 1));
-  EXPECT_EQ(readVid(noWidth.size(), noWidth.data(), doc, colours), 0);
+  EXPECT_EQ(readVid(noWidth.size(), noWidth.data(), doc, colours), ReadStatus::kDamaged);
 
   Bytes cutHeader = vidFile(6, 128, 60, 1, 3840, {});
   cutHeader.resize(20);
-  EXPECT_EQ(readVid(cutHeader.size(), cutHeader.data(), doc, colours), 0);
+  EXPECT_EQ(readVid(cutHeader.size(), cutHeader.data(), doc, colours), ReadStatus::kDamaged);
 
   // A frame height beyond the rows a frame holds never lets the height pass the buffer.
   const Bytes tall = vidFile(6, 128, 100, 40, 3840, Bytes(10, 0x55));
   ImageDocument tallDoc;
-  const int32_t size = readVid(tall.size(), tall.data(), tallDoc, colours);
-  EXPECT_EQ(size, 64 * 60 * 40);
+  EXPECT_EQ(readVid(tall.size(), tall.data(), tallDoc, colours), ReadStatus::kPartial);
+  EXPECT_EQ(tallDoc.pictureSize, 64 * 60 * 40);
   EXPECT_EQ(tallDoc.height, 60 * 40);
   EXPECT_LE(static_cast<size_t>(tallDoc.rowStride) * tallDoc.height, tallDoc.pixels.size());
+}
+
+using TvcReader = ReadStatus (*)(size_t, const uint8_t*, ImageDocument&, KepDecodeColours&);
+
+// Headers claim, data fills: the picture never has more rows than its data can fill,
+// and no data is no picture.
+TEST(TvcReaders, PicturesAreBoundedByTheirData) {
+  struct Case {
+    std::string name;
+    TvcReader reader;
+    Bytes file;
+    ReadStatus status;
+    int32_t width, height;
+    size_t bytes;  // the document's pixel buffer
+  };
+  std::vector<Case> cases;
+  // 16 bytes claiming 65535 x 65535, with no picture data.
+  for (uint8_t mode = 4; mode < 12; ++mode)
+    cases.push_back({"mode " + std::to_string(mode), readKep,
+                     headerFile(mode, 65535, 65535, {0, 0, 0, 0}, {}), ReadStatus::kDamaged, 0, 0,
+                     0});
+  // A run of 63 and a literal give 64 TVC bytes: one row of 8192 begun.
+  cases.push_back({"RLE", readKep, headerFile(4, 65535, 65535, {0, 0, 0, 0}, {0x3F, 0xAA, 0x55}),
+                   ReadStatus::kPartial, 65535, 1, 8192});
+  // Five plain bytes in rows of two: three rows, the last one begun.
+  cases.push_back({"plain", readKep, headerFile(10, 4, 65535, {0, 0, 0, 0}, {1, 2, 3, 4, 5}),
+                   ReadStatus::kPartial, 4, 3, 12});
+  cases.push_back({"VID without frames", readVid, vidFile(6, 128, 60, 0, 3840, Bytes(3840, 1)),
+                   ReadStatus::kDamaged, 0, 0, 0});
+  cases.push_back({"empty R16", readR16, {}, ReadStatus::kDamaged, 0, 0, 0});
+  cases.push_back({"short R16", readR16, Bytes(17, 0xAA), ReadStatus::kPartial, 32, 60, 960});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImageDocument doc;
+    KepDecodeColours colours{};
+    EXPECT_EQ(c.reader(c.file.size(), c.file.data(), doc, colours), c.status);
+    EXPECT_EQ(doc.width, c.width);
+    EXPECT_EQ(doc.height, c.height);
+    EXPECT_EQ(doc.pixels.size(), c.bytes);
+  }
 }
 
 // Every kind, plain and RLE, through the full header: same size, pixel values and
@@ -311,7 +359,8 @@ TEST(KepRoundTrip, EveryKindAndCodingReadsBackIdentically) {
       KepEncoding encoding;
       ASSERT_EQ(encodeKep(doc, saveOptions, encoding), KepEncodeStatus::kOk);
       const Loaded loaded = loadKep(encoding.picture);
-      EXPECT_EQ(loaded.size, doc.pictureSize);
+      EXPECT_EQ(loaded.status, ReadStatus::kOk);
+      EXPECT_EQ(loaded.doc.pictureSize, doc.pictureSize);
       EXPECT_EQ(loaded.doc.width, doc.width);
       EXPECT_EQ(loaded.doc.height, doc.height);
       EXPECT_EQ(loaded.doc.colourMode, doc.colourMode);

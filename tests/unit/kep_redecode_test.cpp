@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
-#include "converter/formats/tvc/kep_reader.h"
-#include "converter/formats/tvc/kep_redecode.h"
 #include "converter/commands/picture_properties.h"
 #include "converter/commands/save_options_choice.h"
+#include "converter/formats/tvc/kep_reader.h"
+#include "converter/formats/tvc/kep_redecode.h"
 #include "converter/formats/tvc/tvc_bytes.h"
 #include "kep_test_support.h"
 
@@ -26,7 +26,7 @@ ImageDocument twoColourPicture(size_t rows, KepDecodeColours& colours, Bytes& tv
   file.insert(file.end(), tvcBytes.begin(), tvcBytes.end());
   file.resize(rows * 64 + 60);  // rows count over the whole file: no extra row
   ImageDocument doc;
-  doc.pictureSize = readKep(file.size(), file.data(), doc, colours);
+  EXPECT_TRUE(givesPicture(readKep(file.size(), file.data(), doc, colours)));
   doc.tvcPicture = true;
   return doc;
 }

@@ -10,6 +10,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace vz {
+
+void PrintTo(ReadStatus status, std::ostream* out) {
+  static const char* const kNames[] = {"kOk",      "kPartial",  "kNotThisFormat", "kUnsupported",
+                                       "kDamaged", "kTooLarge", "kOutOfMemory",   "kCannotOpen"};
+  *out << kNames[static_cast<int>(status)];
+}
+
+}  // namespace vz
+
 namespace vz::test {
 
 int runCommand(const std::string& command, std::string* output) {
@@ -54,11 +64,12 @@ bool parsePpm(const std::string& bytes, RgbImage& image) {
   return true;
 }
 
-RgbImage imageMagickDecode(const std::string& path) {
+RgbImage imageMagickDecode(const std::string& path, const std::string& options) {
   std::string ppm;
   // ImageMagick may decode a picture and still complain about it (a wrong size field,
   // say): what it wrote counts, whatever its exit status.
-  runCommand(imageMagickConvert() + " '" + path + "[0]' -depth 8 ppm:- 2>/dev/null", &ppm);
+  runCommand(imageMagickConvert() + " '" + path + "[0]' " + options + " -depth 8 ppm:- 2>/dev/null",
+             &ppm);
   RgbImage image;
   if (!parsePpm(ppm, image)) return RgbImage{};
   return image;
@@ -87,9 +98,9 @@ ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y) {
 
 ScratchFolder::ScratchFolder() {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  // The process id keeps runs of several build trees at once apart.
-  std::string name = "vizorka-" + std::string(test->test_suite_name()) + "-" + test->name() +
-                     "-" + std::to_string(getpid());
+  // The process id too: other builds may run the same test at the same time.
+  std::string name = "vizorka-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
+                     std::to_string(getpid());
   for (char& c : name)
     if (c == '/') c = '_';
   path_ = std::filesystem::temp_directory_path() / name;

@@ -10,6 +10,14 @@
 #include <vector>
 
 #include "converter/model/document.h"
+#include "converter/model/read_status.h"
+
+namespace vz {
+
+// Failure messages name a read status.
+void PrintTo(ReadStatus status, std::ostream* out);
+
+}  // namespace vz
 
 namespace vz::test {
 
@@ -33,9 +41,9 @@ struct RgbImage {
 // Parses a binary PPM (P6, maxval 255). False when it is not one.
 bool parsePpm(const std::string& bytes, RgbImage& image);
 
-// ImageMagick's decode of a picture file (its first frame) into RGB; empty when it
-// gives none.
-RgbImage imageMagickDecode(const std::string& path);
+// ImageMagick's decode of a picture file (its first frame) into RGB, with any options
+// put before the output; empty when it gives none.
+RgbImage imageMagickDecode(const std::string& path, const std::string& options = "");
 
 // The colour of document pixel (x, y): through the palette for indexed modes. Colour
 // mode 4 is read as two pixels a byte, like the other 4-bit modes.
@@ -44,8 +52,8 @@ ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y);
 // Every pixel of the document shows the reference colour; reports the first mismatch.
 ::testing::AssertionResult sameColours(const ImageDocument& doc, const RgbImage& reference);
 
-// A fresh folder under the system's temporary folder, named after the running test
-// (ctest runs tests in separate processes, possibly side by side), removed after it.
+// A fresh folder under the system's temporary folder, named after the running test and
+// process (ctest runs tests in separate processes, possibly side by side), removed after it.
 class ScratchFolder {
  public:
   ScratchFolder();

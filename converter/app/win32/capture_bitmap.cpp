@@ -41,9 +41,11 @@ int32_t captureBitmap(HDC dc, HBITMAP bitmap, ImageDocument& doc) {
   if (answer.biCompression != BI_RGB && !bitFields) return failCapture(doc);
 
   // The rows GetDIBits writes: padded to 4 bytes, in the device's own depth.
-  const int64_t sourceStride = (static_cast<int64_t>(width) * bits + 31) / 32 * 4;
-  if (sourceStride * height > kMaxPictureBytes) return failCapture(doc);
-  std::vector<uint8_t> rows(static_cast<size_t>(sourceStride * height), 0);
+  const int64_t rowsSize = bitmapRowsSize(width, static_cast<uint32_t>(bits), height);
+  if (rowsSize < 0) return failCapture(doc);
+  const int64_t sourceStride = rowsSize / height;
+  std::vector<uint8_t> rows;
+  if (!allocateZeroed(rows, static_cast<size_t>(rowsSize))) return failCapture(doc);
 
   const int32_t colourMode = colourModeOfBitmapDepth(static_cast<uint32_t>(bits));
   std::fill(block.begin(), block.end(), 0);

@@ -38,7 +38,8 @@ bool pasteFromClipboard(HWND window, AppState& state, UserPrompts& prompts, View
       size = captureBitmap(dc, bitmap, doc);
       ReleaseDC(window, dc);
     } else if (const void* bytes = GlobalLock(dib)) {
-      size = readDib(0, static_cast<const uint8_t*>(bytes), GlobalSize(dib), doc);
+      if (givesPicture(readDib(0, static_cast<const uint8_t*>(bytes), GlobalSize(dib), doc)))
+        size = doc.pictureSize;
       GlobalUnlock(dib);
     }
     CloseClipboard();

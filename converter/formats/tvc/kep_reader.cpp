@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "converter/model/tvc_colours.h"
 #include "converter/formats/tvc/tvc_bytes.h"
+#include "converter/model/little_endian.h"
 
 namespace vz {
 
@@ -24,13 +24,11 @@ constexpr uint8_t kFirstUndecodedMode = 12;
 constexpr size_t kVidFramesOffset = 512;
 constexpr size_t kVidHeaderSize = 26;  // up to and with the frame size field
 constexpr uint32_t kVidMaxFrames = 40;
+constexpr uint64_t kLongestRun = 63;  // TVC bytes one RLE pair can give
 
-uint32_t u16At(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8;
-}
-uint32_t u32At(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
+ReadStatus fail(ImageDocument& doc, ReadStatus status) {
+  releasePicture(doc);
+  return status;
 }
 
 bool startsWith(const uint8_t* data, size_t size, const char* signature) {
@@ -110,15 +108,12 @@ size_t clampedRows(size_t rows) {
   return std::min<size_t>(rows, 0x7FFFFFFF);
 }
 
-// A header may ask for up to 2 GB; when that much memory cannot be had, the file gives
-// no picture instead of ending the program.
-int32_t allocateOrRefuse(ImageDocument& doc, int64_t width, int64_t height) {
-  try {
-    return allocatePicture(doc, width, height, doc.colourMode);
-  } catch (const std::bad_alloc&) {
-    releasePicture(doc);
-    return 0;
-  }
+// The most rows of rowBytes TVC bytes that length bytes of picture data can fill (a
+// row begun counts): plain data gives a TVC byte a byte, RLE at most kLongestRun a pair.
+uint64_t rowsTheDataCanFill(size_t length, size_t rowBytes, bool rle) {
+  const uint64_t bytes = rle ? static_cast<uint64_t>(length / 2) * kLongestRun + length % 2
+                             : static_cast<uint64_t>(length);
+  return (bytes + rowBytes - 1) / rowBytes;
 }
 
 // Entries 0..3 of a picture that has no palette of its own: black, bright green,
@@ -129,8 +124,8 @@ KepDecodeColours defaultFourColours() {
 
 }  // namespace
 
-int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
-                         size_t rowBytes, KepDecodeColours& kepDecodeColours) {
+ReadStatus decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc,
+                            uint8_t modeByte, size_t rowBytes, KepDecodeColours& kepDecodeColours) {
   const int kind = modeByte & 3;
   doc.palette.fill(0);
   size_t dataOffset = 0;
@@ -160,25 +155,35 @@ int32_t decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc,
   }
   std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
-  const int32_t size = allocateOrRefuse(doc, doc.width, doc.height);
-  if (size <= 0 || modeByte >= kFirstUndecodedMode || rowBytes == 0) return size;
-  TvcLayout layout;
-  if (!tvcLayoutOf(doc.colourMode, doc.interlaced, layout)) return size;
-  // Rows of T TVC bytes must fit the document's rows.
-  if (rowBytes > static_cast<size_t>(doc.rowStride) / documentBytesPerTvcByte(layout)) return size;
-
-  PictureFiller filler(doc, rowBytes, layout);
+  const bool headerForm = modeByte >= kFirstHeaderMode;
+  const bool rle = headerForm && modeByte < kFirstPlainMode;
   const uint8_t* pixelData = data + std::min(dataOffset, length);
   const size_t pixelLength = length > dataOffset ? length - dataOffset : 0;
-  if (modeByte >= kFirstHeaderMode && modeByte < kFirstPlainMode)
+  // A header's height is only a claim: a few bytes must not make a picture of gigabytes.
+  uint64_t height = static_cast<uint64_t>(std::max(doc.height, 0));
+  if (headerForm && rowBytes > 0)
+    height = std::min(height, rowsTheDataCanFill(pixelLength, rowBytes, rle));
+  const ReadStatus allocated =
+      allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height), doc.colourMode);
+  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
+  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
+  if (modeByte >= kFirstUndecodedMode) return ReadStatus::kPartial;
+
+  TvcLayout layout;
+  // Rows of T TVC bytes must fit the document's rows.
+  if (rowBytes == 0 || !tvcLayoutOf(doc.colourMode, doc.interlaced, layout) ||
+      rowBytes > static_cast<size_t>(doc.rowStride) / documentBytesPerTvcByte(layout))
+    return ReadStatus::kPartial;
+  PictureFiller filler(doc, rowBytes, layout);
+  if (rle)
     decodeRle(pixelData, pixelLength, filler);
   else
     decodePlain(pixelData, pixelLength, filler);
-  return size;
+  return filler.full() ? ReadStatus::kOk : ReadStatus::kPartial;
 }
 
-int32_t readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                KepDecodeColours& kepDecodeColours) {
+ReadStatus readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+                   KepDecodeColours& kepDecodeColours) {
   const bool signature = startsWith(fileData, fileSize, "KEP");
   // A file of just "KEP" has no mode byte: it is read as the signed 4-colour form, which
   // then has no rows.
@@ -196,43 +201,56 @@ int32_t readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     doc.colourMode = kind == kTvcFourInterlaced ? 4 : doc.colourMode;
     doc.width = kHeaderlessWidths[kind];
     doc.height = static_cast<int32_t>(clampedRows(fileSize / kHeaderlessRowBytes));
-    return decodeTvcPicture(data, length, doc, modeByte, kHeaderlessRowBytes, kepDecodeColours);
+    const ReadStatus status =
+        decodeTvcPicture(data, length, doc, modeByte, kHeaderlessRowBytes, kepDecodeColours);
+    // Counted so, the last row of a signed file always lacks the preamble's bytes: that
+    // is the form, not a cut.
+    return status == ReadStatus::kPartial ? ReadStatus::kOk : status;
   }
   // A header cut before its width and height gives an empty picture.
   const bool sized = length >= kHeaderFieldsSize;
-  doc.width = sized ? static_cast<int32_t>(u16At(data + 4)) : 0;
-  doc.height = sized ? static_cast<int32_t>(u16At(data + 6)) : 0;
+  doc.width = sized ? static_cast<int32_t>(loadU16Le(data + 4)) : 0;
+  doc.height = sized ? static_cast<int32_t>(loadU16Le(data + 6)) : 0;
   doc.interlaced = kind == kTvcFourInterlaced;
   const int32_t rowMode = kind == kTvcFourInterlaced ? 4 : doc.colourMode;
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(rowMode, doc.width));
   return decodeTvcPicture(data, length, doc, modeByte, rowBytes, kepDecodeColours);
 }
 
-int32_t readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                KepDecodeColours& kepDecodeColours) {
+ReadStatus readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+                   KepDecodeColours& kepDecodeColours) {
   doc.width = 32;
   doc.height = 60;
   doc.colourMode = 16;
   doc.interlaced = false;
+  // A file with no data is no picture; a short one keeps the rows it holds.
+  if (fileSize == 0) return fail(doc, ReadStatus::kDamaged);
   return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, kepDecodeColours);
 }
 
-int32_t readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                KepDecodeColours& kepDecodeColours) {
-  if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID")) return 0;
+ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+                   KepDecodeColours& kepDecodeColours) {
+  if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
+    return fail(doc, ReadStatus::kNotThisFormat);
   const uint8_t modeByte = fileData[3];
   const int kind = modeByte & 3;
   doc.colourMode = kind == kTvcSixteenColours ? 16 : kind == kTvcTwoColours ? 2 : 4;
-  if (modeByte < kFirstHeaderMode || fileSize < kVidHeaderSize) return 0;
+  if (modeByte < kFirstHeaderMode) return fail(doc, ReadStatus::kUnsupported);
+  if (fileSize < kVidHeaderSize) return fail(doc, ReadStatus::kDamaged);
 
-  const int32_t width = static_cast<int32_t>(u16At(fileData + 8));
-  const uint32_t frameHeight = u16At(fileData + 10);
-  const uint32_t frameCount = u32At(fileData + 16);
-  const size_t frameSize = u16At(fileData + 24);
+  const int32_t width = static_cast<int32_t>(loadU16Le(fileData + 8));
+  const uint32_t frameHeight = loadU16Le(fileData + 10);
+  const uint32_t frames = std::min(loadU32Le(fileData + 16), kVidMaxFrames);
+  const size_t frameSize = loadU16Le(fileData + 24);
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(doc.colourMode, width));
   // A width of 0 has no rows to cut the frames into.
-  if (rowBytes == 0) return 0;
+  if (rowBytes == 0) return fail(doc, ReadStatus::kDamaged);
   const size_t rowsPerFrame = frameSize / rowBytes;
+  const uint64_t bufferRows = static_cast<uint64_t>(rowsPerFrame) * kVidMaxFrames;
+  // The height never claims more rows than the frames' buffer holds; no frames, or
+  // frames of no rows, are no picture.
+  const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(frameHeight) * frames, bufferRows);
+  if (rows == 0) return fail(doc, ReadStatus::kDamaged);
 
   doc.palette.fill(0);
   if (doc.colourMode == 16)
@@ -241,16 +259,11 @@ int32_t readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     setFourFromHardwareBytes(doc, fileData + 4, 4);
   std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
-  const int32_t size =
-      allocateOrRefuse(doc, width, static_cast<int64_t>(rowsPerFrame) * kVidMaxFrames);
-  if (size <= 0) {
-    releasePicture(doc);
-    return 0;
-  }
-  // The height never claims more rows than the frames' buffer holds.
-  const uint64_t claimedRows =
-      static_cast<uint64_t>(frameHeight) * std::min(frameCount, kVidMaxFrames);
-  doc.height = static_cast<int32_t>(std::min<uint64_t>(claimedRows, doc.height));
+  const ReadStatus allocated =
+      allocatePictureForReading(doc, width, static_cast<int64_t>(bufferRows), doc.colourMode);
+  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
+  doc.height = static_cast<int32_t>(rows);
+  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
 
   TvcLayout layout;
   tvcLayoutOf(doc.colourMode, false, layout);
@@ -272,7 +285,10 @@ int32_t readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
       storeTvcByte(layout, frameData[j], unit);
     }
   }
-  return size;
+  // Frames the header counts but the file lacks stay zero.
+  const bool framesPresent =
+      fileSize >= kVidFramesOffset && (fileSize - kVidFramesOffset) / frameSize >= frames;
+  return framesPresent ? ReadStatus::kOk : ReadStatus::kPartial;
 }
 
 }  // namespace vz
