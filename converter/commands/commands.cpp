@@ -75,7 +75,13 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
 
   int32_t result = 0;
   if (extension == "JPG") {
-    result = readJpg(state.filePath, doc, prompts);
+    const ReadStatus status = readJpg(state.filePath, doc);
+    if (status == ReadStatus::kCannotOpen) {
+      prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
+    } else if (status != ReadStatus::kOk) {
+      prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
+    }
+    result = givesPicture(status) ? doc.pictureSize : 0;
   } else {
     if (!readWholeFile(state.filePath, state.fileData)) {
       prompts.showError(texts::kCannotOpen, texts::kOpenCaption);

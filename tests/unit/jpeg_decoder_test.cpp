@@ -97,7 +97,7 @@ TEST(JpegDecoder, StreamIsReleasedOnceOnFailureOrDestruction) {
   RecordingStream failing(validGrey(), true);
   {
     JpegDecoder decoder(&failing, true);
-    EXPECT_EQ(decoder.errorCode(), -232);
+    EXPECT_EQ(decoder.errorCode(), JpegError::kReadError);
     EXPECT_EQ(decoder.start(), -1);
     EXPECT_EQ(failing.ends, 1);
   }
@@ -328,7 +328,7 @@ TEST(JpegDecoder, EveryFailureCodeFromAHandMadeStream) {
 
 TEST(JpegBlockPool, RunsOutOfSlotsAndMemory) {
   JpegBlockPool pool;
-  int32_t error = 0;
+  JpegError error = JpegError::kNone;
   for (int i = 0; i < JpegBlockPool::kSlots; ++i) {
     uint8_t* block = pool.allocate(24, error);
     ASSERT_NE(block, nullptr);
@@ -336,11 +336,11 @@ TEST(JpegBlockPool, RunsOutOfSlotsAndMemory) {
     for (int k = 0; k < 24; ++k) EXPECT_EQ(block[k], 0);
   }
   EXPECT_EQ(pool.allocate(24, error), nullptr);
-  EXPECT_EQ(error, -221);
+  EXPECT_EQ(error, JpegError::kNoFreeSlot);
   pool.releaseAll();
-  error = 0;
+  error = JpegError::kNone;
   EXPECT_EQ(pool.allocate(SIZE_MAX - 4, error), nullptr);
-  EXPECT_EQ(error, -233);
+  EXPECT_EQ(error, JpegError::kOutOfMemory);
   EXPECT_NE(pool.allocate(8, error), nullptr);  // the failed slot is free again
 }
 
