@@ -136,7 +136,7 @@ int JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
           headers_.nextMarker(tables_, fastPath_);
         }
       }
-      output_.transformRow(coefficientRow_, scanLayout_, fastPath_, !frame_.progressive);
+      output_.transformRow(coefficientRow_, scanLayout_, fastPath_);
       rowsLeftInMcuRow_ = geometry_.mcuHeight;
     }
     row = output_.pixelRow(geometry_.mcuHeight - rowsLeftInMcuRow_);

@@ -120,7 +120,8 @@ struct JpegRestarts {
 // The coefficients of one MCU row of the frame layout, 64 per block in natural order.
 struct JpegCoefficientRow {
   int16_t* coefficients = nullptr;
-  // Sequential scans: one past the last zig-zag position each block coded (1: DC only).
+  // Per block: 1 when it holds only a DC coefficient. Sequential scans keep one past the
+  // last zig-zag position each block coded, to clear only those in the next row.
   int32_t lastIndex[JpegMcuGeometry::kMaxBlocksPerRow] = {};
 };
 

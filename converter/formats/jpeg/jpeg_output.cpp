@@ -29,7 +29,7 @@ void JpegRowOutput::allocate(const JpegMcuGeometry& geometry, int32_t width, Jpe
 }
 
 void JpegRowOutput::transformRow(const JpegCoefficientRow& row, const JpegScanLayout& layout,
-                                 bool fastPath, bool dcOnlyKnown) {
+                                 bool fastPath) {
   for (int mcu = 0; mcu < mcusPerRow_; ++mcu) {
     for (int i = 0; i < layout.blocksPerMcu; ++i) {
       const int block = mcu * blocksPerMcu_ + layout.blocks[i].offset;
@@ -38,7 +38,7 @@ void JpegRowOutput::transformRow(const JpegCoefficientRow& row, const JpegScanLa
       if (!fastPath) {
         std::memcpy(scratch_, coefficients, sizeof scratch_);
         integerInverseDct(scratch_, samples);
-      } else if (dcOnlyKnown && row.lastIndex[block] == 1) {
+      } else if (row.lastIndex[block] == 1) {
         // Only a DC coefficient: every sample of the transform comes out the same.
         const int16_t dc = truncate16(static_cast<uint32_t>(coefficients[0]) *
                                       static_cast<uint32_t>(layout.blocks[i].quantisation[0]));

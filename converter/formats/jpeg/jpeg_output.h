@@ -18,9 +18,7 @@ class JpegRowOutput {
 
   // Samples of every block of the row. fastPath: the fast transform, whose tables carry
   // the quantisation; otherwise the accurate one on dequantised coefficients.
-  // dcOnlyKnown: the row's lastIndex tells which blocks hold only a DC coefficient.
-  void transformRow(const JpegCoefficientRow& row, const JpegScanLayout& layout, bool fastPath,
-                    bool dcOnlyKnown);
+  void transformRow(const JpegCoefficientRow& row, const JpegScanLayout& layout, bool fastPath);
   // Pixel row 'rowInMcu' of the transformed MCU row; owned by the output, valid until
   // the next transformRow.
   const uint8_t* pixelRow(int rowInMcu);
