@@ -127,7 +127,7 @@ bool JpegProgressiveDecoder::refineRun(JpegBitReader& bits, const JpegScan& scan
     const int blocks =
         static_cast<int>(std::min<int64_t>(end - position, layout.mcusPerRow - column));
     const size_t start = blockIndex(plane, column, row);
-    blockIndex(plane, column + blocks - 1, row);
+    blockIndex(plane, column + blocks - 1, row);  // the segment's last block is in range too
     for (size_t index = start; index < start + blocks; ++index) {
       if ((plane.nonZero[index] & band) == 0) continue;
       if (bits.count() < 32) bits.fill();

@@ -47,7 +47,7 @@ ReadStatus readJpg(const std::string& utf8Path, ImageDocument& doc) {
   releasePicture(doc);
   JpegFileStream stream;
   if (!stream.open(utf8Path)) return ReadStatus::kCannotOpen;
-  // The decoder holds some 60 KB of state: keep it off the stack.
+  // The decoder holds some 30 KB of state: keep it off the stack.
   std::unique_ptr<JpegDecoder> decoder(new (std::nothrow) JpegDecoder(&stream, true));
   if (!decoder) return ReadStatus::kOutOfMemory;
   if (decoder->errorCode() != JpegError::kNone || decoder->start() != 0)
