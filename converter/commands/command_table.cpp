@@ -128,11 +128,13 @@ void nameFile(AppState& state, const std::string& path) {
 }
 
 ViewUpdate runOpen(CommandCall& call) {
+  const std::string previousPath = call.state.filePath;
+  const std::string previousTitle = call.state.fileTitle;
   if (call.value)
     nameFile(call.state, call.value->text);
   else if (!call.host.chooseOpenFile(call.state))
     return {};
-  return openCommand(call.state, call.host.prompts());
+  return openCommand(call.state, call.host.prompts(), previousPath, previousTitle);
 }
 
 ViewUpdate runSaveAs(CommandCall& call) {

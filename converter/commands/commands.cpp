@@ -54,34 +54,31 @@ void releaseForNewPicture(AppState& state) {
   state.document.interlaced = false;
 }
 
-ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
-  ViewUpdate update;
-  update.titleChanged = true;
-  std::string extension;
-  if (!extensionOf(state.fileTitle, extension)) {
-    prompts.showError(texts::kBadExtension, texts::kOpenCaption);
-    update.repaint = true;
-    return update;
-  }
-  releaseForNewPicture(state);
-  state.fileData = std::vector<uint8_t>();
+namespace {
+
+bool knownExtension(const std::string& extension) {
+  for (const char* known : {"BMP", "PCX", "GIF", "JPG", "KEP", "VID", "R16"})
+    if (extension == known) return true;
+  return false;
+}
+
+// Reads the chosen file into the (empty) document by its extension, reporting what
+// goes wrong. The unknown-extension question has been answered already.
+ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPrompts& prompts) {
   ImageDocument& doc = state.document;
   // Folders, pipes and files larger than any picture never reach a reader.
   if (checkPictureFile(state.filePath) != ReadStatus::kOk) {
     prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-    update.repaint = true;
-    return update;
+    return ReadStatus::kCannotOpen;
   }
-
   ReadStatus status = ReadStatus::kOk;
   if (extension == "JPG") {
-    doc.pictureSize = readJpg(state.filePath, doc, prompts);
-    if (doc.pictureSize <= 0) status = ReadStatus::kDamaged;
+    status = readJpg(state.filePath, doc);
   } else {
-    if (readPictureFile(state.filePath, state.fileData) != ReadStatus::kOk) {
+    status = readPictureFile(state.filePath, state.fileData);
+    if (status != ReadStatus::kOk) {
       prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-      update.repaint = true;
-      return update;
+      return ReadStatus::kCannotOpen;
     }
     const size_t size = state.fileData.size();
     const uint8_t* data = state.fileData.data();
@@ -93,21 +90,46 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts) {
       status = readGif(size, data, doc);
     } else {
       doc.tvcPicture = true;
-      if (extension == "R16") {
+      if (extension == "R16")
         status = readR16(size, data, doc, state.kepDecodeColours);
-      } else if (extension == "KEP") {
-        status = readKep(size, data, doc, state.kepDecodeColours);
-      } else if (extension == "VID") {
+      else if (extension == "VID")
         status = readVid(size, data, doc, state.kepDecodeColours);
-      } else if (prompts.askYesNo(texts::kUnknownFormat, texts::kOpenCaption)) {
+      else  // KEP, or an unknown extension read as one
         status = readKep(size, data, doc, state.kepDecodeColours);
-      } else {
-        update.repaint = true;
-        return update;
-      }
     }
   }
-  if (!givesPicture(status)) {
+  if (status == ReadStatus::kCannotOpen) {
+    prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
+  } else if (!givesPicture(status) || (extension == "JPG" && status == ReadStatus::kPartial)) {
+    // A JPEG that broke off part-way keeps the rows it had, after the message.
+    prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
+  }
+  return status;
+}
+
+}  // namespace
+
+ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string& previousPath,
+                       const std::string& previousTitle) {
+  ViewUpdate update;
+  update.titleChanged = true;
+  std::string extension;
+  if (!extensionOf(state.fileTitle, extension)) {
+    prompts.showError(texts::kBadExtension, texts::kOpenCaption);
+    update.repaint = true;
+    return update;
+  }
+  // Asked before anything is released: declining keeps the picture, its name and view.
+  if (!knownExtension(extension) && !prompts.askYesNo(texts::kUnknownFormat, texts::kOpenCaption)) {
+    state.filePath = previousPath;
+    state.fileTitle = previousTitle;
+    update.repaint = true;
+    return update;
+  }
+  releaseForNewPicture(state);
+  state.fileData = std::vector<uint8_t>();
+  ImageDocument& doc = state.document;
+  if (!givesPicture(readChosenFile(state, extension, prompts))) {
     // A failed reader never leaves a half-built picture behind.
     releasePicture(doc);
     doc.interlaced = false;

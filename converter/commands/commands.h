@@ -37,8 +37,12 @@ bool extensionOf(const std::string& fileTitle, std::string& upperExtension);
 // The part of a path after the last "\" or "/" (the whole path when there is neither).
 std::string fileNameOf(const std::string& path);
 
-// Open, from the point where filePath and fileTitle hold the chosen file.
-ViewUpdate openCommand(AppState& state, UserPrompts& prompts);
+// Open, from the point where filePath and fileTitle hold the chosen file; they held
+// previousPath and previousTitle before, and get them back when the user declines to
+// read an unknown extension (the picture and view then stay as they were). A file that
+// cannot be opened or read is reported.
+ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string& previousPath,
+                       const std::string& previousTitle);
 
 // Paste as new picture, once the clipboard holds a bitmap: the title becomes
 // "nevtelen", the old picture goes, and readPicture fills the document from the

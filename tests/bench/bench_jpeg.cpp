@@ -42,14 +42,6 @@ namespace {
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 
-class SilentPrompts : public vz::UserPrompts {
- public:
-  void showError(const std::string& text, const std::string&) override {
-    std::fprintf(stderr, "error: %s\n", text.c_str());
-  }
-  bool askYesNo(const std::string&, const std::string&) override { return false; }
-};
-
 // Gradients, stripes and noise: something between a photograph and a drawing.
 bool writePicture(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -113,8 +105,7 @@ int main(int argc, char** argv) {
     });
     const double ours = bestSeconds(runs, [&] {
       vz::ImageDocument doc;
-      SilentPrompts prompts;
-      return vz::readJpg(jpeg, doc, prompts) > 0;
+      return vz::readJpg(jpeg, doc) == vz::ReadStatus::kOk;
     });
     const double djpeg = bestSeconds(runs, [&] {
       const std::string command = "djpeg -dct fast -nosmooth -outfile /dev/null " + jpeg;

@@ -2,6 +2,7 @@
 // tolerated defects, and the bit-level rules of the entropy reader.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "converter/formats/jpeg/jpeg_block_pool.h"
@@ -97,7 +98,7 @@ TEST(JpegDecoder, StreamIsReleasedOnceOnFailureOrDestruction) {
   RecordingStream failing(validGrey(), true);
   {
     JpegDecoder decoder(&failing, true);
-    EXPECT_EQ(decoder.errorCode(), -232);
+    EXPECT_EQ(decoder.errorCode(), JpegError::kReadError);
     EXPECT_EQ(decoder.start(), -1);
     EXPECT_EQ(failing.ends, 1);
   }
@@ -328,7 +329,7 @@ TEST(JpegDecoder, EveryFailureCodeFromAHandMadeStream) {
 
 TEST(JpegBlockPool, RunsOutOfSlotsAndMemory) {
   JpegBlockPool pool;
-  int32_t error = 0;
+  JpegError error = JpegError::kNone;
   for (int i = 0; i < JpegBlockPool::kSlots; ++i) {
     uint8_t* block = pool.allocate(24, error);
     ASSERT_NE(block, nullptr);
@@ -336,11 +337,11 @@ TEST(JpegBlockPool, RunsOutOfSlotsAndMemory) {
     for (int k = 0; k < 24; ++k) EXPECT_EQ(block[k], 0);
   }
   EXPECT_EQ(pool.allocate(24, error), nullptr);
-  EXPECT_EQ(error, -221);
+  EXPECT_EQ(error, JpegError::kNoFreeSlot);
   pool.releaseAll();
-  error = 0;
+  error = JpegError::kNone;
   EXPECT_EQ(pool.allocate(SIZE_MAX - 4, error), nullptr);
-  EXPECT_EQ(error, -233);
+  EXPECT_EQ(error, JpegError::kOutOfMemory);
   EXPECT_NE(pool.allocate(8, error), nullptr);  // the failed slot is free again
 }
 
@@ -446,6 +447,59 @@ TEST(JpegEntropy, RestartMarkersRunZeroToSevenAndWrap) {
 TEST(JpegEntropy, FileEndingWhereARestartBelongs) {
   const std::vector<uint8_t> file = greyHeaders(16, 8).dri(1).sos({{1, 0, 0}}).bits("000").data;
   EXPECT_EQ(decodeMemory(file).error, -228);
+}
+
+// Hostile progressive pictures of 128 x 128 blocks: the scan cap holds, and neither
+// scans without data nor end-of-band runs cost work for every block they cover.
+TEST(JpegProgressiveWork, ScanCapAndEndOfBandRunsBoundTheWork) {
+  constexpr int kMaxScans = JpegProgressiveDecoder::kMaxScans;
+  const auto picture = [](int scans, const std::function<void(StreamBuilder&, int)>& scan) {
+    StreamBuilder b;
+    b.soi().dqt(0).sof(kSof2, 1024, 1024, {{1, 1, 1, 0}});
+    // DC: "0" = category 0. AC: "0" = end-of-band run of 2^14 + 14 bits, "10" = (0, 1).
+    b.dht(0, 0, {1}, {0}).dht(1, 0, {1, 2}, {0xE0, 0x01, 0x00});
+    for (int i = 0; i < scans; ++i) scan(b, i);
+    return b.eoi().data;
+  };
+  const auto emptyRefinement = [](StreamBuilder& b, int) { b.sos({{1, 0, 0}}, 1, 63, 1, 0); };
+  const auto emptyDc = [](StreamBuilder& b, int) { b.sos({{1, 0, 0}}, 0, 0); };
+  // A first scan gives block 0 one coefficient; each refinement then corrects it and
+  // covers the other 16383 blocks with one end-of-band run.
+  const std::string longestRun = "0" + std::string(14, '1');
+  const auto runs = [&](StreamBuilder& b, int i) {
+    if (i == 0) {
+      b.sos({{1, 0, 0}}, 1, 1, 0, 1)
+          .bits(
+              "10"
+              "1" +
+              longestRun);
+    } else {
+      b.sos({{1, 0, 0}}, 1, 63, 1, 0).bits(longestRun + "1");
+    }
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> stream;
+    JpegError error;
+    int64_t maximumSteps;
+  };
+  const Case cases[] = {
+      {"empty refinements up to the cap", picture(kMaxScans, emptyRefinement), JpegError::kNone, 0},
+      {"one scan past the cap", picture(kMaxScans + 1, emptyRefinement), JpegError::kTooManyScans,
+       0},
+      {"empty DC scans", picture(kMaxScans, emptyDc), JpegError::kNone, 0},
+      {"end-of-band runs", picture(kMaxScans, runs), JpegError::kNone, 2 * kMaxScans},
+  };
+  for (const Case& c : cases) {
+    JpegMemoryStream stream(c.stream.data(), c.stream.size());
+    auto decoder = std::make_unique<JpegDecoder>(&stream, true);
+    decoder->start();
+    EXPECT_EQ(decoder->errorCode(), c.error) << c.name;
+    EXPECT_EQ(decoder->progressive().scans(),
+              c.error == JpegError::kNone ? kMaxScans : kMaxScans + 1)
+        << c.name;
+    EXPECT_LE(decoder->progressive().coefficientSteps(), c.maximumSteps) << c.name;
+  }
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 
 #include <random>
 
-#include "converter/formats/jpeg/jpeg_reader.h"
+#include "converter/commands/commands.h"
 #include "converter/formats/bmp.h"
+#include "converter/formats/jpeg/jpeg_reader.h"
 #include "converter/model/file_io.h"
 #include "tests/unit/jpeg_test_support.h"
 
@@ -36,11 +37,9 @@ std::vector<uint8_t> makeJpeg(const std::string& name, const std::string& option
 }
 
 TEST(ReadJpg, TestOrigMatchesTheReferenceDecode) {
-  RecordingPrompts prompts;
   ImageDocument doc;
-  const int32_t size = readJpg(kTestData + "testorig.jpg", doc, prompts);
-  EXPECT_TRUE(prompts.errors.empty());
-  ASSERT_EQ(size, ((3 * 227 + 3) / 4 * 4) * 149);
+  ASSERT_EQ(readJpg(kTestData + "testorig.jpg", doc), ReadStatus::kOk);
+  ASSERT_EQ(doc.pictureSize, ((3 * 227 + 3) / 4 * 4) * 149);
   EXPECT_EQ(doc.colourMode, kTrueColour);
 
   std::vector<uint8_t> bmp;
@@ -63,18 +62,15 @@ TEST(ReadJpg, TestOrigMatchesTheReferenceDecode) {
 }
 
 TEST(ReadJpg, SharedTestPictures) {
-  RecordingPrompts prompts;
   ImageDocument doc;
-  EXPECT_GT(readJpg(kTestData + "testimgint.jpg", doc, prompts), 0);
+  EXPECT_EQ(readJpg(kTestData + "testimgint.jpg", doc), ReadStatus::kOk);
   EXPECT_EQ(doc.width, 227);
-  EXPECT_TRUE(prompts.errors.empty());
 
   for (const char* refused : {"testimgari.jpg", "monkey12.jpg"}) {
-    RecordingPrompts failing;
     ImageDocument empty;
-    EXPECT_EQ(readJpg(kTestData + refused, empty, failing), 0) << refused;
+    EXPECT_EQ(readJpg(kTestData + refused, empty), ReadStatus::kUnsupported) << refused;
     EXPECT_TRUE(empty.pixels.empty());
-    EXPECT_EQ(failing.errors, std::vector<std::string>{"Megnyitás: Hiba a dekódolás során!"});
+    EXPECT_EQ(empty.pictureSize, 0);
   }
   const std::vector<uint8_t> arithmetic = test::readFileBytes(kTestData + "testimgari.jpg");
   EXPECT_EQ(jpegtest::decodeMemory(arithmetic).error, -215);
@@ -95,10 +91,8 @@ TEST(ReadJpg, CommandLineToolOpensJpegFiles) {
 }
 
 TEST(ReadJpg, MissingFile) {
-  RecordingPrompts prompts;
   ImageDocument doc;
-  EXPECT_EQ(readJpg(jpegtest::tempPath("does-not-exist.jpg"), doc, prompts), 0);
-  EXPECT_EQ(prompts.errors, std::vector<std::string>{"Megnyitás: A fájlt nem lehet megnyitni!"});
+  EXPECT_EQ(readJpg(jpegtest::tempPath("does-not-exist.jpg"), doc), ReadStatus::kCannotOpen);
 }
 
 TEST(ReadJpg, GreyAndColourDocuments) {
@@ -106,9 +100,9 @@ TEST(ReadJpg, GreyAndColourDocuments) {
   const std::vector<uint8_t> grey = makeJpeg("grey", "-grayscale", 13, 5);
   ASSERT_FALSE(grey.empty());
   ASSERT_TRUE(test::writeFileBytes(path, grey));
-  RecordingPrompts prompts;
   ImageDocument doc;
-  EXPECT_EQ(readJpg(path, doc, prompts), 16 * 5);
+  EXPECT_EQ(readJpg(path, doc), ReadStatus::kOk);
+  EXPECT_EQ(doc.pictureSize, 16 * 5);
   EXPECT_EQ(doc.colourMode, 256);
   EXPECT_EQ(doc.rowStride, 16);
   EXPECT_EQ(doc.palette[0], 0u);
@@ -120,21 +114,20 @@ TEST(ReadJpg, GreyAndColourDocuments) {
   const std::vector<uint8_t> colour = makeJpeg("colour", "-sample 2x2", 9, 4);
   ASSERT_TRUE(test::writeFileBytes(path, colour));
   ImageDocument colourDoc;
-  EXPECT_EQ(readJpg(path, colourDoc, prompts), 28 * 4);
+  EXPECT_EQ(readJpg(path, colourDoc), ReadStatus::kOk);
+  EXPECT_EQ(colourDoc.pictureSize, 28 * 4);
   EXPECT_EQ(colourDoc.colourMode, kTrueColour);
   const jpegtest::Decoded rgb = jpegtest::decodeMemory(colour);
   for (int x = 0; x < 9; ++x) {
     EXPECT_EQ(colourDoc.row(3)[3 * x], rgb.pixels[3 * (27 + x) + 2]);  // blue first
     EXPECT_EQ(colourDoc.row(3)[3 * x + 2], rgb.pixels[3 * (27 + x)]);
   }
-  EXPECT_TRUE(prompts.errors.empty());
   std::remove(path.c_str());
 }
 
-// A failure after some rows keeps them; the rest of the picture stays cleared.
-TEST(ReadJpg, FailureMidwayKeepsTheDeliveredRows) {
+// Grey 8 x 24 with one MCU per restart interval: the third marker is wrong.
+std::vector<uint8_t> failingMidway() {
   using jpegtest::StreamBuilder;
-  // Grey 8 x 24 with one MCU per restart interval: the third marker is wrong.
   StreamBuilder b = jpegtest::greyHeaders(8, 24).dri(1).sos({{1, 0, 0}});
   b.bits(
        "10"
@@ -151,17 +144,52 @@ TEST(ReadJpg, FailureMidwayKeepsTheDeliveredRows) {
        "1"
        "00")
       .eoi();
+  return b.data;
+}
+
+// A failure after some rows keeps them; the rest of the picture stays cleared.
+TEST(ReadJpg, FailureMidwayKeepsTheDeliveredRows) {
   const std::string path = jpegtest::tempPath("midway.jpg");
-  ASSERT_TRUE(test::writeFileBytes(path, b.data));
-  RecordingPrompts prompts;
+  ASSERT_TRUE(test::writeFileBytes(path, failingMidway()));
   ImageDocument doc;
-  EXPECT_EQ(readJpg(path, doc, prompts), 8 * 24);
-  EXPECT_EQ(prompts.errors, std::vector<std::string>{"Megnyitás: Hiba a dekódolás során!"});
+  EXPECT_EQ(readJpg(path, doc), ReadStatus::kPartial);
+  EXPECT_EQ(doc.pictureSize, 8 * 24);
   EXPECT_GT(doc.row(0)[0], 0);
   EXPECT_GT(doc.row(15)[7], 0);
   for (int y = 16; y < 24; ++y)
     for (int x = 0; x < 8; ++x) EXPECT_EQ(doc.row(y)[x], 0);
   std::remove(path.c_str());
+}
+
+// The open command shows what readJpg used to show itself, and keeps a partial picture.
+TEST(ReadJpg, OpenCommandShowsTheSameMessages) {
+  struct Case {
+    const char* name;
+    std::string path;
+    std::vector<std::string> errors;
+    bool picture;
+  };
+  const std::string midway = jpegtest::tempPath("midway.jpg");
+  const std::vector<Case> cases = {
+      {"whole", kTestData + "testorig.jpg", {}, true},
+      {"missing",
+       jpegtest::tempPath("does-not-exist.jpg"),
+       {"Megnyitás: A fájlt nem lehet megnyitni!"},
+       false},
+      {"unsupported", kTestData + "testimgari.jpg", {"Megnyitás: Hiba a dekódolás során!"}, false},
+      {"partial", midway, {"Megnyitás: Hiba a dekódolás során!"}, true},
+  };
+  ASSERT_TRUE(test::writeFileBytes(midway, failingMidway()));
+  for (const Case& c : cases) {
+    AppState state;
+    state.filePath = c.path;
+    state.fileTitle = "kep.jpg";
+    RecordingPrompts prompts;
+    openCommand(state, prompts, "", "");
+    EXPECT_EQ(prompts.errors, c.errors) << c.name;
+    EXPECT_EQ(state.document.holdsPicture(), c.picture) << c.name;
+  }
+  std::remove(midway.c_str());
 }
 
 // Any prefix of a file: no crash, no read past the data (the sanitizer build checks),

@@ -32,7 +32,7 @@ inline Decoded decodeMemory(const std::vector<uint8_t>& file, bool fastPath = tr
   Decoded result;
   JpegMemoryStream stream(file.data(), file.size(), chunk);
   auto decoder = std::make_unique<JpegDecoder>(&stream, fastPath);
-  result.constructError = decoder->errorCode();
+  result.constructError = static_cast<int32_t>(decoder->errorCode());
   result.startResult = decoder->start();
   result.width = decoder->width();
   result.height = decoder->height();
@@ -50,7 +50,7 @@ inline Decoded decodeMemory(const std::vector<uint8_t>& file, bool fastPath = tr
           result.pixels.push_back(row[x * decoder->bytesPerPixel() + c]);
     }
   }
-  result.error = decoder->errorCode();
+  result.error = static_cast<int32_t>(decoder->errorCode());
   return result;
 }
 

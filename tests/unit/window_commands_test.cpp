@@ -76,7 +76,7 @@ TEST_F(WindowOpen, BmpBecomesTheNewPictureAtZoomOne) {
   AppState state = stateWithPicture();
   choose(state, "kep.bmp");
   RecordingPrompts prompts;
-  const ViewUpdate update = openCommand(state, prompts);
+  const ViewUpdate update = openCommand(state, prompts, "", "");
   EXPECT_TRUE(prompts.errors.empty());
   EXPECT_EQ(state.document.width, 2);
   EXPECT_EQ(state.document.colourMode, 256);
@@ -95,7 +95,7 @@ TEST_F(WindowOpen, NameWithoutExtensionKeepsThePicture) {
     AppState state = stateWithPicture();
     choose(state, name);
     RecordingPrompts prompts;
-    const ViewUpdate update = openCommand(state, prompts);
+    const ViewUpdate update = openCommand(state, prompts, "", "");
     ASSERT_EQ(prompts.errors.size(), 1u) << name;
     EXPECT_EQ(prompts.errors[0].text, "A fájl kiterjesztése nem azonosítható!");
     EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
@@ -110,7 +110,7 @@ TEST_F(WindowOpen, MissingFileIsReportedAndEmptiesTheDocument) {
   AppState state = stateWithPicture();
   choose(state, "hiányzó.bmp");
   RecordingPrompts prompts;
-  openCommand(state, prompts);
+  openCommand(state, prompts, "", "");
   ASSERT_EQ(prompts.errors.size(), 1u);
   EXPECT_EQ(prompts.errors[0].text, "A fájlt nem lehet megnyitni!");
   EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
@@ -118,19 +118,35 @@ TEST_F(WindowOpen, MissingFileIsReportedAndEmptiesTheDocument) {
   EXPECT_EQ(state.document.width, 0);
 }
 
-TEST_F(WindowOpen, UnknownExtensionAsksAndNoKeepsTheBytes) {
-  write("adat.xyz", std::vector<uint8_t>(37, 0x55));
+// The question comes before anything is released: No keeps the picture, its name and
+// its view as they were.
+TEST_F(WindowOpen, UnknownExtensionAsksFirstAndNoKeepsEverything) {
+  write("adat.xyz", std::vector<uint8_t>(64 * 3, 0x55));
   AppState state = stateWithPicture();
+  const std::vector<uint8_t> pixels = state.document.pixels;
   choose(state, "adat.xyz");
   RecordingPrompts prompts(false);
-  openCommand(state, prompts);
+  const ViewUpdate update = openCommand(state, prompts, "C:\\kepek\\regi.bmp", "regi.bmp");
   ASSERT_EQ(prompts.questions.size(), 1u);
   EXPECT_EQ(prompts.questions[0].text,
             "Ismeretlen formátumú fájl!\r\nFeldolgozzam mint 4-színű KEP fájlt?");
   EXPECT_EQ(prompts.questions[0].caption, "Megnyitás");
-  EXPECT_FALSE(state.document.holdsPicture());
+  EXPECT_TRUE(state.document.holdsPicture());
+  EXPECT_EQ(state.document.pixels, pixels);
+  EXPECT_FALSE(state.document.tvcPicture);
+  EXPECT_EQ(state.view.zoomX, 2);
+  EXPECT_TRUE(state.view.blackAndWhiteView);
+  EXPECT_EQ(state.filePath, "C:\\kepek\\regi.bmp");
+  EXPECT_EQ(state.fileTitle, "regi.bmp");
+  EXPECT_TRUE(update.titleChanged);
+  EXPECT_FALSE(update.newScreenBitmap || update.render);
+
+  RecordingPrompts yes(true);
+  choose(state, "adat.xyz");
+  openCommand(state, yes, "", "");
+  EXPECT_TRUE(state.document.holdsPicture());
   EXPECT_TRUE(state.document.tvcPicture);
-  EXPECT_EQ(state.fileData.size(), 37u);
+  EXPECT_EQ(state.document.height, 3);
 }
 
 TEST_F(WindowOpen, UnreadableBmpLeavesNoHalfBuiltPicture) {
@@ -140,7 +156,10 @@ TEST_F(WindowOpen, UnreadableBmpLeavesNoHalfBuiltPicture) {
   AppState state = stateWithPicture();
   choose(state, "rossz.bmp");
   RecordingPrompts prompts;
-  const ViewUpdate update = openCommand(state, prompts);
+  const ViewUpdate update = openCommand(state, prompts, "", "");
+  ASSERT_EQ(prompts.errors.size(), 1u);  // reported, as every reader's failure is
+  EXPECT_EQ(prompts.errors[0].text, "Hiba a dekódolás során!");
+  EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
   EXPECT_FALSE(state.document.holdsPicture());
   EXPECT_EQ(state.document.width, 0);
   EXPECT_TRUE(state.document.pixels.empty());

@@ -8,22 +8,22 @@ namespace {
 constexpr size_t kAlignment = 16;
 }
 
-uint8_t* JpegBlockPool::allocate(size_t size, int32_t& error) {
+uint8_t* JpegBlockPool::allocate(size_t size, JpegError& error) {
   for (auto& slot : slots_) {
     if (slot) continue;
     if (size > SIZE_MAX - kAlignment) {
-      error = kOutOfMemory;
+      error = JpegError::kOutOfMemory;
       return nullptr;
     }
     slot.reset(new (std::nothrow) uint8_t[size + kAlignment]());
     if (!slot) {
-      error = kOutOfMemory;
+      error = JpegError::kOutOfMemory;
       return nullptr;
     }
     const uintptr_t address = reinterpret_cast<uintptr_t>(slot.get());
     return slot.get() + (kAlignment - address % kAlignment) % kAlignment;
   }
-  error = kNoFreeSlot;
+  error = JpegError::kNoFreeSlot;
   return nullptr;
 }
 

@@ -5,17 +5,26 @@
 #include <cstdint>
 #include <memory>
 
+#include "converter/formats/jpeg/jpeg_error.h"
+
 namespace vz {
 
 class JpegBlockPool {
  public:
   static constexpr int kSlots = 100;
-  static constexpr int32_t kNoFreeSlot = -221;
-  static constexpr int32_t kOutOfMemory = -233;
 
   // A zero-filled block of at least 'size' bytes, aligned to 16. On failure returns
   // null and sets 'error' to kNoFreeSlot or kOutOfMemory.
-  uint8_t* allocate(size_t size, int32_t& error);
+  uint8_t* allocate(size_t size, JpegError& error);
+  // The same for 'count' objects of a plain type; fails the decode when there is none.
+  template <typename T>
+  T* take(size_t count = 1) {
+    JpegError error = JpegError::kNone;
+    if (count > SIZE_MAX / sizeof(T)) failJpeg(JpegError::kOutOfMemory);
+    uint8_t* block = allocate(count * sizeof(T), error);
+    if (block == nullptr) failJpeg(error);
+    return reinterpret_cast<T*>(block);
+  }
   void releaseAll();
 
  private:

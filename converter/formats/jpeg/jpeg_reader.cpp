@@ -8,18 +8,50 @@
 
 namespace vz {
 
-int32_t readJpg(const std::string& utf8Path, ImageDocument& doc, UserPrompts& prompts) {
+namespace {
+
+// Why no picture started.
+ReadStatus statusOf(JpegError error) {
+  switch (error) {
+    case JpegError::kNoStartOfImage:
+      return ReadStatus::kNotThisFormat;
+    case JpegError::kArithmeticCoding:
+    case JpegError::kUnsupportedFrame:
+    case JpegError::kBadPrecision:
+    case JpegError::kUnsupportedComponentCount:
+    case JpegError::kUnsupportedSampling:
+      return ReadStatus::kUnsupported;
+    case JpegError::kNoFreeSlot:
+    case JpegError::kOutOfMemory:
+      return ReadStatus::kOutOfMemory;
+    default:
+      return ReadStatus::kDamaged;
+  }
+}
+
+void copyRow(const uint8_t* row, bool grey, int32_t width, uint8_t* out) {
+  if (grey) {
+    std::memcpy(out, row, static_cast<size_t>(width));
+    return;
+  }
+  for (int32_t x = 0; x < width; ++x) {
+    out[3 * x] = row[4 * x + 2];
+    out[3 * x + 1] = row[4 * x + 1];
+    out[3 * x + 2] = row[4 * x];
+  }
+}
+
+}  // namespace
+
+ReadStatus readJpg(const std::string& utf8Path, ImageDocument& doc) {
+  releasePicture(doc);
   JpegFileStream stream;
-  if (!stream.open(utf8Path)) {
-    prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-    return 0;
-  }
-  // The decoder holds some 60 KB of state: keep it off the stack.
+  if (!stream.open(utf8Path)) return ReadStatus::kCannotOpen;
+  // The decoder holds some 30 KB of state: keep it off the stack.
   std::unique_ptr<JpegDecoder> decoder(new (std::nothrow) JpegDecoder(&stream, true));
-  if (!decoder || decoder->errorCode() != 0 || decoder->start() != 0) {
-    prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
-    return 0;
-  }
+  if (!decoder) return ReadStatus::kOutOfMemory;
+  if (decoder->errorCode() != JpegError::kNone || decoder->start() != 0)
+    return statusOf(decoder->errorCode());
 
   const int32_t width = decoder->width();
   const int32_t height = decoder->height();
@@ -28,30 +60,19 @@ int32_t readJpg(const std::string& utf8Path, ImageDocument& doc, UserPrompts& pr
   const int32_t size = allocatePicture(doc, width, height, grey ? 256 : kTrueColour);
   if (size == 0) {
     releasePicture(doc);
-    prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
-    return 0;
+    return ReadStatus::kOutOfMemory;
   }
   if (grey) {
     for (int i = 0; i < 256; ++i) doc.palette[i] = makeColour(i, i, i);
   }
-
+  doc.pictureSize = size;
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* row = nullptr;
     int32_t length = 0;
     if (decoder->readRow(row, length) != 0) break;
-    uint8_t* out = doc.row(y);
-    if (grey) {
-      std::memcpy(out, row, static_cast<size_t>(width));
-    } else {
-      for (int32_t x = 0; x < width; ++x) {
-        out[3 * x] = row[4 * x + 2];
-        out[3 * x + 1] = row[4 * x + 1];
-        out[3 * x + 2] = row[4 * x];
-      }
-    }
+    copyRow(row, grey, width, doc.row(y));
   }
-  if (decoder->errorCode() != 0) prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
-  return size;
+  return decoder->errorCode() == JpegError::kNone ? ReadStatus::kOk : ReadStatus::kPartial;
 }
 
 }  // namespace vz

@@ -1,16 +1,17 @@
 // JPG files into the image document.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "converter/model/document.h"
-#include "converter/model/prompts.h"
+#include "converter/model/read_status.h"
 
 namespace vz {
 
-// Opens and decodes the file itself; reports failures through the prompts. Returns
-// the picture size, 0 when there is no picture.
-int32_t readJpg(const std::string& utf8Path, ImageDocument& doc, UserPrompts& prompts);
+// Opens and decodes the file itself. kCannotOpen when it cannot be opened; kOk with the
+// whole picture; kPartial when decoding failed after the picture had started: the rows
+// decoded so far are kept and the rest stays black. Any other status leaves the
+// document empty. doc.pictureSize is set whenever a picture arrives.
+ReadStatus readJpg(const std::string& utf8Path, ImageDocument& doc);
 
 }  // namespace vz
