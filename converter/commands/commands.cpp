@@ -5,6 +5,7 @@
 #include "converter/formats/gif.h"
 #include "converter/formats/jpeg/jpeg_reader.h"
 #include "converter/formats/pcx.h"
+#include "converter/formats/png_reader.h"
 #include "converter/formats/tvc/kep_reader.h"
 #include "converter/model/file_io.h"
 
@@ -57,7 +58,7 @@ void releaseForNewPicture(AppState& state) {
 namespace {
 
 bool knownExtension(const std::string& extension) {
-  for (const char* known : {"BMP", "PCX", "GIF", "JPG", "KEP", "VID", "R16"})
+  for (const char* known : {"BMP", "PCX", "GIF", "JPG", "PNG", "KEP", "VID", "R16"})
     if (extension == known) return true;
   return false;
 }
@@ -88,6 +89,8 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
       status = readPcx(size, data, doc);
     } else if (extension == "GIF") {
       status = readGif(size, data, doc);
+    } else if (extension == "PNG") {
+      status = readPng(size, data, doc);
     } else {
       doc.tvcPicture = true;
       if (extension == "R16")
@@ -100,8 +103,9 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
   }
   if (status == ReadStatus::kCannotOpen) {
     prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-  } else if (!givesPicture(status) || (extension == "JPG" && status == ReadStatus::kPartial)) {
-    // A JPEG that broke off part-way keeps the rows it had, after the message.
+  } else if (!givesPicture(status) ||
+             ((extension == "JPG" || extension == "PNG") && status == ReadStatus::kPartial)) {
+    // A JPEG or PNG that broke off part-way keeps the rows it had, after the message.
     prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
   }
   return status;
