@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb
   imagemagick libjpeg-turbo-progs giflib-tools libgif-dev libstb-dev
   zlib1g-dev libz-mingw-w64-dev
+  libpng-dev netpbm
   pulseaudio pulseaudio-utils
 )
 

@@ -38,18 +38,31 @@ void addAbove(uint8_t* row, const uint8_t* prior, size_t length) {
 // Sub, Average and Paeth chain each pixel to the one on its left, so their bytes cannot
 // be done sixteen at a time; what can be done is one whole pixel (3 or 4 bytes) per step,
 // its left neighbour kept in a register. Loads and stores take exactly the pixel's bytes,
-// so neither row needs room past its end.
+// so neither row needs room past its end. Three bytes go through a general register in
+// two pieces: assembled in memory, they would stall every load on the stores before it.
 template <size_t kBytes>
 __m128i loadPixel(const uint8_t* at) {
   uint32_t bits = 0;
-  std::memcpy(&bits, at, kBytes);
+  if (kBytes == 4) {
+    std::memcpy(&bits, at, 4);
+  } else {
+    uint16_t low = 0;
+    std::memcpy(&low, at, 2);
+    bits = low | static_cast<uint32_t>(at[2]) << 16;
+  }
   return _mm_cvtsi32_si128(static_cast<int>(bits));
 }
 
 template <size_t kBytes>
 void storePixel(uint8_t* at, __m128i pixel) {
   const uint32_t bits = static_cast<uint32_t>(_mm_cvtsi128_si32(pixel));
-  std::memcpy(at, &bits, kBytes);
+  if (kBytes == 4) {
+    std::memcpy(at, &bits, 4);
+  } else {
+    const uint16_t low = static_cast<uint16_t>(bits);
+    std::memcpy(at, &low, 2);
+    at[2] = static_cast<uint8_t>(bits >> 16);
+  }
 }
 
 template <size_t kBytes>
