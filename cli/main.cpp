@@ -97,7 +97,7 @@ std::string usage() {
       "Usage: vizorka-cli INPUT [STEP]...\n"
       "       vizorka-cli --batch [--jobs N] [STEP]... -- INPUT...\n"
       "       vizorka-cli --help\n"
-      "Opens INPUT (BMP, PCX, GIF, JPG, KEP, VID, R16) and runs the steps left to right,\n"
+      "Opens INPUT (BMP, PCX, GIF, JPG, PNG, KEP, VID, R16) and runs the steps left to right,\n"
       "starting from the program's start settings. --batch does so for every INPUT, N at a\n"
       "time (default: one per hardware thread); in file names {name} stands for the input's\n"
       "name without folder and extension.\n";

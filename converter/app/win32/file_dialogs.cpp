@@ -13,6 +13,11 @@ namespace vz {
 namespace {
 
 const wchar_t kAllFilesFilter[] = L"Minden f\u00e1jl (*.*)\0*.*\0";
+// Open lists the pictures the program reads first; every file stays one choice away.
+const wchar_t kOpenFilter[] =
+    L"K\u00e9pek (*.bmp;*.pcx;*.gif;*.jpg;*.png;*.kep;*.vid;*.r16)\0"
+    L"*.bmp;*.pcx;*.gif;*.jpg;*.png;*.kep;*.vid;*.r16\0"
+    L"Minden f\u00e1jl (*.*)\0*.*\0";
 
 // Copies as much of the text as fits, always terminated.
 template <size_t N>
@@ -34,7 +39,7 @@ bool runFileDialog(HWND owner, AppState& state, bool save) {
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kAllFilesFilter;
+  dialog.lpstrFilter = save ? kAllFilesFilter : kOpenFilter;
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
