@@ -12,15 +12,145 @@ namespace vz {
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
+constexpr uint32_t kOs2HeaderSize = 12;
 constexpr uint32_t kMinInfoHeaderSize = 40;
 constexpr uint32_t kMaskFieldsEnd = 52;  // red, green and blue masks at 40, 44 and 48
 constexpr uint32_t kAlphaFieldEnd = 56;  // the alpha mask at 52
 constexpr uint32_t kUncompressed = 0;
+constexpr uint32_t kRunLength8 = 1;
+constexpr uint32_t kRunLength4 = 2;
 constexpr uint32_t kBitFields = 3;
 
 ReadStatus fail(ImageDocument& doc, ReadStatus status) {
   releasePicture(doc);
   return status;
+}
+
+// The colour table of an indexed picture: entries of entrySize bytes (blue, green, red,
+// and a fourth byte in the Windows headers); the rest of the colour mode's entries black.
+void loadColourTable(const uint8_t* table, size_t entries, size_t entrySize,
+                     ImageDocument& picture) {
+  std::fill(picture.palette.begin(), picture.palette.begin() + picture.colourMode, 0);
+  for (size_t i = 0; i < entries; ++i) {
+    const uint8_t* entry = table + entrySize * i;
+    picture.palette[i] = makeColour(entry[2], entry[1], entry[0]);
+  }
+}
+
+// An OS/2 1.x bitmap: a 12-byte header with 16-bit width and height, a colour table of
+// 3-byte entries (as many as fit before the pixels, at most the depth's), rows
+// bottom-up, uncompressed.
+ReadStatus readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  const uint8_t* info = fileData + kFileHeaderSize;
+  const uint32_t width = loadU16Le(info + 4);
+  const uint32_t height = loadU16Le(info + 6);
+  const uint32_t bits = loadU16Le(info + 10);
+  if (loadU16Le(info + 8) != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
+    return fail(doc, ReadStatus::kUnsupported);
+  if (width == 0 || height == 0) return fail(doc, ReadStatus::kDamaged);
+  const size_t tableStart = kFileHeaderSize + kOs2HeaderSize;
+  const uint32_t rowsStart = loadU32Le(fileData + 10);
+  const int64_t rowsSize = bitmapRowsSize(width, bits, height);
+  if (rowsSize < 0) return fail(doc, ReadStatus::kTooLarge);
+  if (rowsStart < tableStart || rowsStart > fileSize ||
+      static_cast<uint64_t>(rowsSize) > fileSize - rowsStart)
+    return fail(doc, ReadStatus::kDamaged);
+
+  const int32_t colourMode = colourModeOfBitmapDepth(bits);
+  ImageDocument picture;
+  picture.palette = doc.palette;
+  const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (colourMode != kTrueColour)
+    loadColourTable(fileData + tableStart,
+                    std::min<size_t>(colourMode, (rowsStart - tableStart) / 3), 3, picture);
+  const size_t sourceStride = static_cast<size_t>(rowsSize / height);
+  for (uint32_t y = 0; y < height; ++y)
+    std::memcpy(picture.row(static_cast<int32_t>(height - 1 - y)),
+                fileData + rowsStart + y * sourceStride, sourceStride);
+  installPicture(doc, std::move(picture));
+  return ReadStatus::kOk;
+}
+
+// Run-length coded 4- or 8-bit rows, bottom-up: a count and a value paint count pixels
+// (4 bits: the value's two nibbles by turns); a zero count escapes to end of line (0),
+// end of bitmap (1), a move right and up by the next two bytes (2), or that many pixels
+// stored as they are, padded to an even number of bytes. Pixels past the end of a row
+// are dropped, and pixels never painted stay 0. True at the end of the bitmap or of the
+// picture; false when the data ends first.
+bool decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDocument& picture) {
+  const int64_t width = picture.width;
+  const int64_t height = picture.height;
+  int64_t x = 0;
+  int64_t y = 0;  // stored rows, from the bottom
+  uint8_t* row = picture.row(static_cast<int32_t>(height - 1));
+  const auto paint = [&](uint8_t value) {
+    if (x < width) setPackedPixel(row, static_cast<int32_t>(x), bits, value);
+    ++x;
+  };
+  const auto pixelOf = [bits](uint8_t value, size_t i) {
+    return bits == 8 ? value : static_cast<uint8_t>(i % 2 == 0 ? value >> 4 : value & 0x0F);
+  };
+  size_t pos = 0;
+  while (size - pos >= 2) {
+    const uint8_t count = data[pos];
+    const uint8_t value = data[pos + 1];
+    pos += 2;
+    if (count > 0) {
+      for (size_t i = 0; i < count; ++i) paint(pixelOf(value, i));
+      continue;
+    }
+    if (value == 1) return true;
+    if (value == 0 || value == 2) {
+      if (value == 0) {
+        x = 0;
+        ++y;
+      } else {
+        if (size - pos < 2) return false;
+        x += data[pos];
+        y += data[pos + 1];
+        pos += 2;
+      }
+      if (y >= height) return true;
+      row = picture.row(static_cast<int32_t>(height - 1 - y));
+      continue;
+    }
+    const size_t bytes = bits == 8 ? value : (value + 1u) / 2;
+    if (size - pos < bytes) return false;
+    for (size_t i = 0; i < value; ++i) paint(pixelOf(data[pos + (bits == 8 ? i : i / 2)], i));
+    pos += std::min(bytes + bytes % 2, size - pos);
+  }
+  return false;
+}
+
+// A run-length coded BMP file (RLE8 or RLE4) with a Windows header of 40 bytes or more.
+// kPartial when the data ends before the end-of-bitmap mark and the last row.
+ReadStatus readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  const uint8_t* info = fileData + kFileHeaderSize;
+  const uint32_t headerSize = loadU32Le(info);
+  const int32_t width = loadI32Le(info + 4);
+  const int32_t height = loadI32Le(info + 8);
+  const uint32_t bits = loadU16Le(info + 14);
+  const uint32_t coloursUsed = loadU32Le(info + 32);
+  // Run-length rows are stored bottom-up only.
+  if (width <= 0 || height <= 0) return fail(doc, ReadStatus::kDamaged);
+  const int32_t colourMode = colourModeOfBitmapDepth(bits);
+  const size_t tableStart = kFileHeaderSize + headerSize;
+  const size_t tableEntries =
+      std::min<size_t>(coloursUsed == 0 ? colourMode : coloursUsed, colourMode);
+  const uint32_t dataStart = loadU32Le(fileData + 10);
+  if (tableStart + 4 * tableEntries > fileSize || dataStart < tableStart || dataStart > fileSize)
+    return fail(doc, ReadStatus::kDamaged);
+
+  ImageDocument picture;
+  picture.palette = doc.palette;
+  const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  loadColourTable(fileData + tableStart, tableEntries, 4, picture);
+  const bool whole =
+      decodeRunLength(fileData + dataStart, fileSize - dataStart, static_cast<int>(bits), picture);
+  installPicture(doc, std::move(picture));
+  return whole ? ReadStatus::kOk : ReadStatus::kPartial;
 }
 
 }  // namespace
@@ -49,13 +179,20 @@ int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height) {
 ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   if (fileSize < 2 || fileData[0] != 'B' || fileData[1] != 'M')
     return fail(doc, ReadStatus::kNotThisFormat);
+  if (fileSize >= kFileHeaderSize + kOs2HeaderSize &&
+      loadU32Le(fileData + kFileHeaderSize) == kOs2HeaderSize)
+    return readOs2Bitmap(fileSize, fileData, doc);
   if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return fail(doc, ReadStatus::kDamaged);
   const uint8_t* info = fileData + kFileHeaderSize;
   const uint32_t headerSize = loadU32Le(info);
+  const uint32_t bits = loadU16Le(info + 14);
   const uint32_t compression = loadU32Le(info + 16);
+  const bool runLength =
+      (compression == kRunLength8 && bits == 8) || (compression == kRunLength4 && bits == 4);
   if (headerSize < kMinInfoHeaderSize || loadU16Le(info + 12) != 1 ||
-      (compression != kUncompressed && compression != kBitFields))
+      (compression != kUncompressed && compression != kBitFields && !runLength))
     return fail(doc, ReadStatus::kUnsupported);
+  if (runLength) return readRunLengthBitmap(fileSize, fileData, doc);
   // The pixel offset is measured from the information header; one pointing into the
   // headers is refused rather than read as pixels.
   const uint32_t fileOffset = loadU32Le(fileData + 10);

@@ -18,9 +18,11 @@ int32_t colourModeOfBitmapDepth(uint32_t bits);
 // heights up to 2^31 and depths up to 32 bits never overflow.
 int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height);
 
-// A BMP file: kNotThisFormat without the "BM" signature; kUnsupported for an OS/2
-// header, planes other than 1, or a compression other than none and bit fields;
-// otherwise what readDib gives.
+// A BMP file: kNotThisFormat without the "BM" signature. An OS/2 1.x file (12-byte
+// header, 3-byte colour table entries) and a run-length coded one (RLE8, RLE4: pixels
+// never painted stay 0, kPartial when the data ends before the end-of-bitmap mark) are
+// read here; kUnsupported for other OS/2 headers, planes other than 1, or another
+// compression than none and bit fields; otherwise what readDib gives.
 ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
 
 // A DIB: an information header of 40 bytes or more, the channel masks of a bit-field
