@@ -70,7 +70,7 @@ Oklab oklabOfLinear(double red, double green, double blue) {
 
 // The nearest-colour search is keyed on each channel's level: the channel cut into
 // steps of 1/32 on the sRGB curve, so that dark colours are told apart as finely as
-// light ones, over the whole range a pixel with its error can take (62 levels). Finer
+// light ones, over the whole range a pixel with its error can take (63 levels). Finer
 // levels measured no closer to the originals, and the table of every key then no
 // longer fits the processor's cache.
 constexpr int kLevelsPerUnit = 32;
