@@ -384,12 +384,15 @@ const std::vector<Command> kCommands = {
     {ID_VIEW_PROPERTIES, nullptr, nullptr, nullptr, nullptr, nullptr, runProperties, 0, nullptr},
 
     // The effect settings and save options the window sets in its dialogs.
-    {0, "--algorithm", "fs", nullptr, nullptr, "dither algorithm: Floyd-Steinberg or ordered",
-     runSetAlgorithm, kFloydSteinberg, nullptr},
+    {0, "--algorithm", "fs", nullptr, nullptr,
+     "dither algorithm: Floyd-Steinberg, ordered or perceptual", runSetAlgorithm, kFloydSteinberg,
+     nullptr},
     {0, "--algorithm", "ordered", nullptr, nullptr, nullptr, runSetAlgorithm, kOrdered, nullptr},
+    {0, "--algorithm", "perceptual", nullptr, nullptr, nullptr, runSetAlgorithm, kPerceptual,
+     nullptr},
     {0, "--predistort", nullptr, parseOnOff, kOnOff,
      "halve before 2- and 16-colour dithering and 16 greys", runSetPreDistortion, 0, nullptr},
-    {0, "--interlace", nullptr, parseOnOff, kOnOff, "interlaced 4-colour Floyd-Steinberg",
+    {0, "--interlace", nullptr, parseOnOff, kOnOff, "interlaced 4-colour error diffusion",
      runSetInterlace, 0, nullptr},
     {0, "--colours", nullptr, parseColourChoices, "I0,...,I9",
      "ten TVC colour indices: 2-colour, 4-colour, even-line sets", runSetColourChoices, 0, nullptr},

@@ -179,6 +179,8 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
     floydSteinbergDither(doc, state.effects, kind);
   else if (state.effects.ditherAlgorithm == kOrdered)
     orderedDither(doc, state.effects, kind);
+  else if (state.effects.ditherAlgorithm == kPerceptual)
+    perceptualDither(doc, state.effects, kind);
   doc.tvcPicture = true;
   return renderLayoutRepaint();
 }

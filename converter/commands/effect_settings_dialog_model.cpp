@@ -26,7 +26,7 @@ namespace {
 
 EffectSettingsControls controlsShowing(const EffectSettings& settings) {
   EffectSettingsControls controls;
-  controls.floydSteinbergChecked = settings.ditherAlgorithm == kFloydSteinberg;
+  controls.algorithmChecked = settings.ditherAlgorithm;
   controls.thresholdPosition = settings.threshold;
   controls.preDistortionChecked = settings.preDistortion;
   controls.interlacedChecked = settings.interlacedFourColour;
@@ -53,7 +53,7 @@ EffectSettingsControls EffectSettingsDialogModel::resetToDefaults() {
 }
 
 void EffectSettingsDialogModel::accept(const EffectSettingsControls& controls) {
-  settings_.ditherAlgorithm = controls.floydSteinbergChecked ? kFloydSteinberg : kOrdered;
+  settings_.ditherAlgorithm = controls.algorithmChecked;
   settings_.preDistortion = controls.preDistortionChecked;
   settings_.interlacedFourColour = controls.interlacedChecked;
   settings_.threshold = static_cast<uint8_t>(std::clamp(controls.thresholdPosition, 0, 255));

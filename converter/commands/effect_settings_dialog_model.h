@@ -13,8 +13,10 @@ namespace vz {
 
 // The state of the dialog's controls other than the colour buttons.
 struct EffectSettingsControls {
-  bool floydSteinbergChecked = false;  // radio buttons: else "Ordered"
-  int thresholdPosition = 0;           // trackbar 0..255
+  // The checked radio button of "Dithering algoritmus": Floyd-Steinberg, "Ordered" or
+  // the perceptual one, as a DitherAlgorithm.
+  uint8_t algorithmChecked = kFloydSteinberg;
+  int thresholdPosition = 0;  // trackbar 0..255
   bool preDistortionChecked = false;
   bool interlacedChecked = false;
   std::string cropWidthText;

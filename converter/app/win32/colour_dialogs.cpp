@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <iterator>
 #include <string>
 
 #include "converter/app/win32/colour_buttons.h"
@@ -36,9 +37,13 @@ struct EffectSettingsContext {
   EditedColours colours;
 };
 
+// The radio buttons of the dither algorithms, in DitherAlgorithm order.
+const int kAlgorithmButtons[] = {IDC_FLOYD_STEINBERG, IDC_ORDERED, IDC_PERCEPTUAL};
+
 void showEffectControls(HWND dialog, const EffectSettingsControls& controls) {
-  CheckRadioButton(dialog, IDC_FLOYD_STEINBERG, IDC_ORDERED,
-                   controls.floydSteinbergChecked ? IDC_FLOYD_STEINBERG : IDC_ORDERED);
+  for (size_t i = 0; i < std::size(kAlgorithmButtons); ++i)
+    CheckDlgButton(dialog, kAlgorithmButtons[i],
+                   i == controls.algorithmChecked ? BST_CHECKED : BST_UNCHECKED);
   SendDlgItemMessageW(dialog, IDC_THRESHOLD, TBM_SETPOS, TRUE, controls.thresholdPosition);
   CheckDlgButton(dialog, IDC_PRE_DISTORTION,
                  controls.preDistortionChecked ? BST_CHECKED : BST_UNCHECKED);
@@ -49,7 +54,11 @@ void showEffectControls(HWND dialog, const EffectSettingsControls& controls) {
 
 EffectSettingsControls readEffectControls(HWND dialog) {
   EffectSettingsControls controls;
-  controls.floydSteinbergChecked = IsDlgButtonChecked(dialog, IDC_FLOYD_STEINBERG) == BST_CHECKED;
+  // With none checked, "Ordered", as the two-button dialog had it.
+  controls.algorithmChecked = kOrdered;
+  for (size_t i = 0; i < std::size(kAlgorithmButtons); ++i)
+    if (IsDlgButtonChecked(dialog, kAlgorithmButtons[i]) == BST_CHECKED)
+      controls.algorithmChecked = static_cast<uint8_t>(i);
   controls.thresholdPosition =
       static_cast<int>(SendDlgItemMessageW(dialog, IDC_THRESHOLD, TBM_GETPOS, 0, 0));
   controls.preDistortionChecked = IsDlgButtonChecked(dialog, IDC_PRE_DISTORTION) == BST_CHECKED;

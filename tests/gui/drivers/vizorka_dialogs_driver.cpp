@@ -342,6 +342,7 @@ const std::vector<ControlSpec> kEffectControls = {
     {-1, "button", "Dithering algoritmus"},
     {1005, "button", "Floyd-Steinberg"},
     {1006, "button", "Ordered"},
+    {1031, "button", "Élethű"},
     {1015, "button", ""},
     {1016, "button", ""},
     {1017, "button", ""},
@@ -398,7 +399,8 @@ void scenarioEffects(const std::wstring& exe) {
   HWND dialog = openEffectSettings(program);
   if (!dialog) return stop(program);
   checkControls(dialog, kEffectControls, "effect settings");
-  check(isChecked(dialog, 1005) && !isChecked(dialog, 1006), "Floyd-Steinberg checked");
+  check(isChecked(dialog, 1005) && !isChecked(dialog, 1006) && !isChecked(dialog, 1031),
+        "Floyd-Steinberg checked");
   check(isChecked(dialog, 1026) && !isChecked(dialog, 1027),
         "pre-distortion checked, interlaced clear");
   HWND trackbar = GetDlgItem(dialog, 1028);
@@ -485,6 +487,35 @@ void scenarioEffects(const std::wstring& exe) {
   sync(program.window);
   checkText(effectsOf(dumpState(program)), "1 128 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
             "\"Mégse\": colours as on opening, the threshold reset, the rest as before");
+
+  // The third algorithm: "Élethű" through OK into the next dither, interlaced 4 colours.
+  dialog = openEffectSettings(program);
+  if (!dialog) return stop(program);
+  clickNow(dialog, 1031);
+  check(isChecked(dialog, 1031) && !isChecked(dialog, 1005) && !isChecked(dialog, 1006),
+        "\"Élethű\" takes the check");
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the effect settings");
+  sync(program.window);
+  checkText(effectsOf(dumpState(program)), "2 128 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
+            "OK stores the perceptual algorithm");
+  check(openThroughDialog(program, L"minta.bmp"), "the picture opens again");
+  command(program, ID_DITHER_4);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 64L, "4 colours: the width stays");
+  checkEqual(documentOf(dump).colourMode, 16L, "interlaced 4 colours: two sets of four");
+  checkPalette(dump,
+               {tvcColour(0), tvcColour(10), tvcColour(14), tvcColour(15), tvcColour(0),
+                tvcColour(11), tvcColour(7), tvcColour(15)},
+               "interlaced 4-colour sets");
+  // The calling script compares this file with vizorka-cli's perceptual dither.
+  saveThroughDialogs(program, SaveChoice{}, L"gui-perceptual.kep");
+  dialog = openEffectSettings(program);
+  if (!dialog) return stop(program);
+  check(isChecked(dialog, 1031) && !isChecked(dialog, 1005) && !isChecked(dialog, 1006),
+        "reopened: \"Élethű\" checked");
+  clickLater(dialog, IDCANCEL);
+  check(waitClosed(dialog), "\"Mégse\" closes the effect settings");
   stop(program);
 }
 
