@@ -161,6 +161,7 @@ struct WindowSearch {
   DWORD processId;
   const wchar_t* className;
   HWND found;
+  HWND except = nullptr;  // a window of the class not to be found (a dialog under a box)
 };
 
 inline BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
@@ -169,7 +170,7 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
   GetWindowThreadProcessId(window, &processId);
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  if (processId == search->processId && IsWindowVisible(window) &&
+  if (processId == search->processId && IsWindowVisible(window) && window != search->except &&
       lstrcmpW(name, search->className) == 0) {
     search->found = window;
     return FALSE;
@@ -177,8 +178,8 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
-inline HWND findWindowOf(DWORD processId, const wchar_t* className) {
-  WindowSearch search{processId, className, nullptr};
+inline HWND findWindowOf(DWORD processId, const wchar_t* className, HWND except = nullptr) {
+  WindowSearch search{processId, className, nullptr, except};
   EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -322,10 +323,10 @@ inline bool itemEnabled(const StateDump& dump, int id) {
 
 // ---- dialogs and message boxes --------------------------------------------------------
 
-inline HWND waitForDialog(const Program& program) {
+inline HWND waitForDialog(const Program& program, HWND except = nullptr) {
   HWND dialog = nullptr;
   waitFor([&] {
-    dialog = findWindowOf(program.process.dwProcessId, L"#32770");
+    dialog = findWindowOf(program.process.dwProcessId, L"#32770", except);
     return dialog != nullptr;
   });
   return dialog;
@@ -347,9 +348,10 @@ struct MessageBoxSeen {
 };
 
 // Reads the message box the program shows and closes it with the given button.
-inline MessageBoxSeen answerMessageBox(const Program& program, int button) {
+// `over` is a dialog that stays open under the box.
+inline MessageBoxSeen answerMessageBox(const Program& program, int button, HWND over = nullptr) {
   MessageBoxSeen seen;
-  HWND box = waitForDialog(program);
+  HWND box = waitForDialog(program, over);
   if (!box) {
     check(false, "a message box appears");
     return seen;
