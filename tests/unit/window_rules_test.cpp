@@ -126,5 +126,18 @@ TEST(OpenExtension, ThreeLettersAfterADot) {
   EXPECT_TRUE(extensionOf(".bmp", extension));
 }
 
+TEST(SaveName, ProposesTheTitlesFileAsKep) {
+  struct Case {
+    const char* path;
+    const char* title;
+    const char* proposed;
+  };
+  for (const Case& c : {Case{"C:\\kepek\\photo.jpg", "photo.jpg", "C:\\kepek\\photo.KEP"},
+                        Case{"/tmp/a.b/kep", "kep", "/tmp/a.b/kep.KEP"},
+                        Case{"C:\\kepek\\photo.jpg", "nevtelen", "C:\\kepek\\nevtelen.KEP"},
+                        Case{"x.tar.gz", "x.tar.gz", "x.tar.KEP"}, Case{"", "", ""}})
+    EXPECT_EQ(kepNameToPropose(c.path, c.title), c.proposed) << c.path;
+}
+
 }  // namespace
 }  // namespace vz
