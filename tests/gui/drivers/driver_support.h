@@ -214,9 +214,18 @@ inline Program start(const std::wstring& exe, const std::wstring& arguments) {
 }
 
 // Exit through the menu command and wait for the process; terminate it if it hangs.
+// A changed picture is let go: the question about saving it is answered "Nem".
 inline void stop(Program& program) {
   PostMessageW(program.window, WM_COMMAND, ID_FILE_EXIT, 0);
-  if (WaitForSingleObject(program.process.hProcess, kWaitMs) != WAIT_OBJECT_0) {
+  const bool ended = waitFor([&] {
+    if (WaitForSingleObject(program.process.hProcess, 0) == WAIT_OBJECT_0) return true;
+    HWND box = findWindowOf(program.process.dwProcessId, L"#32770");
+    wchar_t caption[32] = {};
+    if (box) GetWindowTextW(box, caption, 32);
+    if (box && lstrcmpW(caption, L"Kil\u00e9p\u00e9s") == 0) PostMessageW(box, WM_COMMAND, IDNO, 0);
+    return false;
+  });
+  if (!ended) {
     check(false, "Vizorka ends on Exit");
     TerminateProcess(program.process.hProcess, 1);
   } else {
@@ -433,10 +442,20 @@ struct Capture {
   }
 };
 
-inline Capture captureClient(HWND window) {
-  Capture capture;
+// The picture's part of the client area: all of it above the status bar.
+inline RECT pictureArea(HWND window) {
   RECT client;
   GetClientRect(window, &client);
+  HWND statusBar = FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr);
+  RECT bar;
+  if (statusBar && IsWindowVisible(statusBar) && GetWindowRect(statusBar, &bar))
+    client.bottom -= bar.bottom - bar.top;
+  return client;
+}
+
+inline Capture captureClient(HWND window) {
+  Capture capture;
+  const RECT client = pictureArea(window);
   POINT origin{0, 0};
   ClientToScreen(window, &origin);
   capture.width = client.right;

@@ -605,7 +605,11 @@ void scenarioPalette(const std::wstring& exe) {
   // A 2-colour picture offers two rows.
   std::vector<uint8_t> twoColourData(8 * 8, 0xF0);
   writeFile(L"ketto.kep", kepFile(8, hardware, 64, 8, twoColourData));
-  check(openThroughDialog(program, L"ketto.kep"), "a 2-colour picture opens");
+  // The remapped picture is a changed one: Open asks first ("Nem" lets it go).
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_OPEN, 0);
+  checkText(answerMessageBox(program, IDNO).caption, "Megnyitás",
+            "Open asks about the changed picture");
+  check(chooseInFileDialog(program, L"ketto.kep"), "a 2-colour picture opens");
   dialog = openPaletteDialog(program);
   if (!dialog) return stop(program);
   for (int row = 0; row < 4; ++row)
