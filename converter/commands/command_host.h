@@ -33,6 +33,8 @@ class CommandHost {
   // The picture-properties dialog (with its re-decoding).
   virtual bool showPictureProperties(AppState& /*state*/) { return false; }
 
+  // Whether Paste would find a bitmap (asked before a changed picture is let go).
+  virtual bool clipboardHoldsPicture() { return false; }
   // Paste as new picture: false, having changed nothing, when the clipboard holds no
   // bitmap; otherwise the picture has been replaced and `update` says how to show it.
   virtual bool pasteFromClipboard(AppState& /*state*/, ViewUpdate& /*update*/) { return false; }

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "converter/colour/conversions.h"
+#include "converter/commands/history.h"
 #include "converter/commands/save.h"
 #include "converter/formats/bmp_writer.h"
 #include "converter/model/file_io.h"
@@ -127,16 +128,6 @@ void nameFile(AppState& state, const std::string& path) {
   state.fileTitle = fileNameOf(path);
 }
 
-ViewUpdate runOpen(CommandCall& call) {
-  const std::string previousPath = call.state.filePath;
-  const std::string previousTitle = call.state.fileTitle;
-  if (call.value)
-    nameFile(call.state, call.value->text);
-  else if (!call.host.chooseOpenFile(call.state))
-    return {};
-  return openCommand(call.state, call.host.prompts(), previousPath, previousTitle);
-}
-
 ViewUpdate runSaveAs(CommandCall& call) {
   if (call.value)
     nameFile(call.state, call.value->text);
@@ -144,17 +135,62 @@ ViewUpdate runSaveAs(CommandCall& call) {
     return {};
   ViewUpdate update;
   // The writer reports its own failures; the title names only a file really saved.
-  if (saveKepFile(call.state, call.host.prompts()))
+  if (saveKepFile(call.state, call.host.prompts())) {
+    markSaved(call.state);
     update.titleChanged = true;
-  else
+  } else {
     update.outcome = CommandOutcome::kWriteFailed;
+  }
   return update;
 }
 
-ViewUpdate runExit(CommandCall&) {
+// Before a command lets a changed picture go: "Igen" runs Save as, and the command
+// goes on only when the picture was saved; "Nem" goes on; "Mégse" stops it.
+bool mayLetPictureGo(CommandCall& call, const char* caption, ViewUpdate& update) {
+  if (!pictureChanged(call.state)) return true;
+  switch (call.host.prompts().askYesNoCancel(texts::kPictureChanged, caption)) {
+    case UserPrompts::Answer::kNo:
+      return true;
+    case UserPrompts::Answer::kCancel:
+      return false;
+    case UserPrompts::Answer::kYes:
+      break;
+  }
+  // Save as is greyed for this picture: say why instead of offering its dialogs.
+  if (!commandEnabled(*menuCommand(ID_FILE_SAVE_AS), call.state)) {
+    call.host.prompts().showError(texts::kNotTvcPicture, texts::kSaveCaption);
+    return false;
+  }
+  CommandCall save{call.state, call.host, 0, nullptr};
+  update.titleChanged = runSaveAs(save).titleChanged || update.titleChanged;
+  return !pictureChanged(call.state);
+}
+
+ViewUpdate runOpen(CommandCall& call) {
   ViewUpdate update;
-  update.closeWindow = true;
+  if (!call.value && !mayLetPictureGo(call, texts::kOpenCaption, update)) return update;
+  // The names a declined open gives back: those after any save the question led to.
+  const std::string previousPath = call.state.filePath;
+  const std::string previousTitle = call.state.fileTitle;
+  if (call.value)
+    nameFile(call.state, call.value->text);
+  else if (!call.host.chooseOpenFile(call.state))
+    return update;
+  return openCommand(call.state, call.host.prompts(), previousPath, previousTitle);
+}
+
+ViewUpdate runExit(CommandCall& call) {
+  ViewUpdate update;
+  update.closeWindow = mayLetPictureGo(call, texts::kExitCaption, update);
   return update;
+}
+
+ViewUpdate runUndo(CommandCall& call) {
+  return undoCommand(call.state);
+}
+
+ViewUpdate runRedo(CommandCall& call) {
+  return redoCommand(call.state);
 }
 
 ViewUpdate runCopy(CommandCall& call) {
@@ -164,7 +200,8 @@ ViewUpdate runCopy(CommandCall& call) {
 
 ViewUpdate runPaste(CommandCall& call) {
   ViewUpdate update;
-  call.host.pasteFromClipboard(call.state, update);
+  if (call.host.clipboardHoldsPicture() && mayLetPictureGo(call, texts::kPasteCaption, update))
+    call.host.pasteFromClipboard(call.state, update);
   return update;
 }
 
@@ -344,6 +381,8 @@ const std::vector<Command> kCommands = {
     {ID_FILE_SAVE_AS, "--save", nullptr, parseFileName, kFile,
      "save as a KEP file with the save options (2, 4 or 16 colours)", runSaveAs, 0, holdsTvcDepth},
     {ID_FILE_EXIT, nullptr, nullptr, nullptr, nullptr, nullptr, runExit, 0, nullptr},
+    {ID_EDIT_UNDO, nullptr, nullptr, nullptr, nullptr, nullptr, runUndo, 0, canUndo},
+    {ID_EDIT_REDO, nullptr, nullptr, nullptr, nullptr, nullptr, runRedo, 0, canRedo},
     {ID_EDIT_COPY, nullptr, nullptr, nullptr, nullptr, nullptr, runCopy, 0, nullptr},
     {ID_PASTE, nullptr, nullptr, nullptr, nullptr, nullptr, runPaste, 0, nullptr},
     {ID_SCREEN_CROP, nullptr, nullptr, nullptr, nullptr, nullptr, runScreenCrop, 0, nullptr},
@@ -440,7 +479,7 @@ ViewUpdate runMenuCommand(AppState& state, CommandHost& host, int menuId) {
   const Command* command = menuCommand(menuId);
   if (!command) return {};
   CommandCall call{state, host, command->argument, nullptr};
-  return command->run(call);
+  return recordChanges(state, [&call, command] { return command->run(call); });
 }
 
 ViewUpdate runCommandStep(AppState& state, CommandHost& host, const Command& command,

@@ -143,6 +143,7 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string&
       state.view.zoomX = 2;
   }
   state.view.blackAndWhiteView = false;
+  update.newPicture = true;
   update.newScreenBitmap = update.render = update.layout = update.repaint = true;
   return update;
 }
@@ -160,7 +161,7 @@ ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
   setZoom(state, 1, 1);
   state.view.blackAndWhiteView = false;
   ViewUpdate update = renderLayoutRepaint();
-  update.titleChanged = update.newScreenBitmap = true;
+  update.titleChanged = update.newPicture = update.newScreenBitmap = true;
   return update;
 }
 

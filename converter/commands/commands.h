@@ -18,6 +18,9 @@ enum class CommandOutcome { kDone, kNoPicture, kWriteFailed };
 // What the platform must do after a command, in this order.
 struct ViewUpdate {
   bool titleChanged = false;     // show windowTitle()
+  // A new picture replaced the old one (Open, Paste): its history starts afresh and it
+  // is shown from its top-left corner.
+  bool newPicture = false;
   bool newScreenBitmap = false;  // the screen bitmap is made anew at the picture's size
   bool render = false;
   bool layout = false;

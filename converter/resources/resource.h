@@ -37,6 +37,11 @@
 #define ID_HALVE_HORIZONTALLY 40028
 #define ID_PALETTE 40029
 #define ID_COLOUR_SWITCH 40030
+#define ID_EDIT_UNDO 40051
+#define ID_EDIT_REDO 40052
+
+// The main window's keyboard shortcuts.
+#define IDR_MAIN_ACCELERATORS 120
 
 // Controls of the TVC file dialogs: 103 picture properties, 104 save options, 105 KEP decode.
 #define IDC_PROPERTIES_WIDTH 1000

@@ -32,8 +32,10 @@ TEST(MenuEnabling, EveryColourMode) {
     EXPECT_EQ(enabled.at(ID_PALETTE), mode == 2 || mode == 4) << mode;
     EXPECT_EQ(enabled.at(ID_HALVE_VERTICALLY), mode == 0) << mode;
     EXPECT_EQ(enabled.at(ID_HALVE_HORIZONTALLY), mode == 0) << mode;
+    // Undo and redo follow the history, which a fresh state does not have.
+    EXPECT_FALSE(enabled.at(ID_EDIT_UNDO) || enabled.at(ID_EDIT_REDO)) << mode;
     for (int id : {ID_FILE_SAVE_AS, ID_COLOUR_SWITCH, ID_PALETTE, ID_HALVE_VERTICALLY,
-                   ID_HALVE_HORIZONTALLY})
+                   ID_HALVE_HORIZONTALLY, ID_EDIT_UNDO, ID_EDIT_REDO})
       enabled.erase(id);
     for (const auto& [id, on] : enabled) EXPECT_TRUE(on) << id << " in mode " << mode;
   }
@@ -124,6 +126,19 @@ TEST(OpenExtension, ThreeLettersAfterADot) {
   EXPECT_FALSE(extensionOf("x.jpeg", extension));
   EXPECT_FALSE(extensionOf("abc", extension));
   EXPECT_TRUE(extensionOf(".bmp", extension));
+}
+
+TEST(SaveName, ProposesTheTitlesFileAsKep) {
+  struct Case {
+    const char* path;
+    const char* title;
+    const char* proposed;
+  };
+  for (const Case& c : {Case{"C:\\kepek\\photo.jpg", "photo.jpg", "C:\\kepek\\photo.KEP"},
+                        Case{"/tmp/a.b/kep", "kep", "/tmp/a.b/kep.KEP"},
+                        Case{"C:\\kepek\\photo.jpg", "nevtelen", "C:\\kepek\\nevtelen.KEP"},
+                        Case{"x.tar.gz", "x.tar.gz", "x.tar.KEP"}, Case{"", "", ""}})
+    EXPECT_EQ(kepNameToPropose(c.path, c.title), c.proposed) << c.path;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "base/utf16.h"
 #include "converter/app/win32/colour_buttons.h"
 #include "converter/app/win32/dialog_context.h"
 #include "converter/commands/effect_settings_dialog_model.h"
@@ -91,10 +92,21 @@ INT_PTR CALLBACK effectSettingsProc(HWND dialog, UINT message, WPARAM wParam, LP
           showEffectControls(dialog, context->model.resetToDefaults());
           InvalidateRect(dialog, nullptr, TRUE);
           return TRUE;
-        case IDOK:
-          context->model.accept(readEffectControls(dialog));
+        case IDOK: {
+          const EffectSettingsControls controls = readEffectControls(dialog);
+          if (!context->model.accept(controls)) {
+            // The dialog stays open on the refused field.
+            MessageBoxW(dialog, utf8ToWide(kCropSizeRefused).c_str(), L"Effektus-beállítások",
+                        MB_ICONHAND | MB_OK);
+            const int refused =
+                parseCropSize(controls.cropWidthText) == 0 ? IDC_CROP_WIDTH : IDC_CROP_HEIGHT;
+            SetFocus(GetDlgItem(dialog, refused));
+            SendDlgItemMessageW(dialog, refused, EM_SETSEL, 0, -1);
+            return TRUE;
+          }
           EndDialog(dialog, IDOK);
           return TRUE;
+        }
         case IDCANCEL:
           context->model.cancel();
           EndDialog(dialog, IDCANCEL);

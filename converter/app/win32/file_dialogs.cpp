@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "base/utf16.h"
+#include "converter/commands/window_rules.h"
 #include "converter/model/file_io.h"
 
 namespace vz {
@@ -29,7 +30,8 @@ void copyToField(const std::string& utf8Text, std::array<wchar_t, N>& field) {
 bool runFileDialog(HWND owner, AppState& state, bool save) {
   std::array<wchar_t, kFilePathCapacity> path{};
   std::array<wchar_t, kFileTitleCapacity> title{};
-  copyToField(state.filePath, path);
+  // Save as never offers the source picture's own name: it would be overwritten.
+  copyToField(save ? kepNameToPropose(state.filePath, state.fileTitle) : state.filePath, path);
   copyToField(state.fileTitle, title);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);

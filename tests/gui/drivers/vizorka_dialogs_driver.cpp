@@ -417,17 +417,30 @@ void scenarioEffects(const std::wstring& exe) {
   clickNow(dialog, 1027);
   ask(trackbar, TBM_SETPOS, TRUE, 200);
   setItemText(dialog, 1000, L"100");
-  setItemText(dialog, 1001, L"-80");  // not an unsigned number: stored as 0
+  setItemText(dialog, 1001, L"-80");  // refused on OK
   clickLater(dialog, 1016);
   pickColour(program, 15, 12);
   checkColourButton(dialog, 1016, tvcColour(12), "the button shows the picked colour");
   clickLater(dialog, 1018);
   pickColour(program, 10, -1);
   checkColourButton(dialog, 1018, tvcColour(10), "Esc in the picker keeps the colour");
+  // A crop size outside 1..65535 is refused with a message, and the dialog stays open.
+  for (const wchar_t* refused : {L"-80", L"65536"}) {
+    setItemText(dialog, 1001, refused);
+    clickLater(dialog, IDOK);
+    const MessageBoxSeen seen = answerMessageBox(program, IDOK, dialog);
+    checkText(seen.caption, "Effektus-beállítások", "crop size refusal: caption");
+    checkText(seen.text, "A kivágás szélessége és magassága 1 és 65535 közötti egész szám legyen!",
+              "crop size refusal: text");
+    check(IsWindowVisible(dialog) != FALSE, "the refusal keeps the dialog open");
+    checkText(effectsOf(dumpState(program)), "0 128 1 0 256 240 0 12 0 10 14 15 0 11 7 15",
+              "a refused crop size stores nothing but the picked colours");
+  }
+  setItemText(dialog, 1001, L"80");
   clickLater(dialog, IDOK);
   check(waitClosed(dialog), "OK closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "1 200 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "1 200 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
             "OK stores every control");
 
   // The next dither: ordered, no pre-distortion, black and bright green.
@@ -467,7 +480,7 @@ void scenarioEffects(const std::wstring& exe) {
   trackbar = GetDlgItem(dialog, 1028);
   checkEqual<long>(static_cast<long>(ask(trackbar, TBM_GETPOS)), 200L, "reopened: threshold");
   checkText(itemText(dialog, 1000), "100", "reopened: crop width");
-  checkText(itemText(dialog, 1001), "0", "reopened: crop height");
+  checkText(itemText(dialog, 1001), "80", "reopened: crop height");
   checkColourButton(dialog, 1016, tvcColour(12), "reopened: the picked colour");
   clickLater(dialog, 1015);
   pickColour(program, 0, 9);
@@ -485,7 +498,7 @@ void scenarioEffects(const std::wstring& exe) {
   clickLater(dialog, IDCANCEL);
   check(waitClosed(dialog), "\"Mégse\" closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "1 128 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "1 128 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
             "\"Mégse\": colours as on opening, the threshold reset, the rest as before");
 
   // The third algorithm: "Élethű" through OK into the next dither, interlaced 4 colours.
@@ -623,7 +636,11 @@ void scenarioPalette(const std::wstring& exe) {
   // A 2-colour picture offers two rows.
   std::vector<uint8_t> twoColourData(8 * 8, 0xF0);
   writeFile(L"ketto.kep", kepFile(8, hardware, 64, 8, twoColourData));
-  check(openThroughDialog(program, L"ketto.kep"), "a 2-colour picture opens");
+  // The remapped picture is a changed one: Open asks first ("Nem" lets it go).
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_OPEN, 0);
+  checkText(answerMessageBox(program, IDNO).caption, "Megnyitás",
+            "Open asks about the changed picture");
+  check(chooseInFileDialog(program, L"ketto.kep"), "a 2-colour picture opens");
   dialog = openPaletteDialog(program);
   if (!dialog) return stop(program);
   for (int row = 0; row < 4; ++row)
