@@ -510,7 +510,7 @@ void scenarioEffects(const std::wstring& exe) {
   clickLater(dialog, IDOK);
   check(waitClosed(dialog), "OK closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "2 128 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "2 128 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
             "OK stores the perceptual algorithm");
   check(openThroughDialog(program, L"minta.bmp"), "the picture opens again");
   command(program, ID_DITHER_4);
