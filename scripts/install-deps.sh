@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   wine wine64 xvfb
   imagemagick libjpeg-turbo-progs giflib-tools libgif-dev libstb-dev
+  zlib1g-dev libz-mingw-w64-dev
   pulseaudio pulseaudio-utils
 )
 
