@@ -1,6 +1,7 @@
 #include "converter/model/file_io.h"
 
 #include "base/utf16.h"
+#include "converter/model/document.h"
 
 #include <cstdio>
 #include <memory>
@@ -29,7 +30,9 @@ bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data) {
   if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(file.get());
   if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-  data.assign(static_cast<size_t>(size), 0);
+  // The shared zeroing allocator: a file too large for memory fails here instead of
+  // throwing, and a large one is read into huge pages.
+  if (!allocateZeroed(data, static_cast<size_t>(size))) return false;
   const size_t read = size > 0 ? std::fread(data.data(), 1, data.size(), file.get()) : 0;
   data.resize(read);
   return !std::ferror(file.get());
