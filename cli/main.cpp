@@ -87,8 +87,8 @@ std::string usage() {
     line(spelling, command.help);
   }
   return text +
-         "Exit status: 0 done, 1 no picture in INPUT, 2 usage error, 3 a file could not be "
-         "written.\n";
+         "Exit status: 0 done, 1 no picture in INPUT (or no memory for a resized one), 2 usage "
+         "error, 3 a file could not be written.\n";
 }
 
 // Reads the command line; false with the reason when it is not a valid one.

@@ -27,6 +27,11 @@ inline const char* const kUnknownFormat =
 inline const char* const kPasteFailed = "Sikertelen lekérdezés!";
 inline const char* const kDecodeFailed = "Hiba a dekódolás során!";
 inline const char* const kUntitled = "nevtelen";
+inline const char* const kResizeCaption = "Átméretezés";
+inline const char* const kBadResizeSize =
+    "A szélesség és a magasság csak 1 és 65535 közötti egész szám lehet!";
+inline const char* const kResizedTooLarge = "Az átméretezett kép nem fér el a memóriában!";
+inline const char* const kPreviewNotWritten = "Az előnézetet nem sikerült létrehozni vagy kiírni!";
 }  // namespace texts
 
 }  // namespace vz
