@@ -8,6 +8,7 @@
 #include "converter/app/win32/colour_dialogs.h"
 #include "converter/app/win32/file_dialogs.h"
 #include "converter/app/win32/message_prompts.h"
+#include "converter/app/win32/resize_dialog.h"
 #include "converter/app/win32/test_hook.h"
 #include "converter/app/win32/tvc_dialogs.h"
 #include "converter/commands/command_table.h"
@@ -103,6 +104,12 @@ class WindowHost : public CommandHost {
       carryOut(w, update);
     };
     return runPicturePropertiesDialog(w_.instance, w_.window, state, pictureRedecoded) == IDOK;
+  }
+  bool chooseResizeTarget(const AppState& state, ResizeTarget& target) override {
+    return runResizeDialog(w_.instance, w_.window, state.effects, target) == IDOK;
+  }
+  bool choosePreviewFile(const AppState& state, std::string& path) override {
+    return choosePngFile(w_.window, state, path);
   }
   bool pasteFromClipboard(AppState& state, ViewUpdate& update) override {
     return vz::pasteFromClipboard(w_.window, state, prompts_, update);
