@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
 
   double resizeBest = 1e9;
   vz::ImageDocument resized;
-  for (int i = 0; i < std::max(runs, 10); ++i) {
+  for (int i = 0; i < std::max(runs, 30); ++i) {
     resized = picture;
     resizeBest = std::min(resizeBest, secondsOf([&] {
                             vz::resizePicture(resized, {256, 240, vz::ResizeMode::kFit});
