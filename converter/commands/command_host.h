@@ -32,6 +32,12 @@ class CommandHost {
   virtual bool editPalette(AppState& /*state*/) { return false; }
   // The picture-properties dialog (with its re-decoding).
   virtual bool showPictureProperties(AppState& /*state*/) { return false; }
+  // The resize dialog; on OK `target` holds the size and mode chosen.
+  virtual bool chooseResizeTarget(const AppState& /*state*/, ResizeTarget& /*target*/) {
+    return false;
+  }
+  // The save dialog for the preview PNG; on OK `path` names the file to write.
+  virtual bool choosePreviewFile(const AppState& /*state*/, std::string& /*path*/) { return false; }
 
   // Whether Paste would find a bitmap (asked before a changed picture is let go).
   virtual bool clipboardHoldsPicture() { return false; }

@@ -6,9 +6,11 @@
 #include "converter/commands/history.h"
 #include "converter/commands/save.h"
 #include "converter/formats/bmp_writer.h"
+#include "converter/formats/png_writer.h"
 #include "converter/model/file_io.h"
 #include "converter/resources/resource.h"
 #include "converter/view/crop.h"
+#include "converter/view/preview.h"
 #include "converter/view/render.h"
 
 namespace vz {
@@ -90,6 +92,24 @@ bool parseRectangle(const std::string& text, StepValue& value, std::string& erro
     return true;
   }
   error = "expected X,Y,W,H: whole numbers, W and H not negative";
+  return false;
+}
+
+constexpr int64_t kLargestResizeSide = 65535;
+const char* const kResizeModes[] = {"fit", "fill", "stretch"};  // in ResizeMode's order
+
+// W,H[,fit|fill|stretch]; the numbers become W, H and the ResizeMode.
+bool parseResize(const std::string& text, StepValue& value, std::string& error) {
+  const size_t second = text.find(',', text.find(',') + 1);
+  const std::string mode = second == std::string::npos ? "fit" : text.substr(second + 1);
+  if (parseNumberList(text.substr(0, second), 2, 1, kLargestResizeSide, value)) {
+    for (int64_t i = 0; i < 3; ++i)
+      if (mode == kResizeModes[i]) {
+        value.numbers.push_back(i);
+        return true;
+      }
+  }
+  error = "expected W,H[,fit|fill|stretch]: W and H whole numbers 1..65535";
   return false;
 }
 
@@ -340,15 +360,55 @@ ViewUpdate runInfo(CommandCall& call) {
   return {};
 }
 
+ViewUpdate runResize(CommandCall& call) {
+  ResizeTarget target;
+  if (call.value) {
+    const std::vector<int64_t>& n = call.value->numbers;
+    target = {static_cast<int32_t>(n[0]), static_cast<int32_t>(n[1]),
+              static_cast<ResizeMode>(n[2])};
+  } else if (!call.host.chooseResizeTarget(call.state, target)) {
+    return {};
+  }
+  return resizeCommand(call.state, target, call.host.prompts());
+}
+
+bool namesPngFile(const std::string& path) {
+  std::string extension;
+  return extensionOf(fileNameOf(path), extension) && extension == "PNG";
+}
+
+// A file name ending in .png gets PNG, any other the BMP it always got.
 ViewUpdate runExport(CommandCall& call) {
   ViewUpdate update;
   const ImageDocument& doc = call.state.document;
-  const std::vector<uint8_t> bmp = encodeBmp(doc, describeRender(doc, false).colourTable);
-  if (bmp.empty()) {
+  const std::vector<ColourValue> colours = describeRender(doc, false).colourTable;
+  const std::vector<uint8_t> file =
+      namesPngFile(call.value->text) ? encodePng(doc, colours) : encodeBmp(doc, colours);
+  if (file.empty()) {
     call.host.prompts().showError("the document holds no picture", "--export");
     update.outcome = CommandOutcome::kNoPicture;
-  } else if (!writeWholeFile(call.value->text, bmp)) {
+  } else if (!writeWholeFile(call.value->text, file)) {
     call.host.prompts().showError("cannot write " + call.value->text, "--export");
+    update.outcome = CommandOutcome::kWriteFailed;
+  }
+  return update;
+}
+
+// The picture as the window shows it, as PNG.
+ViewUpdate runSavePreview(CommandCall& call) {
+  std::string path;
+  if (call.value)
+    path = call.value->text;
+  else if (!call.host.choosePreviewFile(call.state, path))
+    return {};
+  ViewUpdate update;
+  ImageDocument preview;
+  std::vector<ColourValue> colours;
+  std::vector<uint8_t> png;
+  if (buildPreview(call.state.document, call.state.view, preview, colours))
+    png = encodePng(preview, colours);
+  if (png.empty() || !writeWholeFile(path, png)) {
+    call.host.prompts().showError(texts::kPreviewNotWritten, texts::kSaveCaption);
     update.outcome = CommandOutcome::kWriteFailed;
   }
   return update;
@@ -369,6 +429,10 @@ bool holdsTrueColour(const AppState& state) {
   return state.document.colourMode == kTrueColour;
 }
 
+bool holdsPicture(const AppState& state) {
+  return state.document.holdsPicture();
+}
+
 // The table ---------------------------------------------------------------------------
 
 const char* const kFile = "FILE";
@@ -380,6 +444,9 @@ const std::vector<Command> kCommands = {
     {ID_FILE_OPEN, nullptr, nullptr, nullptr, nullptr, nullptr, runOpen, 0, nullptr},
     {ID_FILE_SAVE_AS, "--save", nullptr, parseFileName, kFile,
      "save as a KEP file with the save options (2, 4 or 16 colours)", runSaveAs, 0, holdsTvcDepth},
+    {ID_FILE_SAVE_PREVIEW, "--preview", nullptr, parseFileName, "FILE.png",
+     "the picture as the window shows it (zoom, view colours) as PNG", runSavePreview, 0,
+     holdsPicture},
     {ID_FILE_EXIT, nullptr, nullptr, nullptr, nullptr, nullptr, runExit, 0, nullptr},
     {ID_EDIT_UNDO, nullptr, nullptr, nullptr, nullptr, nullptr, runUndo, 0, canUndo},
     {ID_EDIT_REDO, nullptr, nullptr, nullptr, nullptr, nullptr, runRedo, 0, canRedo},
@@ -393,6 +460,8 @@ const std::vector<Command> kCommands = {
      runHalve, kHalveVertically, holdsTrueColour},
     {ID_HALVE_HORIZONTALLY, "--halve", "h", nullptr, nullptr, nullptr, runHalve, kHalveHorizontally,
      holdsTrueColour},
+    {ID_RESIZE, "--resize", nullptr, parseResize, "W,H[,fit|fill|stretch]",
+     "resample to fit, fill or stretch to W x H (linear light)", runResize, 0, holdsPicture},
     {ID_DITHER_2, "--dither", "2", nullptr, nullptr, "dither with the effect settings", runDither,
      kDitherTwoColours, nullptr},
     {ID_DITHER_4, "--dither", "4", nullptr, nullptr, nullptr, runDither, kDitherFourColours,
@@ -451,8 +520,8 @@ const std::vector<Command> kCommands = {
 
     {0, "--info", nullptr, nullptr, nullptr, "one line of JSON describing the document", runInfo, 0,
      nullptr},
-    {0, "--export", nullptr, parseFileName, "FILE.bmp", "the document as an uncompressed BMP",
-     runExport, 0, nullptr},
+    {0, "--export", nullptr, parseFileName, "FILE.bmp|FILE.png",
+     "the document as an uncompressed BMP, or as PNG for a .png name", runExport, 0, nullptr},
 };
 
 }  // namespace

@@ -215,4 +215,22 @@ ViewUpdate halveCommand(AppState& state, int direction) {
   return renderLayoutRepaint();
 }
 
+ViewUpdate resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts) {
+  ViewUpdate update;
+  if (!state.document.holdsPicture()) return update;
+  if (!resizePicture(state.document, target)) {
+    prompts.showError(texts::kResizedTooLarge, texts::kResizeCaption);
+    // vizorka-cli stops rather than carry on with the picture unresized.
+    update.outcome = CommandOutcome::kNoPicture;
+    return update;
+  }
+  setZoom(state, 1, 1);
+  // The colour switch belongs to 2-, 4- and 16-colour pictures; a new true-colour
+  // picture starts in colour, as an opened one does.
+  state.view.blackAndWhiteView = false;
+  update = renderLayoutRepaint();
+  update.newScreenBitmap = true;
+  return update;
+}
+
 }  // namespace vz

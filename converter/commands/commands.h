@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "converter/colour/resize.h"
 #include "converter/model/app_state.h"
 #include "converter/model/prompts.h"
 #include "converter/view/selection.h"
@@ -62,5 +63,9 @@ ViewUpdate nearestCommand(AppState& state, int target);
 ViewUpdate greyCommand(AppState& state, int kind);
 ViewUpdate grey256Command(AppState& state);
 ViewUpdate halveCommand(AppState& state, int direction);
+
+// Resizes the picture to the target: a new true-colour picture, shown at zoom 1 x 1 in
+// colour. A result too large for memory is reported and changes nothing.
+ViewUpdate resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts);
 
 }  // namespace vz

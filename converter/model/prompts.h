@@ -36,6 +36,11 @@ inline const char* const kDecodeFailed = "Hiba a dekódolás során!";
 inline const char* const kUntitled = "nevtelen";
 inline const char* const kPictureChanged = "A kép megváltozott!\r\nMentsem KEP fájlként?";
 inline const char* const kNotTvcPicture = "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!";
+inline const char* const kResizeCaption = "Átméretezés";
+inline const char* const kBadResizeSize =
+    "A szélesség és a magasság csak 1 és 65535 közötti egész szám lehet!";
+inline const char* const kResizedTooLarge = "Az átméretezett kép nem fér el a memóriában!";
+inline const char* const kPreviewNotWritten = "Az előnézetet nem sikerült létrehozni vagy kiírni!";
 }  // namespace texts
 
 }  // namespace vz

@@ -9,6 +9,7 @@
 #define IDD_EFFECT_SETTINGS 106
 #define IDD_TVC_COLOURS 107
 #define IDD_PALETTE 108
+#define IDD_RESIZE 120
 
 #define ID_FILE_OPEN 40001
 #define ID_FILE_EXIT 40002
@@ -41,7 +42,9 @@
 #define ID_EDIT_REDO 40052
 
 // The main window's keyboard shortcuts.
-#define IDR_MAIN_ACCELERATORS 120
+#define IDR_MAIN_ACCELERATORS 121
+#define ID_RESIZE 40040
+#define ID_FILE_SAVE_PREVIEW 40041
 
 // Controls of the TVC file dialogs: 103 picture properties, 104 save options, 105 KEP decode.
 #define IDC_PROPERTIES_WIDTH 1000
@@ -87,3 +90,10 @@
 #define IDC_ROW_LABEL_2 1029
 #define IDC_ROW_LABEL_3 1030
 #define IDC_PERCEPTUAL 1031
+
+// Controls of the resize dialog (120).
+#define IDC_RESIZE_WIDTH 1100
+#define IDC_RESIZE_HEIGHT 1101
+#define IDC_RESIZE_FIT 1102
+#define IDC_RESIZE_FILL 1103
+#define IDC_RESIZE_STRETCH 1104

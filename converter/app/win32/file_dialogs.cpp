@@ -14,6 +14,7 @@ namespace vz {
 namespace {
 
 const wchar_t kAllFilesFilter[] = L"Minden f\u00e1jl (*.*)\0*.*\0";
+const wchar_t kPngFilter[] = L"PNG k\u00e9p (*.png)\0*.png\0Minden f\u00e1jl (*.*)\0*.*\0";
 
 // Copies as much of the text as fits, always terminated.
 template <size_t N>
@@ -66,6 +67,26 @@ bool chooseOpenFile(HWND owner, AppState& state) {
 
 bool chooseSaveFile(HWND owner, AppState& state) {
   return runFileDialog(owner, state, true);
+}
+
+bool choosePngFile(HWND owner, const AppState& state, std::string& path) {
+  std::string offered = state.fileTitle;
+  const size_t dot = offered.find_last_of('.');
+  if (dot != std::string::npos) offered.erase(dot);
+  std::array<wchar_t, kFilePathCapacity> name{};
+  if (!offered.empty()) copyToField(offered + ".png", name);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kPngFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = name.data();
+  dialog.nMaxFile = static_cast<DWORD>(name.size());
+  dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  dialog.lpstrDefExt = L"png";
+  if (!GetSaveFileNameW(&dialog)) return false;
+  path = wideToUtf8(name.data());
+  return true;
 }
 
 }  // namespace vz

@@ -14,6 +14,7 @@
 #include "converter/app/win32/dpi.h"
 #include "converter/app/win32/file_dialogs.h"
 #include "converter/app/win32/message_prompts.h"
+#include "converter/app/win32/resize_dialog.h"
 #include "converter/app/win32/test_hook.h"
 #include "converter/app/win32/tvc_dialogs.h"
 #include "converter/commands/command_table.h"
@@ -194,6 +195,12 @@ class WindowHost : public CommandHost {
   }
   bool clipboardHoldsPicture() override {
     return IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_DIB);
+  }
+  bool chooseResizeTarget(const AppState& state, ResizeTarget& target) override {
+    return runResizeDialog(w_.instance, w_.window, state.effects, target) == IDOK;
+  }
+  bool choosePreviewFile(const AppState& state, std::string& path) override {
+    return choosePngFile(w_.window, state, path);
   }
   bool pasteFromClipboard(AppState& state, ViewUpdate& update) override {
     return vz::pasteFromClipboard(w_.window, state, prompts_, update);

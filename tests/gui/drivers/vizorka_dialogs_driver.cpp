@@ -4,6 +4,7 @@
 // palette     "Paletta beállítása" on a 4-colour and a 2-colour picture
 // save        "Mentés beállításai" and the save-file dialog; the saved files reopened
 // properties  "Kép jellemzői" and "KEP fájl dekódolásának jellemzői"
+// resize      "Átméretezés" and "Előnézet mentése PNG-ként..."
 // Dialogs are read and steered from outside (captions, control texts, check marks,
 // clicks, the pixels on the screen); the program's state comes from its state dump.
 // Files saved here are left in the current folder for the calling script to compare.
@@ -917,12 +918,143 @@ void scenarioProperties(const std::wstring& exe) {
   stop(program);
 }
 
+const std::vector<ControlSpec> kResizeControls = {
+    {-1, "button", "Új méret (képpont)"},
+    {-1, "static", "X :"},
+    {1100, "edit", "256"},
+    {-1, "static", "Y :"},
+    {1101, "edit", "240"},
+    {-1, "button", "Mód"},
+    {1102, "button", "Arányosan belül"},
+    {1103, "button", "Arányosan kitöltve (vágással)"},
+    {1104, "button", "Torzítva"},
+    {1, "button", "OK"},
+    {2, "button", "Mégse"},
+};
+
+HWND openResize(const Program& program) {
+  PostMessageW(program.window, WM_COMMAND, ID_RESIZE, 0);
+  return waitForDialogTitled(program, L"\u00c1tm\u00e9retez\u00e9s");
+}
+
+struct OwnedSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK matchOwned(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<OwnedSearch*>(parameter);
+  if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A message box the dialog shows (its caption is the dialog's own).
+HWND waitForBoxOwnedBy(HWND dialog) {
+  OwnedSearch search{dialog, nullptr};
+  waitFor([&] {
+    EnumWindows(matchOwned, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
+}
+
+// The screen shows the true-colour document byte for byte: its pixels, packed as the
+// document packs them, hash to the document's pixel hash.
+bool showsDocument(const Capture& c, const StateDump& dump) {
+  const int left = static_cast<int>(dump.value("view", 5));
+  const int top = static_cast<int>(dump.value("view", 6));
+  const int width = static_cast<int>(documentOf(dump).width);
+  const int height = static_cast<int>(documentOf(dump).height);
+  const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> bytes(stride * static_cast<size_t>(height), 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const COLORREF pixel = c.at(left + x, top + y);
+      uint8_t* out = &bytes[stride * static_cast<size_t>(y) + 3 * static_cast<size_t>(x)];
+      out[0] = GetBValue(pixel);
+      out[1] = GetGValue(pixel);
+      out[2] = GetRValue(pixel);
+    }
+  return pixelHash(bytes) == dump.text("pixels", 2);
+}
+
+// Resizing: the dialog opens from the menu with the crop size and "fit"; "Mégse"
+// changes nothing; a width of 0 is refused and the dialog stays; OK resizes into a new
+// true-colour picture at zoom 1 x 1, which the window shows. The preview is then saved
+// through the save dialog, for the script to compare with vizorka-cli's.
+void scenarioResize(const std::wstring& exe) {
+  writeFile(L"minta.bmp", patternBmp(64, 48));
+  Program program = start(exe, L"minta.bmp");
+  sync(program.window);
+  command(program, ID_FOURFOLD_SIZE);
+  const std::string openedHash = dumpState(program).text("pixels", 2);
+
+  HWND dialog = openResize(program);
+  if (!dialog) return stop(program);
+  checkControls(dialog, kResizeControls, "resize");
+  check(isChecked(dialog, 1102) && !isChecked(dialog, 1103) && !isChecked(dialog, 1104),
+        "\"Arányosan belül\" is checked on opening");
+  setItemText(dialog, 1100, L"40");
+  clickNow(dialog, 1104);
+  clickLater(dialog, IDCANCEL);
+  check(waitClosed(dialog), "\"Mégse\" closes the dialog");
+  sync(program.window);
+  StateDump dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 64L, "\"Mégse\" keeps the width");
+  checkText(dump.text("pixels", 2), openedHash, "\"Mégse\" keeps the pixels");
+  checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 22L, "\"Mégse\" keeps the zoom");
+
+  dialog = openResize(program);
+  if (!dialog) return stop(program);
+  checkText(itemText(dialog, 1100), "256", "the width starts from the crop size again");
+  check(isChecked(dialog, 1102), "\"Arányosan belül\" is checked again");
+  setItemText(dialog, 1100, L"0");
+  setItemText(dialog, 1101, L"30");
+  clickLater(dialog, IDOK);
+  HWND refusal = waitForBoxOwnedBy(dialog);
+  check(refusal != nullptr, "a width of 0 is refused with a message");
+  if (refusal) {
+    std::wstring text;
+    EnumChildWindows(refusal, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    checkText(titleOf(refusal), "Átméretezés", "the refusal's caption");
+    checkText(narrow(text), "A szélesség és a magasság csak 1 és 65535 közötti egész szám lehet!",
+              "the refusal's text");
+    PostMessageW(refusal, WM_COMMAND, IDOK, 0);
+    check(waitClosed(refusal), "the refusal closes");
+  }
+  check(IsWindowVisible(dialog) != FALSE, "the dialog stays after a refusal");
+  checkEqual(documentOf(dumpState(program)).width, 64L, "a refusal keeps the picture");
+
+  setItemText(dialog, 1100, L"40");
+  clickNow(dialog, 1103);
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the dialog");
+  sync(program.window);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 40L, "fill: the width asked for");
+  checkEqual(documentOf(dump).height, 30L, "fill: the height asked for");
+  checkEqual(documentOf(dump).colourMode, 0L, "a true-colour picture");
+  checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 11L, "zoom 1 x 1");
+  const Capture shot =
+      captureWhen(program.window, [&](const Capture& c) { return showsDocument(c, dump); });
+  check(showsDocument(shot, dump), "the window shows the resized picture");
+
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_SAVE_PREVIEW, 0);
+  check(chooseInFileDialog(program, L"el\u0151n\u00e9zet.png"),
+        "the preview is saved through the save dialog");
+  checkText(titleOf(program.window), "Vizorka - [minta.bmp]", "saving the preview keeps the title");
+  stop(program);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::printf(
-        "usage: vizorka_dialogs_driver effects|palette|save|properties "
+        "usage: vizorka_dialogs_driver effects|palette|save|properties|resize "
         "PATH\\Vizorka.exe\n");
     return 2;
   }
@@ -938,6 +1070,8 @@ int wmain(int argc, wchar_t** argv) {
     scenarioSave(exe);
   else if (scenario == L"properties")
     scenarioProperties(exe);
+  else if (scenario == L"resize")
+    scenarioResize(exe);
   else
     return 2;
   std::printf("%d check(s) failed\n", failures);
