@@ -1045,7 +1045,9 @@ void scenarioResize(const std::wstring& exe) {
   PostMessageW(program.window, WM_COMMAND, ID_FILE_SAVE_PREVIEW, 0);
   check(chooseInFileDialog(program, L"el\u0151n\u00e9zet.png"),
         "the preview is saved through the save dialog");
-  checkText(titleOf(program.window), "Vizorka - [minta.bmp]", "saving the preview keeps the title");
+  // The resized picture is changed, and saving a preview does not save it.
+  checkText(titleOf(program.window), "Vizorka - [minta.bmp]*",
+            "saving the preview keeps the title");
   stop(program);
 }
 

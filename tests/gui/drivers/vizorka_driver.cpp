@@ -483,9 +483,11 @@ void scenarioEveryday(const std::wstring& exe) {
   checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 11L,
              "Ctrl and the wheel zoom out");
 
+  // Sent, not posted: a sent message overtakes posted ones, so a posted key could still
+  // wait in the queue when the state dump (sent) is answered.
   const auto key = [&](WORD virtualKey) {
-    PostMessageW(program.window, WM_KEYDOWN, virtualKey, 0);
-    sync(program.window);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(program.window, WM_KEYDOWN, virtualKey, 0, SMTO_NORMAL, kWaitMs, &result);
     return dumpState(program);
   };
   dump = key(VK_END);
