@@ -116,8 +116,8 @@ std::string usage() {
     line(spelling, command.help);
   }
   return text +
-         "Exit status: 0 done, 1 no picture in an INPUT, 2 usage error, 3 a file could not be "
-         "written.\n";
+         "Exit status: 0 done, 1 no picture in INPUT (or no memory for a resized one), 2 usage "
+         "error, 3 a file could not be written.\n";
 }
 
 // Reads one step at args[i] (moving i past its value); false with the reason.

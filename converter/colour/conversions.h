@@ -17,6 +17,9 @@ void nearestColourConversion(ImageDocument& doc, const EffectSettings& settings,
 enum DitherKind { kDitherTwoColours = 0, kDitherFourColours = 1, kDitherSixteenColours = 2 };
 void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, int kind);
 void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind);
+// Error diffusion that matches colours by how they look (see perceptual_dither.cpp);
+// the same target sets, result flags and palette as floydSteinbergDither.
+void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind);
 
 enum GreyKind { kFourGreys = 1, kSixteenGreys = 2 };
 void greyConversion(ImageDocument& doc, int kind);

@@ -32,7 +32,15 @@ class CommandHost {
   virtual bool editPalette(AppState& /*state*/) { return false; }
   // The picture-properties dialog (with its re-decoding).
   virtual bool showPictureProperties(AppState& /*state*/) { return false; }
+  // The resize dialog; on OK `target` holds the size and mode chosen.
+  virtual bool chooseResizeTarget(const AppState& /*state*/, ResizeTarget& /*target*/) {
+    return false;
+  }
+  // The save dialog for the preview PNG; on OK `path` names the file to write.
+  virtual bool choosePreviewFile(const AppState& /*state*/, std::string& /*path*/) { return false; }
 
+  // Whether Paste would find a bitmap (asked before a changed picture is let go).
+  virtual bool clipboardHoldsPicture() { return false; }
   // Paste as new picture: false, having changed nothing, when the clipboard holds no
   // bitmap; otherwise the picture has been replaced and `update` says how to show it.
   virtual bool pasteFromClipboard(AppState& /*state*/, ViewUpdate& /*update*/) { return false; }

@@ -3,11 +3,14 @@
 #include <sstream>
 
 #include "converter/colour/conversions.h"
+#include "converter/commands/history.h"
 #include "converter/commands/save.h"
 #include "converter/formats/bmp_writer.h"
+#include "converter/formats/png_writer.h"
 #include "converter/model/file_io.h"
 #include "converter/resources/resource.h"
 #include "converter/view/crop.h"
+#include "converter/view/preview.h"
 #include "converter/view/render.h"
 
 namespace vz {
@@ -92,6 +95,24 @@ bool parseRectangle(const std::string& text, StepValue& value, std::string& erro
   return false;
 }
 
+constexpr int64_t kLargestResizeSide = 65535;
+const char* const kResizeModes[] = {"fit", "fill", "stretch"};  // in ResizeMode's order
+
+// W,H[,fit|fill|stretch]; the numbers become W, H and the ResizeMode.
+bool parseResize(const std::string& text, StepValue& value, std::string& error) {
+  const size_t second = text.find(',', text.find(',') + 1);
+  const std::string mode = second == std::string::npos ? "fit" : text.substr(second + 1);
+  if (parseNumberList(text.substr(0, second), 2, 1, kLargestResizeSide, value)) {
+    for (int64_t i = 0; i < 3; ++i)
+      if (mode == kResizeModes[i]) {
+        value.numbers.push_back(i);
+        return true;
+      }
+  }
+  error = "expected W,H[,fit|fill|stretch]: W and H whole numbers 1..65535";
+  return false;
+}
+
 // A file name; one that starts with "--" is an option given where the name belongs.
 bool parseFileName(const std::string& text, StepValue& value, std::string& error) {
   if (text.empty() || text.rfind("--", 0) == 0) {
@@ -127,16 +148,6 @@ void nameFile(AppState& state, const std::string& path) {
   state.fileTitle = fileNameOf(path);
 }
 
-ViewUpdate runOpen(CommandCall& call) {
-  const std::string previousPath = call.state.filePath;
-  const std::string previousTitle = call.state.fileTitle;
-  if (call.value)
-    nameFile(call.state, call.value->text);
-  else if (!call.host.chooseOpenFile(call.state))
-    return {};
-  return openCommand(call.state, call.host.prompts(), previousPath, previousTitle);
-}
-
 ViewUpdate runSaveAs(CommandCall& call) {
   if (call.value)
     nameFile(call.state, call.value->text);
@@ -144,17 +155,62 @@ ViewUpdate runSaveAs(CommandCall& call) {
     return {};
   ViewUpdate update;
   // The writer reports its own failures; the title names only a file really saved.
-  if (saveKepFile(call.state, call.host.prompts()))
+  if (saveKepFile(call.state, call.host.prompts())) {
+    markSaved(call.state);
     update.titleChanged = true;
-  else
+  } else {
     update.outcome = CommandOutcome::kWriteFailed;
+  }
   return update;
 }
 
-ViewUpdate runExit(CommandCall&) {
+// Before a command lets a changed picture go: "Igen" runs Save as, and the command
+// goes on only when the picture was saved; "Nem" goes on; "Mégse" stops it.
+bool mayLetPictureGo(CommandCall& call, const char* caption, ViewUpdate& update) {
+  if (!pictureChanged(call.state)) return true;
+  switch (call.host.prompts().askYesNoCancel(texts::kPictureChanged, caption)) {
+    case UserPrompts::Answer::kNo:
+      return true;
+    case UserPrompts::Answer::kCancel:
+      return false;
+    case UserPrompts::Answer::kYes:
+      break;
+  }
+  // Save as is greyed for this picture: say why instead of offering its dialogs.
+  if (!commandEnabled(*menuCommand(ID_FILE_SAVE_AS), call.state)) {
+    call.host.prompts().showError(texts::kNotTvcPicture, texts::kSaveCaption);
+    return false;
+  }
+  CommandCall save{call.state, call.host, 0, nullptr};
+  update.titleChanged = runSaveAs(save).titleChanged || update.titleChanged;
+  return !pictureChanged(call.state);
+}
+
+ViewUpdate runOpen(CommandCall& call) {
   ViewUpdate update;
-  update.closeWindow = true;
+  if (!call.value && !mayLetPictureGo(call, texts::kOpenCaption, update)) return update;
+  // The names a declined open gives back: those after any save the question led to.
+  const std::string previousPath = call.state.filePath;
+  const std::string previousTitle = call.state.fileTitle;
+  if (call.value)
+    nameFile(call.state, call.value->text);
+  else if (!call.host.chooseOpenFile(call.state))
+    return update;
+  return openCommand(call.state, call.host.prompts(), previousPath, previousTitle);
+}
+
+ViewUpdate runExit(CommandCall& call) {
+  ViewUpdate update;
+  update.closeWindow = mayLetPictureGo(call, texts::kExitCaption, update);
   return update;
+}
+
+ViewUpdate runUndo(CommandCall& call) {
+  return undoCommand(call.state);
+}
+
+ViewUpdate runRedo(CommandCall& call) {
+  return redoCommand(call.state);
 }
 
 ViewUpdate runCopy(CommandCall& call) {
@@ -164,7 +220,8 @@ ViewUpdate runCopy(CommandCall& call) {
 
 ViewUpdate runPaste(CommandCall& call) {
   ViewUpdate update;
-  call.host.pasteFromClipboard(call.state, update);
+  if (call.host.clipboardHoldsPicture() && mayLetPictureGo(call, texts::kPasteCaption, update))
+    call.host.pasteFromClipboard(call.state, update);
   return update;
 }
 
@@ -303,15 +360,55 @@ ViewUpdate runInfo(CommandCall& call) {
   return {};
 }
 
+ViewUpdate runResize(CommandCall& call) {
+  ResizeTarget target;
+  if (call.value) {
+    const std::vector<int64_t>& n = call.value->numbers;
+    target = {static_cast<int32_t>(n[0]), static_cast<int32_t>(n[1]),
+              static_cast<ResizeMode>(n[2])};
+  } else if (!call.host.chooseResizeTarget(call.state, target)) {
+    return {};
+  }
+  return resizeCommand(call.state, target, call.host.prompts());
+}
+
+bool namesPngFile(const std::string& path) {
+  std::string extension;
+  return extensionOf(fileNameOf(path), extension) && extension == "PNG";
+}
+
+// A file name ending in .png gets PNG, any other the BMP it always got.
 ViewUpdate runExport(CommandCall& call) {
   ViewUpdate update;
   const ImageDocument& doc = call.state.document;
-  const std::vector<uint8_t> bmp = encodeBmp(doc, describeRender(doc, false).colourTable);
-  if (bmp.empty()) {
+  const std::vector<ColourValue> colours = describeRender(doc, false).colourTable;
+  const std::vector<uint8_t> file =
+      namesPngFile(call.value->text) ? encodePng(doc, colours) : encodeBmp(doc, colours);
+  if (file.empty()) {
     call.host.prompts().showError("the document holds no picture", "--export");
     update.outcome = CommandOutcome::kNoPicture;
-  } else if (!writeWholeFile(call.value->text, bmp)) {
+  } else if (!writeWholeFile(call.value->text, file)) {
     call.host.prompts().showError("cannot write " + call.value->text, "--export");
+    update.outcome = CommandOutcome::kWriteFailed;
+  }
+  return update;
+}
+
+// The picture as the window shows it, as PNG.
+ViewUpdate runSavePreview(CommandCall& call) {
+  std::string path;
+  if (call.value)
+    path = call.value->text;
+  else if (!call.host.choosePreviewFile(call.state, path))
+    return {};
+  ViewUpdate update;
+  ImageDocument preview;
+  std::vector<ColourValue> colours;
+  std::vector<uint8_t> png;
+  if (buildPreview(call.state.document, call.state.view, preview, colours))
+    png = encodePng(preview, colours);
+  if (png.empty() || !writeWholeFile(path, png)) {
+    call.host.prompts().showError(texts::kPreviewNotWritten, texts::kSaveCaption);
     update.outcome = CommandOutcome::kWriteFailed;
   }
   return update;
@@ -332,6 +429,10 @@ bool holdsTrueColour(const AppState& state) {
   return state.document.colourMode == kTrueColour;
 }
 
+bool holdsPicture(const AppState& state) {
+  return state.document.holdsPicture();
+}
+
 // The table ---------------------------------------------------------------------------
 
 const char* const kFile = "FILE";
@@ -343,7 +444,12 @@ const std::vector<Command> kCommands = {
     {ID_FILE_OPEN, nullptr, nullptr, nullptr, nullptr, nullptr, runOpen, 0, nullptr},
     {ID_FILE_SAVE_AS, "--save", nullptr, parseFileName, kFile,
      "save as a KEP file with the save options (2, 4 or 16 colours)", runSaveAs, 0, holdsTvcDepth},
+    {ID_FILE_SAVE_PREVIEW, "--preview", nullptr, parseFileName, "FILE.png",
+     "the picture as the window shows it (zoom, view colours) as PNG", runSavePreview, 0,
+     holdsPicture},
     {ID_FILE_EXIT, nullptr, nullptr, nullptr, nullptr, nullptr, runExit, 0, nullptr},
+    {ID_EDIT_UNDO, nullptr, nullptr, nullptr, nullptr, nullptr, runUndo, 0, canUndo},
+    {ID_EDIT_REDO, nullptr, nullptr, nullptr, nullptr, nullptr, runRedo, 0, canRedo},
     {ID_EDIT_COPY, nullptr, nullptr, nullptr, nullptr, nullptr, runCopy, 0, nullptr},
     {ID_PASTE, nullptr, nullptr, nullptr, nullptr, nullptr, runPaste, 0, nullptr},
     {ID_SCREEN_CROP, nullptr, nullptr, nullptr, nullptr, nullptr, runScreenCrop, 0, nullptr},
@@ -354,6 +460,8 @@ const std::vector<Command> kCommands = {
      runHalve, kHalveVertically, holdsTrueColour},
     {ID_HALVE_HORIZONTALLY, "--halve", "h", nullptr, nullptr, nullptr, runHalve, kHalveHorizontally,
      holdsTrueColour},
+    {ID_RESIZE, "--resize", nullptr, parseResize, "W,H[,fit|fill|stretch]",
+     "resample to fit, fill or stretch to W x H (linear light)", runResize, 0, holdsPicture},
     {ID_DITHER_2, "--dither", "2", nullptr, nullptr, "dither with the effect settings", runDither,
      kDitherTwoColours, nullptr},
     {ID_DITHER_4, "--dither", "4", nullptr, nullptr, nullptr, runDither, kDitherFourColours,
@@ -384,12 +492,15 @@ const std::vector<Command> kCommands = {
     {ID_VIEW_PROPERTIES, nullptr, nullptr, nullptr, nullptr, nullptr, runProperties, 0, nullptr},
 
     // The effect settings and save options the window sets in its dialogs.
-    {0, "--algorithm", "fs", nullptr, nullptr, "dither algorithm: Floyd-Steinberg or ordered",
-     runSetAlgorithm, kFloydSteinberg, nullptr},
+    {0, "--algorithm", "fs", nullptr, nullptr,
+     "dither algorithm: Floyd-Steinberg, ordered or perceptual", runSetAlgorithm, kFloydSteinberg,
+     nullptr},
     {0, "--algorithm", "ordered", nullptr, nullptr, nullptr, runSetAlgorithm, kOrdered, nullptr},
+    {0, "--algorithm", "perceptual", nullptr, nullptr, nullptr, runSetAlgorithm, kPerceptual,
+     nullptr},
     {0, "--predistort", nullptr, parseOnOff, kOnOff,
      "halve before 2- and 16-colour dithering and 16 greys", runSetPreDistortion, 0, nullptr},
-    {0, "--interlace", nullptr, parseOnOff, kOnOff, "interlaced 4-colour Floyd-Steinberg",
+    {0, "--interlace", nullptr, parseOnOff, kOnOff, "interlaced 4-colour error diffusion",
      runSetInterlace, 0, nullptr},
     {0, "--colours", nullptr, parseColourChoices, "I0,...,I9",
      "ten TVC colour indices: 2-colour, 4-colour, even-line sets", runSetColourChoices, 0, nullptr},
@@ -409,8 +520,8 @@ const std::vector<Command> kCommands = {
 
     {0, "--info", nullptr, nullptr, nullptr, "one line of JSON describing the document", runInfo, 0,
      nullptr},
-    {0, "--export", nullptr, parseFileName, "FILE.bmp", "the document as an uncompressed BMP",
-     runExport, 0, nullptr},
+    {0, "--export", nullptr, parseFileName, "FILE.bmp|FILE.png",
+     "the document as an uncompressed BMP, or as PNG for a .png name", runExport, 0, nullptr},
 };
 
 }  // namespace
@@ -437,7 +548,7 @@ ViewUpdate runMenuCommand(AppState& state, CommandHost& host, int menuId) {
   const Command* command = menuCommand(menuId);
   if (!command) return {};
   CommandCall call{state, host, command->argument, nullptr};
-  return command->run(call);
+  return recordChanges(state, [&call, command] { return command->run(call); });
 }
 
 ViewUpdate runCommandStep(AppState& state, CommandHost& host, const Command& command,

@@ -50,7 +50,8 @@ const Command* menuCommand(int menuId);
 // Whether the menu item (and its shortcut) is enabled now.
 bool commandEnabled(const Command& command, const AppState& state);
 
-// Runs the command of a menu identifier as the menu does; unknown identifiers do nothing.
+// Runs the command of a menu identifier as the menu does, keeping the undo history;
+// unknown identifiers do nothing.
 ViewUpdate runMenuCommand(AppState& state, CommandHost& host, int menuId);
 
 // Whether the row's value is the name of a file the command writes.

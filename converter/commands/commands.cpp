@@ -147,6 +147,7 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string&
       state.view.zoomX = 2;
   }
   state.view.blackAndWhiteView = false;
+  update.newPicture = true;
   update.newScreenBitmap = update.render = update.layout = update.repaint = true;
   return update;
 }
@@ -164,7 +165,7 @@ ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
   setZoom(state, 1, 1);
   state.view.blackAndWhiteView = false;
   ViewUpdate update = renderLayoutRepaint();
-  update.titleChanged = update.newScreenBitmap = true;
+  update.titleChanged = update.newPicture = update.newScreenBitmap = true;
   return update;
 }
 
@@ -183,6 +184,8 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
     floydSteinbergDither(doc, state.effects, kind);
   else if (state.effects.ditherAlgorithm == kOrdered)
     orderedDither(doc, state.effects, kind);
+  else if (state.effects.ditherAlgorithm == kPerceptual)
+    perceptualDither(doc, state.effects, kind);
   doc.tvcPicture = true;
   return renderLayoutRepaint();
 }
@@ -214,6 +217,24 @@ ViewUpdate grey256Command(AppState& state) {
 ViewUpdate halveCommand(AppState& state, int direction) {
   halve(state.document, direction);
   return renderLayoutRepaint();
+}
+
+ViewUpdate resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts) {
+  ViewUpdate update;
+  if (!state.document.holdsPicture()) return update;
+  if (!resizePicture(state.document, target)) {
+    prompts.showError(texts::kResizedTooLarge, texts::kResizeCaption);
+    // vizorka-cli stops rather than carry on with the picture unresized.
+    update.outcome = CommandOutcome::kNoPicture;
+    return update;
+  }
+  setZoom(state, 1, 1);
+  // The colour switch belongs to 2-, 4- and 16-colour pictures; a new true-colour
+  // picture starts in colour, as an opened one does.
+  state.view.blackAndWhiteView = false;
+  update = renderLayoutRepaint();
+  update.newScreenBitmap = true;
+  return update;
 }
 
 }  // namespace vz

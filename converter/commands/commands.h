@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "converter/colour/resize.h"
 #include "converter/model/app_state.h"
 #include "converter/model/prompts.h"
 #include "converter/view/selection.h"
@@ -18,6 +19,9 @@ enum class CommandOutcome { kDone, kNoPicture, kWriteFailed };
 // What the platform must do after a command, in this order.
 struct ViewUpdate {
   bool titleChanged = false;     // show windowTitle()
+  // A new picture replaced the old one (Open, Paste): its history starts afresh and it
+  // is shown from its top-left corner.
+  bool newPicture = false;
   bool newScreenBitmap = false;  // the screen bitmap is made anew at the picture's size
   bool render = false;
   bool layout = false;
@@ -59,5 +63,9 @@ ViewUpdate nearestCommand(AppState& state, int target);
 ViewUpdate greyCommand(AppState& state, int kind);
 ViewUpdate grey256Command(AppState& state);
 ViewUpdate halveCommand(AppState& state, int direction);
+
+// Resizes the picture to the target: a new true-colour picture, shown at zoom 1 x 1 in
+// colour. A result too large for memory is reported and changes nothing.
+ViewUpdate resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts);
 
 }  // namespace vz

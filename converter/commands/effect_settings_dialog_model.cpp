@@ -13,8 +13,7 @@ int32_t parseCropSize(const std::string& text) {
     const char c = text[i];
     if (c < '0' || c > '9') return 0;
     value = value * 10 + (c - '0');
-    // Larger sizes would turn negative in the settings' signed field.
-    if (value > INT32_MAX) return 0;
+    if (value > kLargestCropSize) return 0;
   }
   return static_cast<int32_t>(value);
 }
@@ -26,7 +25,7 @@ namespace {
 
 EffectSettingsControls controlsShowing(const EffectSettings& settings) {
   EffectSettingsControls controls;
-  controls.floydSteinbergChecked = settings.ditherAlgorithm == kFloydSteinberg;
+  controls.algorithmChecked = settings.ditherAlgorithm;
   controls.thresholdPosition = settings.threshold;
   controls.preDistortionChecked = settings.preDistortion;
   controls.interlacedChecked = settings.interlacedFourColour;
@@ -52,13 +51,17 @@ EffectSettingsControls EffectSettingsDialogModel::resetToDefaults() {
   return controlsShowing(EffectSettings{});
 }
 
-void EffectSettingsDialogModel::accept(const EffectSettingsControls& controls) {
-  settings_.ditherAlgorithm = controls.floydSteinbergChecked ? kFloydSteinberg : kOrdered;
+bool EffectSettingsDialogModel::accept(const EffectSettingsControls& controls) {
+  const int32_t cropWidth = parseCropSize(controls.cropWidthText);
+  const int32_t cropHeight = parseCropSize(controls.cropHeightText);
+  if (cropWidth == 0 || cropHeight == 0) return false;
+  settings_.ditherAlgorithm = controls.algorithmChecked;
   settings_.preDistortion = controls.preDistortionChecked;
   settings_.interlacedFourColour = controls.interlacedChecked;
   settings_.threshold = static_cast<uint8_t>(std::clamp(controls.thresholdPosition, 0, 255));
-  settings_.cropWidth = parseCropSize(controls.cropWidthText);
-  settings_.cropHeight = parseCropSize(controls.cropHeightText);
+  settings_.cropWidth = cropWidth;
+  settings_.cropHeight = cropHeight;
+  return true;
 }
 
 void EffectSettingsDialogModel::cancel() {

@@ -13,17 +13,27 @@ namespace vz {
 
 // The state of the dialog's controls other than the colour buttons.
 struct EffectSettingsControls {
-  bool floydSteinbergChecked = false;  // radio buttons: else "Ordered"
-  int thresholdPosition = 0;           // trackbar 0..255
+  // The checked radio button of "Dithering algoritmus": Floyd-Steinberg, "Ordered" or
+  // the perceptual one, as a DitherAlgorithm.
+  uint8_t algorithmChecked = kFloydSteinberg;
+  int thresholdPosition = 0;  // trackbar 0..255
   bool preDistortionChecked = false;
   bool interlacedChecked = false;
   std::string cropWidthText;
   std::string cropHeightText;
 };
 
-// A crop-size field as an unsigned decimal number; 0 when the text is not one or
-// does not fit the crop size.
+// The largest crop size: the crop frame is drawn on the screen, and larger sizes
+// would run off any window.
+constexpr int32_t kLargestCropSize = 65535;
+
+// A crop-size field as an unsigned decimal number 1..kLargestCropSize; 0 when the
+// text is not one.
 int32_t parseCropSize(const std::string& text);
+
+// Shown when "OK" finds a crop size that parseCropSize refuses (the dialog stays open).
+inline const char* const kCropSizeRefused =
+    "A kivágás szélessége és magassága 1 és 65535 közötti egész szám legyen!";
 
 class EffectSettingsDialogModel {
  public:
@@ -43,8 +53,8 @@ class EffectSettingsDialogModel {
   // the other controls show now (they change the settings only with "OK").
   EffectSettingsControls resetToDefaults();
 
-  // "OK".
-  void accept(const EffectSettingsControls& controls);
+  // "OK": false, changing nothing, when a crop size is refused.
+  bool accept(const EffectSettingsControls& controls);
 
   // "Mégse": only the colour choices come back; a threshold reset stays.
   void cancel();

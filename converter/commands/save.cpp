@@ -14,7 +14,6 @@ const char* const kPictureNotWritten = "A képfájlt nem sikerült létrehozni v
 const char* const kPaletteNotWritten = "A palettafájlt nem sikerült létrehozni vagy kiírni!";
 const char* const kPaletteWouldReplacePicture =
     "A képfájl kiterjesztése nem lehet PAL, ha paletta fájl is készül!";
-const char* const kNotTvcPicture = "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!";
 const char* const kTooLargeForHeader =
     "A kép túl nagy a KEP fejléchez (legfeljebb 65535 × 65535 képpont)!";
 const char* const kTooLargeForSprite =
@@ -34,7 +33,7 @@ bool saveKepFile(AppState& state, UserPrompts& prompts) {
   KepEncoding encoding;
   const KepEncodeStatus status = encodeKep(state.document, state.saveOptions, encoding);
   if (status == KepEncodeStatus::kNotTvcPicture) {
-    prompts.showError(kNotTvcPicture, texts::kSaveCaption);
+    prompts.showError(texts::kNotTvcPicture, texts::kSaveCaption);
     return false;
   }
   if (status == KepEncodeStatus::kTooLargeForHeader) {

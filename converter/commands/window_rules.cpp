@@ -26,4 +26,13 @@ bool parseCommandLine(const std::string& utf8CommandLine, std::string& filePath,
   return true;
 }
 
+std::string kepNameToPropose(const std::string& filePath, const std::string& fileTitle) {
+  if (fileTitle.empty()) return "";
+  const size_t separator = filePath.find_last_of("\\/");
+  const std::string folder =
+      separator == std::string::npos ? "" : filePath.substr(0, separator + 1);
+  const size_t dot = fileTitle.rfind('.');
+  return folder + (dot == std::string::npos ? fileTitle : fileTitle.substr(0, dot)) + ".KEP";
+}
+
 }  // namespace vz

@@ -15,6 +15,11 @@ namespace vz {
 bool parseCommandLine(const std::string& utf8CommandLine, std::string& filePath,
                       std::string& fileTitle);
 
+// The name Save as proposes: the title's file in the folder of filePath, its
+// extension replaced by ".KEP" (added when it has none), so that saving never offers
+// to overwrite the source picture. Empty when there is no title.
+std::string kepNameToPropose(const std::string& filePath, const std::string& fileTitle);
+
 // The longest prefix of a UTF-8 text with at most maxCharacters characters.
 std::string cutToCharacters(const std::string& utf8Text, size_t maxCharacters);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "converter/model/document.h"
+#include "converter/model/document_history.h"
 #include "converter/model/settings.h"
 
 namespace vz {
@@ -25,6 +26,12 @@ struct ViewState {
   int32_t horizontalMaximum = 0;  // scroll-bar ranges set by the layout
   int32_t verticalMaximum = 0;
   bool blackAndWhiteView = false;
+  // Screen pixels per zoomed picture pixel: a whole factor suiting the monitor's DPI,
+  // so that the picture stays sharp. The window sets it; 1 at 96 DPI.
+  int8_t screenScale = 1;
+  // The next layout shows the picture from its top-left corner instead of its middle
+  // (a new picture).
+  bool layoutFromTopLeft = false;
 };
 
 struct ClientRect {
@@ -60,6 +67,8 @@ struct AppState {
   bool openFromCommandLine = false;
   // Palette entries 0..3 after the last KEP, VID or R16 decode (the decode dialog's colours).
   std::array<ColourValue, 4> kepDecodeColours{};
+  // Undo, redo and the unsaved-changes mark; only the window records steps.
+  DocumentHistory history;
 };
 
 }  // namespace vz

@@ -6,7 +6,7 @@
 
 namespace vz {
 
-enum DitherAlgorithm : uint8_t { kFloydSteinberg = 0, kOrdered = 1 };
+enum DitherAlgorithm : uint8_t { kFloydSteinberg = 0, kOrdered = 1, kPerceptual = 2 };
 
 struct EffectSettings {
   uint8_t ditherAlgorithm = kFloydSteinberg;

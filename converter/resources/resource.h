@@ -9,6 +9,7 @@
 #define IDD_EFFECT_SETTINGS 106
 #define IDD_TVC_COLOURS 107
 #define IDD_PALETTE 108
+#define IDD_RESIZE 120
 
 #define ID_FILE_OPEN 40001
 #define ID_FILE_EXIT 40002
@@ -37,6 +38,13 @@
 #define ID_HALVE_HORIZONTALLY 40028
 #define ID_PALETTE 40029
 #define ID_COLOUR_SWITCH 40030
+#define ID_EDIT_UNDO 40051
+#define ID_EDIT_REDO 40052
+
+// The main window's keyboard shortcuts.
+#define IDR_MAIN_ACCELERATORS 121
+#define ID_RESIZE 40040
+#define ID_FILE_SAVE_PREVIEW 40041
 
 // Controls of the TVC file dialogs: 103 picture properties, 104 save options, 105 KEP decode.
 #define IDC_PROPERTIES_WIDTH 1000
@@ -81,3 +89,11 @@
 #define IDC_THRESHOLD 1028
 #define IDC_ROW_LABEL_2 1029
 #define IDC_ROW_LABEL_3 1030
+#define IDC_PERCEPTUAL 1031
+
+// Controls of the resize dialog (120).
+#define IDC_RESIZE_WIDTH 1100
+#define IDC_RESIZE_HEIGHT 1101
+#define IDC_RESIZE_FIT 1102
+#define IDC_RESIZE_FILL 1103
+#define IDC_RESIZE_STRETCH 1104

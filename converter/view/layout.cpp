@@ -1,14 +1,17 @@
 #include "converter/view/layout.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace vz {
 
 void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth,
                   int32_t clientHeight) {
   // A zoomed width of a very wide 1-bit picture does not fit 32 bits: work in 64.
-  const int64_t zoomedWidth = int64_t{view.zoomX} * doc.width;
-  const int64_t zoomedHeight = int64_t{view.zoomY} * doc.height;
+  const int32_t zoomX = screenZoomX(view);
+  const int32_t zoomY = screenZoomY(view);
+  const int64_t zoomedWidth = int64_t{zoomX} * doc.width;
+  const int64_t zoomedHeight = int64_t{zoomY} * doc.height;
   const int64_t left = (clientWidth - zoomedWidth) / 2;
   const int64_t top = (clientHeight - zoomedHeight) / 2;
   view.scrollX = 0;
@@ -16,7 +19,7 @@ void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth
   view.horizontalMaximum = 0;
   view.verticalMaximum = 0;
   if (left < 0) {
-    view.scrollX = static_cast<int32_t>(-(left / view.zoomX));
+    view.scrollX = view.layoutFromTopLeft ? 0 : static_cast<int32_t>(-(left / zoomX));
     view.imageLeft = 0;
     view.displayWidth = clientWidth;
     view.horizontalMaximum = doc.width - 1;
@@ -25,7 +28,7 @@ void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth
     view.displayWidth = static_cast<int32_t>(zoomedWidth);
   }
   if (top < 0) {
-    view.scrollY = static_cast<int32_t>(-(top / view.zoomY));
+    view.scrollY = view.layoutFromTopLeft ? 0 : static_cast<int32_t>(-(top / zoomY));
     view.imageTop = 0;
     view.displayHeight = clientHeight;
     view.verticalMaximum = doc.height - 1;
@@ -33,8 +36,8 @@ void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth
     view.imageTop = static_cast<int32_t>(top);
     view.displayHeight = static_cast<int32_t>(zoomedHeight);
   }
-  view.visibleWidth = view.displayWidth / view.zoomX;
-  view.visibleHeight = view.displayHeight / view.zoomY;
+  view.visibleWidth = view.displayWidth / zoomX;
+  view.visibleHeight = view.displayHeight / zoomY;
 }
 
 namespace {
@@ -76,6 +79,39 @@ bool scrollView(ViewState& view, const ImageDocument& doc, ScrollBar bar, Scroll
   return true;
 }
 
+bool scrollViewBy(ViewState& view, const ImageDocument& doc, ScrollBar bar, int64_t delta) {
+  const int64_t position = bar == ScrollBar::kHorizontal ? view.scrollX : view.scrollY;
+  const int64_t target = std::clamp<int64_t>(position + delta, 0, INT32_MAX);
+  return scrollView(view, doc, bar, ScrollRequest::kThumbPosition, static_cast<int32_t>(target));
+}
+
+bool scrollForKey(ViewState& view, const ImageDocument& doc, ScrollKey key) {
+  const int32_t lineX = std::max(1, kKeyScrollPixels / screenZoomX(view));
+  const int32_t lineY = std::max(1, kKeyScrollPixels / screenZoomY(view));
+  const ScrollBar pageBar = view.verticalMaximum == 0 && view.horizontalMaximum > 0
+                                ? ScrollBar::kHorizontal
+                                : ScrollBar::kVertical;
+  switch (key) {
+    case ScrollKey::kLeft:
+      return scrollViewBy(view, doc, ScrollBar::kHorizontal, -lineX);
+    case ScrollKey::kRight:
+      return scrollViewBy(view, doc, ScrollBar::kHorizontal, lineX);
+    case ScrollKey::kUp:
+      return scrollViewBy(view, doc, ScrollBar::kVertical, -lineY);
+    case ScrollKey::kDown:
+      return scrollViewBy(view, doc, ScrollBar::kVertical, lineY);
+    case ScrollKey::kPageUp:
+      return scrollView(view, doc, pageBar, ScrollRequest::kPageBack, 0);
+    case ScrollKey::kPageDown:
+      return scrollView(view, doc, pageBar, ScrollRequest::kPageForward, 0);
+    case ScrollKey::kHome:
+      return scrollView(view, doc, pageBar, ScrollRequest::kThumbPosition, 0);
+    case ScrollKey::kEnd:
+      return scrollView(view, doc, pageBar, ScrollRequest::kThumbPosition, INT32_MAX);
+  }
+  return false;
+}
+
 std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& doc,
                                     int32_t clientWidth, int32_t clientHeight) {
   // The picture rectangle, kept inside the client area.
@@ -85,9 +121,9 @@ std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& 
   const int32_t left = clampTo(view.imageLeft, 0, clientWidth);
   const int32_t top = clampTo(view.imageTop, 0, clientHeight);
   const int32_t right =
-      clampTo(view.imageLeft + int64_t{view.zoomX} * doc.width, left, clientWidth);
+      clampTo(view.imageLeft + int64_t{screenZoomX(view)} * doc.width, left, clientWidth);
   const int32_t bottom =
-      clampTo(view.imageTop + int64_t{view.zoomY} * doc.height, top, clientHeight);
+      clampTo(view.imageTop + int64_t{screenZoomY(view)} * doc.height, top, clientHeight);
   std::vector<ClientRect> bands;
   const auto add = [&bands](int32_t l, int32_t t, int32_t r, int32_t b) {
     if (r > l && b > t) bands.push_back({l, t, r, b});

@@ -1,6 +1,7 @@
 #include "converter/view/selection.h"
 
 #include "converter/view/crop.h"
+#include "converter/view/layout.h"
 
 namespace vz {
 
@@ -9,8 +10,10 @@ OutlineDraws screenCropCommand(AppState& state) {
   if (selection.selectionState != kSelectionIdle) return cancelSelection(selection);
   selection.selectionShown = false;
   selection.selectionState = kSelectionFollowsMouse;
-  selection.selectionWidth = state.effects.cropWidth;
-  selection.selectionHeight = state.effects.cropHeight;
+  // The rectangle is measured on the screen: the crop size at the screen scale.
+  const int32_t scale = state.view.screenScale;
+  selection.selectionWidth = state.effects.cropWidth * scale;
+  selection.selectionHeight = state.effects.cropHeight * scale;
   if (state.view.zoomY == 2) {
     selection.selectionWidth *= 2;
     selection.selectionHeight *= 2;
@@ -40,16 +43,17 @@ OutlineDraws cancelSelection(SelectionState& selection) {
 DocumentRect selectionToDocument(const ViewState& view, const ImageDocument& doc,
                                  const ClientRect& rect) {
   // 64 bits: the zoomed extent of a very wide picture does not fit 32.
-  const int64_t originX =
-      view.imageLeft != 0 ? view.imageLeft : -int64_t{view.zoomX} * view.scrollX;
-  const int64_t originY = view.imageTop != 0 ? view.imageTop : -int64_t{view.zoomY} * view.scrollY;
-  const auto column = [&](int64_t x) { return static_cast<int32_t>((x - originX) / view.zoomX); };
-  const auto row = [&](int64_t y) { return static_cast<int32_t>((y - originY) / view.zoomY); };
+  const int64_t zoomX = screenZoomX(view);
+  const int64_t zoomY = screenZoomY(view);
+  const int64_t originX = view.imageLeft != 0 ? view.imageLeft : -zoomX * view.scrollX;
+  const int64_t originY = view.imageTop != 0 ? view.imageTop : -zoomY * view.scrollY;
+  const auto column = [&](int64_t x) { return static_cast<int32_t>((x - originX) / zoomX); };
+  const auto row = [&](int64_t y) { return static_cast<int32_t>((y - originY) / zoomY); };
   DocumentRect cut;
   cut.x0 = rect.left > originX ? column(rect.left) : 0;
-  cut.x1 = rect.right < originX + int64_t{view.zoomX} * doc.width ? column(rect.right) : doc.width;
+  cut.x1 = rect.right < originX + zoomX * doc.width ? column(rect.right) : doc.width;
   cut.y0 = rect.top > originY ? row(rect.top) : 0;
-  cut.y1 = rect.bottom < originY + int64_t{view.zoomY} * doc.height ? row(rect.bottom) : doc.height;
+  cut.y1 = rect.bottom < originY + zoomY * doc.height ? row(rect.bottom) : doc.height;
   return cut;
 }
 

@@ -84,6 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 5:
       vz::halve(fast, 1 + kind % 2);
       return 0;
+    case 6:
+      vz::perceptualDither(fast, settings, kind);
+      return 0;
     default:
       vz::paletteRemap(fast,
                        {static_cast<uint8_t>(in.next() & 3), static_cast<uint8_t>(in.next() & 3),

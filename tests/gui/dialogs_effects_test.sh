@@ -1,5 +1,6 @@
 # Vizorka.exe under Wine: "Effektus-beállítások", its colour buttons and the "TVC színek"
-# picker; the settings chosen there give the same dither as vizorka-cli given them.
+# picker; the settings chosen there give the same dithers as vizorka-cli given them, the
+# ordered one and the perceptual one.
 source "$(dirname "$0")/lib.sh"
 gui_start_display
 gui_init_prefix
@@ -13,4 +14,11 @@ gui_wine "$cli" minta.bmp "${settings[@]}" --algorithm ordered --dither 2 --save
 gui_wine "$cli" minta.bmp "${settings[@]}" --algorithm fs --dither 2 --save cli-fs.kep
 cmp gui-ordered.kep cli-ordered.kep || gui_fail "the window's dither differs from vizorka-cli's"
 cmp -s cli-ordered.kep cli-fs.kep && gui_fail "ordered and Floyd-Steinberg dithers should differ"
+
+gui_wine "$cli" minta.bmp "${settings[@]}" --algorithm perceptual --dither 4 --save cli-perceptual.kep
+gui_wine "$cli" minta.bmp "${settings[@]}" --algorithm fs --dither 4 --save cli-fs4.kep
+cmp gui-perceptual.kep cli-perceptual.kep ||
+  gui_fail "the window's perceptual dither differs from vizorka-cli's"
+cmp -s cli-perceptual.kep cli-fs4.kep &&
+  gui_fail "perceptual and Floyd-Steinberg dithers should differ"
 echo "ok"

@@ -43,6 +43,11 @@ TEST(Cli, ExitStatuses) {
   test::writeFileBytes(folder + "/picture.xyz", std::vector<uint8_t>(64 * 10, 0x11));
   EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
   EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
+  EXPECT_EQ(cli("'" + kSample + "' --preview " + folder + "/no/such/folder/out.png"), 3);
+  // A resized picture too large for memory stops the steps before anything is written.
+  EXPECT_EQ(cli("'" + kSample + "' --resize 65535,65535,stretch --export " + folder + "/big.bmp"),
+            1);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/big.bmp"));
 }
 
 // Inputs that are no picture files give no picture, without a crash or a wait: folders,
@@ -97,6 +102,11 @@ TEST(Cli, HelpAndArgumentSlips) {
       {"--colours 0,1,2,3,4,5,6,7,8,9,", "--colours: expected ten"},
       {"--dither 8", "--dither: expected 2|4|16"},
       {"--dither", "--dither: missing value"},
+      {"--resize 0,5", "--resize: expected W,H[,fit|fill|stretch]"},
+      {"--resize 5,65536", "--resize: expected W,H"},
+      {"--resize 5,5,squash", "--resize: expected W,H"},
+      {"--resize 5", "--resize: expected W,H"},
+      {"--resize 5,5,fit,", "--resize: expected W,H"},
   };
   for (const auto& slip : slips) {
     std::string errors;

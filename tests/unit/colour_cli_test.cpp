@@ -85,6 +85,12 @@ TEST_F(ColourCli, DitheringMatchesTheCommandsWithTheSameSettings) {
          s.colourChoices = {0, 15, 1, 2, 3, 4, 5, 6, 7, 8};
        },
        kDitherFourColours},
+      {"--algorithm perceptual --interlace on --dither 4",
+       [](EffectSettings& s) {
+         s.ditherAlgorithm = kPerceptual;
+         s.interlacedFourColour = true;
+       },
+       kDitherFourColours},
   };
   for (const Case& c : cases) {
     AppState state;

@@ -259,7 +259,7 @@ TEST(FloydSteinberg, InterlacedRowsUseTheEvenLineSet) {
 
 TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {
   EffectSettings settings;
-  for (auto dither : {floydSteinbergDither, orderedDither})
+  for (auto dither : {floydSteinbergDither, orderedDither, perceptualDither})
     for (int kind = 0; kind < 3; ++kind) {
       const ImageDocument twoColours = indexed(2, 9, 3, {1, 0, 0});
       ImageDocument doc = twoColours;

@@ -1,9 +1,9 @@
 // The effect-settings and palette dialogs' rules, driven without windows.
 #include <gtest/gtest.h>
 
+#include "converter/colour/tvc_palette.h"
 #include "converter/commands/effect_settings_dialog_model.h"
 #include "converter/commands/palette_dialog_model.h"
-#include "converter/colour/tvc_palette.h"
 
 namespace vz {
 namespace {
@@ -14,9 +14,27 @@ TEST(CropSizeField, ReadsUnsignedNumbersAndZeroOtherwise) {
   EXPECT_EQ(parseCropSize(""), 0);
   EXPECT_EQ(parseCropSize("-12"), 0);
   EXPECT_EQ(parseCropSize("12a"), 0);
-  EXPECT_EQ(parseCropSize("2147483647"), 2147483647);
-  EXPECT_EQ(parseCropSize("2147483648"), 0);  // would be negative in the settings
+  EXPECT_EQ(parseCropSize(" 65535 "), 65535);
+  EXPECT_EQ(parseCropSize("65536"), 0);  // a frame no window could show
+  EXPECT_EQ(parseCropSize("2569999"), 0);
   EXPECT_EQ(parseCropSize("99999999999999999999"), 0);
+}
+
+TEST(EffectSettingsDialog, OkRefusesACropSizeOutsideOneTo65535) {
+  EffectSettings settings;
+  EffectSettingsDialogModel dialog(settings);
+  EffectSettingsControls controls = dialog.initialControls();
+  controls.thresholdPosition = 7;
+  for (const char* refused : {"0", "-80", "65536", "x"}) {
+    controls.cropHeightText = refused;
+    EXPECT_FALSE(dialog.accept(controls)) << refused;
+    EXPECT_EQ(settings.cropHeight, 240) << refused;
+    EXPECT_EQ(settings.threshold, 128) << refused;  // nothing stored
+  }
+  controls.cropHeightText = "1";
+  EXPECT_TRUE(dialog.accept(controls));
+  EXPECT_EQ(settings.cropHeight, 1);
+  EXPECT_EQ(settings.threshold, 7);
 }
 
 TEST(EffectSettingsDialog, CancelRestoresOnlyTheColours) {

@@ -22,7 +22,7 @@ std::map<int, bool> enablingFor(int32_t colourMode) {
 }
 
 // Save as and the colour switch need 2, 4 or 16 colours, the palette 2 or 4, halving
-// true colour; every other item stays enabled.
+// true colour, resizing and the preview a picture; every other item stays enabled.
 TEST(MenuEnabling, EveryColourMode) {
   for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
     auto enabled = enablingFor(mode);
@@ -32,8 +32,13 @@ TEST(MenuEnabling, EveryColourMode) {
     EXPECT_EQ(enabled.at(ID_PALETTE), mode == 2 || mode == 4) << mode;
     EXPECT_EQ(enabled.at(ID_HALVE_VERTICALLY), mode == 0) << mode;
     EXPECT_EQ(enabled.at(ID_HALVE_HORIZONTALLY), mode == 0) << mode;
+    // Undo and redo follow the history, which a fresh state does not have; resizing and
+    // the preview need a picture, which these states lack.
+    EXPECT_FALSE(enabled.at(ID_EDIT_UNDO) || enabled.at(ID_EDIT_REDO)) << mode;
+    EXPECT_FALSE(enabled.at(ID_RESIZE) || enabled.at(ID_FILE_SAVE_PREVIEW)) << mode;
     for (int id : {ID_FILE_SAVE_AS, ID_COLOUR_SWITCH, ID_PALETTE, ID_HALVE_VERTICALLY,
-                   ID_HALVE_HORIZONTALLY})
+                   ID_HALVE_HORIZONTALLY, ID_EDIT_UNDO, ID_EDIT_REDO, ID_RESIZE,
+                   ID_FILE_SAVE_PREVIEW})
       enabled.erase(id);
     for (const auto& [id, on] : enabled) EXPECT_TRUE(on) << id << " in mode " << mode;
   }
@@ -124,6 +129,19 @@ TEST(OpenExtension, ThreeLettersAfterADot) {
   EXPECT_FALSE(extensionOf("x.jpeg", extension));
   EXPECT_FALSE(extensionOf("abc", extension));
   EXPECT_TRUE(extensionOf(".bmp", extension));
+}
+
+TEST(SaveName, ProposesTheTitlesFileAsKep) {
+  struct Case {
+    const char* path;
+    const char* title;
+    const char* proposed;
+  };
+  for (const Case& c : {Case{"C:\\kepek\\photo.jpg", "photo.jpg", "C:\\kepek\\photo.KEP"},
+                        Case{"/tmp/a.b/kep", "kep", "/tmp/a.b/kep.KEP"},
+                        Case{"C:\\kepek\\photo.jpg", "nevtelen", "C:\\kepek\\nevtelen.KEP"},
+                        Case{"x.tar.gz", "x.tar.gz", "x.tar.KEP"}, Case{"", "", ""}})
+    EXPECT_EQ(kepNameToPropose(c.path, c.title), c.proposed) << c.path;
 }
 
 }  // namespace

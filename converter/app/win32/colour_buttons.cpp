@@ -1,6 +1,7 @@
 #include "converter/app/win32/colour_buttons.h"
 
 #include "converter/app/win32/dialog_context.h"
+#include "converter/app/win32/dpi.h"
 #include "converter/app/win32/gdi_fill.h"
 #include "converter/colour/tvc_palette.h"
 #include "converter/resources/resource.h"
@@ -9,23 +10,26 @@ namespace vz {
 
 namespace {
 
-constexpr int kCellSize = 35;  // pixels
-constexpr int kStripWidth = kCellSize * kTvcColourCount;
+constexpr int kCellSizeAtStandardDpi = 35;  // pixels
 
 struct PickerState {
   int selection = 0;
+  int cellSize = kCellSizeAtStandardDpi;  // at the monitor's DPI
+  int stripWidth() const { return cellSize * kTvcColourCount; }
   HDC stripDc = nullptr;
   HBITMAP stripBitmap = nullptr;
   HGDIOBJ originalBitmap = nullptr;
 };
 
 // Centres a client area of the strip's size where the template put the dialog.
-void fitToStrip(HWND dialog) {
+void fitToStrip(const PickerState& state, HWND dialog) {
+  const int stripWidth = state.stripWidth();
+  const int cellSize = state.cellSize;
   RECT window;
   GetWindowRect(dialog, &window);
-  const int left = window.left - (kStripWidth - (window.right - window.left)) / 2;
-  const int top = window.top - (kCellSize - (window.bottom - window.top)) / 2;
-  RECT frame = {left, top, left + kStripWidth, top + kCellSize};
+  const int left = window.left - (stripWidth - (window.right - window.left)) / 2;
+  const int top = window.top - (cellSize - (window.bottom - window.top)) / 2;
+  RECT frame = {left, top, left + stripWidth, top + cellSize};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
   MoveWindow(dialog, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
@@ -35,21 +39,23 @@ void fitToStrip(HWND dialog) {
 void paintStrip(PickerState& state, HWND dialog) {
   HDC windowDc = GetDC(dialog);
   state.stripDc = CreateCompatibleDC(windowDc);
-  state.stripBitmap = CreateCompatibleBitmap(windowDc, kStripWidth, kCellSize);
+  const int cellSize = state.cellSize;
+  state.stripBitmap = CreateCompatibleBitmap(windowDc, state.stripWidth(), cellSize);
   ReleaseDC(dialog, windowDc);
   state.originalBitmap = SelectObject(state.stripDc, state.stripBitmap);
   for (int i = 0; i < kTvcColourCount; ++i) {
-    const RECT cell = {i * kCellSize, 0, (i + 1) * kCellSize, kCellSize};
+    const RECT cell = {i * cellSize, 0, (i + 1) * cellSize, cellSize};
     fillSolid(state.stripDc, cell, tvcColour(i));
   }
 }
 
 void showStrip(const PickerState& state, HDC dc) {
-  BitBlt(dc, 0, 0, kStripWidth, kCellSize, state.stripDc, 0, 0, SRCCOPY);
+  const int cellSize = state.cellSize;
+  BitBlt(dc, 0, 0, state.stripWidth(), cellSize, state.stripDc, 0, 0, SRCCOPY);
   if (state.selection >= 0 && state.selection < kTvcColourCount) {
-    RECT cell = {kCellSize * (state.selection % 16), kCellSize * (state.selection / 16), 0, 0};
-    cell.right = cell.left + kCellSize;
-    cell.bottom = cell.top + kCellSize;
+    RECT cell = {cellSize * (state.selection % 16), cellSize * (state.selection / 16), 0, 0};
+    cell.right = cell.left + cellSize;
+    cell.bottom = cell.top + cellSize;
     DrawEdge(dc, &cell, EDGE_SUNKEN, BF_RECT);
   }
 }
@@ -67,7 +73,8 @@ INT_PTR CALLBACK pickerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_INITDIALOG:
       state = storeContext<PickerState>(dialog, lParam);
-      fitToStrip(dialog);
+      state->cellSize = scaledToDpi(kCellSizeAtStandardDpi, dpiOf(dialog));
+      fitToStrip(*state, dialog);
       paintStrip(*state, dialog);
       return TRUE;
     case WM_PAINT: {
@@ -80,9 +87,9 @@ INT_PTR CALLBACK pickerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_LBUTTONDOWN: {
       const int x = static_cast<short>(LOWORD(lParam));
       const int y = static_cast<short>(HIWORD(lParam));
-      if (!state || x < 0 || x >= kStripWidth || y < 0 || y >= kCellSize) return TRUE;
+      if (!state || x < 0 || x >= state->stripWidth() || y < 0 || y >= state->cellSize) return TRUE;
       SetCapture(dialog);
-      state->selection = (y / kCellSize) * 16 + x / kCellSize;
+      state->selection = (y / state->cellSize) * 16 + x / state->cellSize;
       HDC dc = GetDC(dialog);
       showStrip(*state, dc);
       ReleaseDC(dialog, dc);

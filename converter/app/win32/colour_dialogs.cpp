@@ -2,8 +2,10 @@
 
 #include <commctrl.h>
 
+#include <iterator>
 #include <string>
 
+#include "base/utf16.h"
 #include "converter/app/win32/colour_buttons.h"
 #include "converter/app/win32/dialog_context.h"
 #include "converter/commands/effect_settings_dialog_model.h"
@@ -36,9 +38,13 @@ struct EffectSettingsContext {
   EditedColours colours;
 };
 
+// The radio buttons of the dither algorithms, in DitherAlgorithm order.
+const int kAlgorithmButtons[] = {IDC_FLOYD_STEINBERG, IDC_ORDERED, IDC_PERCEPTUAL};
+
 void showEffectControls(HWND dialog, const EffectSettingsControls& controls) {
-  CheckRadioButton(dialog, IDC_FLOYD_STEINBERG, IDC_ORDERED,
-                   controls.floydSteinbergChecked ? IDC_FLOYD_STEINBERG : IDC_ORDERED);
+  for (size_t i = 0; i < std::size(kAlgorithmButtons); ++i)
+    CheckDlgButton(dialog, kAlgorithmButtons[i],
+                   i == controls.algorithmChecked ? BST_CHECKED : BST_UNCHECKED);
   SendDlgItemMessageW(dialog, IDC_THRESHOLD, TBM_SETPOS, TRUE, controls.thresholdPosition);
   CheckDlgButton(dialog, IDC_PRE_DISTORTION,
                  controls.preDistortionChecked ? BST_CHECKED : BST_UNCHECKED);
@@ -49,7 +55,11 @@ void showEffectControls(HWND dialog, const EffectSettingsControls& controls) {
 
 EffectSettingsControls readEffectControls(HWND dialog) {
   EffectSettingsControls controls;
-  controls.floydSteinbergChecked = IsDlgButtonChecked(dialog, IDC_FLOYD_STEINBERG) == BST_CHECKED;
+  // With none checked, "Ordered", as the two-button dialog had it.
+  controls.algorithmChecked = kOrdered;
+  for (size_t i = 0; i < std::size(kAlgorithmButtons); ++i)
+    if (IsDlgButtonChecked(dialog, kAlgorithmButtons[i]) == BST_CHECKED)
+      controls.algorithmChecked = static_cast<uint8_t>(i);
   controls.thresholdPosition =
       static_cast<int>(SendDlgItemMessageW(dialog, IDC_THRESHOLD, TBM_GETPOS, 0, 0));
   controls.preDistortionChecked = IsDlgButtonChecked(dialog, IDC_PRE_DISTORTION) == BST_CHECKED;
@@ -82,10 +92,21 @@ INT_PTR CALLBACK effectSettingsProc(HWND dialog, UINT message, WPARAM wParam, LP
           showEffectControls(dialog, context->model.resetToDefaults());
           InvalidateRect(dialog, nullptr, TRUE);
           return TRUE;
-        case IDOK:
-          context->model.accept(readEffectControls(dialog));
+        case IDOK: {
+          const EffectSettingsControls controls = readEffectControls(dialog);
+          if (!context->model.accept(controls)) {
+            // The dialog stays open on the refused field.
+            MessageBoxW(dialog, utf8ToWide(kCropSizeRefused).c_str(), L"Effektus-beállítások",
+                        MB_ICONHAND | MB_OK);
+            const int refused =
+                parseCropSize(controls.cropWidthText) == 0 ? IDC_CROP_WIDTH : IDC_CROP_HEIGHT;
+            SetFocus(GetDlgItem(dialog, refused));
+            SendDlgItemMessageW(dialog, refused, EM_SETSEL, 0, -1);
+            return TRUE;
+          }
           EndDialog(dialog, IDOK);
           return TRUE;
+        }
         case IDCANCEL:
           context->model.cancel();
           EndDialog(dialog, IDCANCEL);

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "base/utf16.h"
+#include "converter/commands/window_rules.h"
 #include "converter/model/file_io.h"
 
 namespace vz {
@@ -13,6 +14,7 @@ namespace vz {
 namespace {
 
 const wchar_t kAllFilesFilter[] = L"Minden f\u00e1jl (*.*)\0*.*\0";
+const wchar_t kPngFilter[] = L"PNG k\u00e9p (*.png)\0*.png\0Minden f\u00e1jl (*.*)\0*.*\0";
 // Open lists the pictures the program reads first; every file stays one choice away.
 const wchar_t kOpenFilter[] =
     L"K\u00e9pek (*.bmp;*.pcx;*.gif;*.jpg;*.png;*.kep;*.vid;*.r16)\0"
@@ -34,7 +36,8 @@ void copyToField(const std::string& utf8Text, std::array<wchar_t, N>& field) {
 bool runFileDialog(HWND owner, AppState& state, bool save) {
   std::array<wchar_t, kFilePathCapacity> path{};
   std::array<wchar_t, kFileTitleCapacity> title{};
-  copyToField(state.filePath, path);
+  // Save as never offers the source picture's own name: it would be overwritten.
+  copyToField(save ? kepNameToPropose(state.filePath, state.fileTitle) : state.filePath, path);
   copyToField(state.fileTitle, title);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -69,6 +72,26 @@ bool chooseOpenFile(HWND owner, AppState& state) {
 
 bool chooseSaveFile(HWND owner, AppState& state) {
   return runFileDialog(owner, state, true);
+}
+
+bool choosePngFile(HWND owner, const AppState& state, std::string& path) {
+  std::string offered = state.fileTitle;
+  const size_t dot = offered.find_last_of('.');
+  if (dot != std::string::npos) offered.erase(dot);
+  std::array<wchar_t, kFilePathCapacity> name{};
+  if (!offered.empty()) copyToField(offered + ".png", name);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kPngFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = name.data();
+  dialog.nMaxFile = static_cast<DWORD>(name.size());
+  dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  dialog.lpstrDefExt = L"png";
+  if (!GetSaveFileNameW(&dialog)) return false;
+  path = wideToUtf8(name.data());
+  return true;
 }
 
 }  // namespace vz

@@ -13,6 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showSt
   main.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VIZORKA));
   main.arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
   main.hourglassCursor = LoadCursorW(nullptr, IDC_WAIT);
+  main.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN_ACCELERATORS));
 
   WNDCLASSW windowClass{};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -24,10 +25,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showSt
   windowClass.lpszClassName = vz::kMainWindowClass;
   if (!RegisterClassW(&windowClass)) return 1;
   // The window procedure finds `main` through the creation parameter.
-  HWND window =
-      CreateWindowExW(0, vz::kMainWindowClass, L"Vizorka",
-                      WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, &main);
+  HWND window = CreateWindowExW(0, vz::kMainWindowClass, L"Vizorka",
+                                WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                                nullptr, instance, &main);
   if (!window) return 1;
   ShowWindow(window, showState);
   UpdateWindow(window);
@@ -41,6 +42,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showSt
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (main.window && IsWindow(main.window) &&
+        TranslateAcceleratorW(main.window, main.accelerators, &message))
+      continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
-#include "converter/model/app_state.h"
+#include <string>
+
 #include "converter/app/win32/screen_view.h"
+#include "converter/model/app_state.h"
 
 namespace vz {
 
@@ -20,8 +22,14 @@ struct MainWindow {
   HCURSOR hourglassCursor = nullptr;
   HPEN selectionPen = nullptr;
   HBRUSH marginBrush = nullptr;
+  HACCEL accelerators = nullptr;
+  HWND statusBar = nullptr;
+  HFONT statusFont = nullptr;  // the status bar's font at the monitor's DPI
   ScreenBitmap screen;
   AppState state;
+  std::string droppedFile;  // UTF-8; Open takes it instead of asking the open dialog
+  // Wheel turns short of a notch, kept for the next message: down, across, zoom.
+  int wheelRest[3] = {0, 0, 0};
 };
 
 // Pass the MainWindow as the creation parameter of CreateWindowEx.

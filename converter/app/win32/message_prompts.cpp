@@ -14,4 +14,17 @@ bool MessageBoxPrompts::askYesNo(const std::string& text, const std::string& cap
                      MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
+UserPrompts::Answer MessageBoxPrompts::askYesNoCancel(const std::string& text,
+                                                      const std::string& caption) {
+  switch (MessageBoxW(owner_, utf8ToWide(text).c_str(), utf8ToWide(caption).c_str(),
+                      MB_ICONQUESTION | MB_YESNOCANCEL)) {
+    case IDYES:
+      return Answer::kYes;
+    case IDNO:
+      return Answer::kNo;
+    default:
+      return Answer::kCancel;
+  }
+}
+
 }  // namespace vz

@@ -12,6 +12,7 @@ class MessageBoxPrompts : public UserPrompts {
   explicit MessageBoxPrompts(HWND owner) : owner_(owner) {}
   void showError(const std::string& text, const std::string& caption) override;
   bool askYesNo(const std::string& text, const std::string& caption) override;
+  Answer askYesNoCancel(const std::string& text, const std::string& caption) override;
 
  private:
   HWND owner_;

@@ -1,5 +1,6 @@
 #include "converter/app/win32/screen_view.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "converter/view/layout.h"
@@ -78,10 +79,20 @@ void setScrollBar(HWND window, int bar, int32_t maximum, int32_t page, int32_t p
 
 }  // namespace
 
-void layoutWindow(HWND window, ViewState& view, const ImageDocument& doc) {
+RECT pictureArea(HWND window, HWND statusBar) {
+  RECT area;
+  GetClientRect(window, &area);
+  RECT bar;
+  if (statusBar && IsWindowVisible(statusBar) && GetWindowRect(statusBar, &bar))
+    area.bottom = std::max<LONG>(area.bottom - (bar.bottom - bar.top), 0);
+  return area;
+}
+
+void layoutWindow(HWND window, HWND statusBar, ViewState& view, const ImageDocument& doc) {
   RECT client;
   GetClientRect(window, &client);
-  updateLayout(view, doc, client.right, client.bottom);
+  const RECT area = pictureArea(window, statusBar);
+  updateLayout(view, doc, area.right, area.bottom);
   setScrollBar(window, SB_VERT, view.verticalMaximum, view.visibleHeight, view.scrollY);
   // Showing or hiding the bar resizes the client area, and the size change has laid
   // the window out again from inside SetScrollInfo, both bars included.
@@ -91,12 +102,11 @@ void layoutWindow(HWND window, ViewState& view, const ImageDocument& doc) {
   setScrollBar(window, SB_HORZ, view.horizontalMaximum, view.visibleWidth, view.scrollX);
 }
 
-void paintView(HWND window, const ScreenBitmap& screen, HBRUSH marginBrush, const ViewState& view,
-               const ImageDocument& doc) {
+void paintView(HWND window, HWND statusBar, const ScreenBitmap& screen, HBRUSH marginBrush,
+               const ViewState& view, const ImageDocument& doc) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
+  const RECT client = pictureArea(window, statusBar);
   HGDIOBJ oldBrush = SelectObject(dc, marginBrush);
   for (const ClientRect& band : marginBands(view, doc, client.right, client.bottom))
     PatBlt(dc, band.left, band.top, band.right - band.left, band.bottom - band.top, PATCOPY);
@@ -111,6 +121,11 @@ void paintView(HWND window, const ScreenBitmap& screen, HBRUSH marginBrush, cons
 void showScrollPosition(HWND window, bool horizontal, int32_t position) {
   SetScrollPos(window, horizontal ? SB_HORZ : SB_VERT, position, TRUE);
   InvalidateRect(window, nullptr, TRUE);
+}
+
+void showScrollPositions(HWND window, const ViewState& view) {
+  SetScrollPos(window, SB_HORZ, view.scrollX, TRUE);
+  showScrollPosition(window, false, view.scrollY);
 }
 
 void drawSelectionOutline(HWND window, HPEN selectionPen, const ClientRect& rect) {

@@ -27,15 +27,21 @@ void replaceScreenBitmapBitmap(HWND window, ScreenBitmap& screen, int32_t width,
 // Sets the screen bitmap's pixels from the document; nothing without a picture.
 void renderDocument(ScreenBitmap& screen, const ImageDocument& doc, bool blackAndWhiteView);
 
-// Lays the picture out in the window's client area and sets both scroll bars.
-void layoutWindow(HWND window, ViewState& view, const ImageDocument& doc);
+// The part of the client area that shows the picture: all of it above the status bar.
+RECT pictureArea(HWND window, HWND statusBar);
+
+// Lays the picture out in the picture area and sets both scroll bars.
+void layoutWindow(HWND window, HWND statusBar, ViewState& view, const ImageDocument& doc);
 
 // Paints the margin and the visible part of the picture (the WM_PAINT handler).
-void paintView(HWND window, const ScreenBitmap& screen, HBRUSH marginBrush, const ViewState& view,
-               const ImageDocument& doc);
+void paintView(HWND window, HWND statusBar, const ScreenBitmap& screen, HBRUSH marginBrush,
+               const ViewState& view, const ImageDocument& doc);
 
 // Sets the bar's position after scrolling and repaints the whole client area.
 void showScrollPosition(HWND window, bool horizontal, int32_t position);
+
+// Sets both bars' positions and repaints (after a key or the wheel scrolled).
+void showScrollPositions(HWND window, const ViewState& view);
 
 // Toggles the crop outline through the rectangle's four corners.
 void drawSelectionOutline(HWND window, HPEN selectionPen, const ClientRect& rect);

@@ -1,10 +1,14 @@
 #include "converter/app/win32/test_hook.h"
 
+#include <commctrl.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/utf16.h"
+#include "converter/app/win32/screen_view.h"
+#include "converter/commands/history.h"
 #include "converter/model/file_io.h"
 
 namespace vz {
@@ -52,9 +56,23 @@ void dumpScrollBar(std::ostringstream& out, HWND window, int bar, const char* na
       << info.nPos << '\n';
 }
 
+void dumpStatusBar(std::ostringstream& out, HWND statusBar) {
+  out << "status";
+  const int parts = static_cast<int>(SendMessageW(statusBar, SB_GETPARTS, 0, 0));
+  for (int i = 0; i < parts; ++i) {
+    const LRESULT length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, i, 0));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(statusBar, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(length));
+    out << '\t' << wideToUtf8(text);
+  }
+  out << '\n';
+}
+
 }  // namespace
 
-bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const AppState& state) {
+bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const AppState& state,
+                            HWND statusBar) {
   if (request.dwData != kStateDumpRequest || !request.lpData || request.cbData < sizeof(wchar_t))
     return false;
   const auto* path = static_cast<const wchar_t*>(request.lpData);
@@ -62,8 +80,8 @@ bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const Ap
   std::ostringstream out;
   wchar_t title[600] = {};
   GetWindowTextW(window, title, 600);
-  RECT client;
-  GetClientRect(window, &client);
+  // The picture's part of the client area, above the status bar.
+  const RECT client = pictureArea(window, statusBar);
   const ImageDocument& doc = state.document;
   const ViewState& view = state.view;
   out << "title\t" << wideToUtf8(title) << '\n';
@@ -89,6 +107,9 @@ bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const Ap
       << save.makePaletteFile << '\t' << int{save.maskColour} << '\n';
   out << "selection\t" << state.selection.selectionState << '\t' << state.selection.selectionShown
       << '\n';
+  out << "history\t" << state.history.undoSteps.size() << '\t' << state.history.redoSteps.size()
+      << '\t' << pictureChanged(state) << '\n';
+  dumpStatusBar(out, statusBar);
   dumpScrollBar(out, window, SB_HORZ, "horizontal");
   dumpScrollBar(out, window, SB_VERT, "vertical");
   dumpMenu(out, GetMenu(window), 0);

@@ -13,6 +13,7 @@ namespace vz {
 constexpr ULONG_PTR kStateDumpRequest = 0x565A5354;
 
 // True when the message was a state-dump request and the file was written.
-bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const AppState& state);
+bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const AppState& state,
+                            HWND statusBar);
 
 }  // namespace vz

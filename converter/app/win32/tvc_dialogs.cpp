@@ -6,6 +6,7 @@
 #include "base/utf16.h"
 #include "converter/app/win32/colour_buttons.h"
 #include "converter/app/win32/dialog_context.h"
+#include "converter/app/win32/dpi.h"
 #include "converter/app/win32/gdi_fill.h"
 #include "converter/commands/picture_properties.h"
 #include "converter/commands/save_options_choice.h"
@@ -171,21 +172,25 @@ void drawPaletteItem(const DRAWITEMSTRUCT& item, const PropertiesContext& contex
   const PaletteListEntry& entry = context.entries[item.itemID];
   HDC dc = item.hDC;
   const RECT& box = item.rcItem;
+  // The columns are laid out for 96 DPI and grow with the dialog's font.
+  const UINT dpi = dpiOf(item.hwndItem);
+  const auto x = [dpi](int pixels) { return scaledToDpi(pixels, dpi); };
   PatBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, PATCOPY);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(0, 0, 0));
   if (item.itemState & ODS_SELECTED) {
-    fillSolid(dc, RECT{1, box.top, 26, box.bottom}, kSelectedIndexColour);
+    fillSolid(dc, RECT{x(1), box.top, x(26), box.bottom}, kSelectedIndexColour);
     SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
   }
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int y = (box.top + box.bottom - metrics.tmHeight) / 2;
-  drawText(dc, 5, y, std::to_wstring(entry.index) + L".");
+  drawText(dc, x(5), y, std::to_wstring(entry.index) + L".");
   // A colour value has the COLORREF layout: red in the low byte.
-  fillSolid(dc, RECT{30, box.top + 1, 55, box.bottom - 1}, static_cast<COLORREF>(entry.colour));
+  fillSolid(dc, RECT{x(30), box.top + 1, x(55), box.bottom - 1},
+            static_cast<COLORREF>(entry.colour));
   SetTextColor(dc, RGB(0, 0, 0));
-  drawText(dc, 70, y, std::to_wstring(entry.pixelCount));
+  drawText(dc, x(70), y, std::to_wstring(entry.pixelCount));
 }
 
 INT_PTR runDecodeDialog(HINSTANCE instance, HWND owner, AppState& state) {
@@ -205,7 +210,8 @@ INT_PTR CALLBACK propertiesProcedure(HWND dialog, UINT message, WPARAM wParam, L
       return TRUE;
     case WM_MEASUREITEM:
       // Arrives before WM_INITDIALOG: it needs nothing from the context.
-      reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = kListItemHeight;
+      reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight =
+          static_cast<UINT>(scaledToDpi(kListItemHeight, dpiOf(dialog)));
       return TRUE;
     case WM_DRAWITEM:
       if (!context || wParam != IDC_PROPERTIES_PALETTE_LIST) return FALSE;

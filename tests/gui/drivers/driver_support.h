@@ -161,6 +161,7 @@ struct WindowSearch {
   DWORD processId;
   const wchar_t* className;
   HWND found;
+  HWND except = nullptr;  // a window of the class not to be found (a dialog under a box)
 };
 
 inline BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
@@ -169,7 +170,7 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
   GetWindowThreadProcessId(window, &processId);
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  if (processId == search->processId && IsWindowVisible(window) &&
+  if (processId == search->processId && IsWindowVisible(window) && window != search->except &&
       lstrcmpW(name, search->className) == 0) {
     search->found = window;
     return FALSE;
@@ -177,8 +178,8 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
-inline HWND findWindowOf(DWORD processId, const wchar_t* className) {
-  WindowSearch search{processId, className, nullptr};
+inline HWND findWindowOf(DWORD processId, const wchar_t* className, HWND except = nullptr) {
+  WindowSearch search{processId, className, nullptr, except};
   EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -213,9 +214,18 @@ inline Program start(const std::wstring& exe, const std::wstring& arguments) {
 }
 
 // Exit through the menu command and wait for the process; terminate it if it hangs.
+// A changed picture is let go: the question about saving it is answered "Nem".
 inline void stop(Program& program) {
   PostMessageW(program.window, WM_COMMAND, ID_FILE_EXIT, 0);
-  if (WaitForSingleObject(program.process.hProcess, kWaitMs) != WAIT_OBJECT_0) {
+  const bool ended = waitFor([&] {
+    if (WaitForSingleObject(program.process.hProcess, 0) == WAIT_OBJECT_0) return true;
+    HWND box = findWindowOf(program.process.dwProcessId, L"#32770");
+    wchar_t caption[32] = {};
+    if (box) GetWindowTextW(box, caption, 32);
+    if (box && lstrcmpW(caption, L"Kil\u00e9p\u00e9s") == 0) PostMessageW(box, WM_COMMAND, IDNO, 0);
+    return false;
+  });
+  if (!ended) {
     check(false, "Vizorka ends on Exit");
     TerminateProcess(program.process.hProcess, 1);
   } else {
@@ -322,10 +332,10 @@ inline bool itemEnabled(const StateDump& dump, int id) {
 
 // ---- dialogs and message boxes --------------------------------------------------------
 
-inline HWND waitForDialog(const Program& program) {
+inline HWND waitForDialog(const Program& program, HWND except = nullptr) {
   HWND dialog = nullptr;
   waitFor([&] {
-    dialog = findWindowOf(program.process.dwProcessId, L"#32770");
+    dialog = findWindowOf(program.process.dwProcessId, L"#32770", except);
     return dialog != nullptr;
   });
   return dialog;
@@ -347,9 +357,10 @@ struct MessageBoxSeen {
 };
 
 // Reads the message box the program shows and closes it with the given button.
-inline MessageBoxSeen answerMessageBox(const Program& program, int button) {
+// `over` is a dialog that stays open under the box.
+inline MessageBoxSeen answerMessageBox(const Program& program, int button, HWND over = nullptr) {
   MessageBoxSeen seen;
-  HWND box = waitForDialog(program);
+  HWND box = waitForDialog(program, over);
   if (!box) {
     check(false, "a message box appears");
     return seen;
@@ -431,10 +442,20 @@ struct Capture {
   }
 };
 
-inline Capture captureClient(HWND window) {
-  Capture capture;
+// The picture's part of the client area: all of it above the status bar.
+inline RECT pictureArea(HWND window) {
   RECT client;
   GetClientRect(window, &client);
+  HWND statusBar = FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr);
+  RECT bar;
+  if (statusBar && IsWindowVisible(statusBar) && GetWindowRect(statusBar, &bar))
+    client.bottom -= bar.bottom - bar.top;
+  return client;
+}
+
+inline Capture captureClient(HWND window) {
+  Capture capture;
+  const RECT client = pictureArea(window);
   POINT origin{0, 0};
   ClientToScreen(window, &origin);
   capture.width = client.right;

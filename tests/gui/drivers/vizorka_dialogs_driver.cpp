@@ -4,6 +4,7 @@
 // palette     "Paletta beállítása" on a 4-colour and a 2-colour picture
 // save        "Mentés beállításai" and the save-file dialog; the saved files reopened
 // properties  "Kép jellemzői" and "KEP fájl dekódolásának jellemzői"
+// resize      "Átméretezés" and "Előnézet mentése PNG-ként..."
 // Dialogs are read and steered from outside (captions, control texts, check marks,
 // clicks, the pixels on the screen); the program's state comes from its state dump.
 // Files saved here are left in the current folder for the calling script to compare.
@@ -342,6 +343,7 @@ const std::vector<ControlSpec> kEffectControls = {
     {-1, "button", "Dithering algoritmus"},
     {1005, "button", "Floyd-Steinberg"},
     {1006, "button", "Ordered"},
+    {1031, "button", "Élethű"},
     {1015, "button", ""},
     {1016, "button", ""},
     {1017, "button", ""},
@@ -398,7 +400,8 @@ void scenarioEffects(const std::wstring& exe) {
   HWND dialog = openEffectSettings(program);
   if (!dialog) return stop(program);
   checkControls(dialog, kEffectControls, "effect settings");
-  check(isChecked(dialog, 1005) && !isChecked(dialog, 1006), "Floyd-Steinberg checked");
+  check(isChecked(dialog, 1005) && !isChecked(dialog, 1006) && !isChecked(dialog, 1031),
+        "Floyd-Steinberg checked");
   check(isChecked(dialog, 1026) && !isChecked(dialog, 1027),
         "pre-distortion checked, interlaced clear");
   HWND trackbar = GetDlgItem(dialog, 1028);
@@ -415,17 +418,30 @@ void scenarioEffects(const std::wstring& exe) {
   clickNow(dialog, 1027);
   ask(trackbar, TBM_SETPOS, TRUE, 200);
   setItemText(dialog, 1000, L"100");
-  setItemText(dialog, 1001, L"-80");  // not an unsigned number: stored as 0
+  setItemText(dialog, 1001, L"-80");  // refused on OK
   clickLater(dialog, 1016);
   pickColour(program, 15, 12);
   checkColourButton(dialog, 1016, tvcColour(12), "the button shows the picked colour");
   clickLater(dialog, 1018);
   pickColour(program, 10, -1);
   checkColourButton(dialog, 1018, tvcColour(10), "Esc in the picker keeps the colour");
+  // A crop size outside 1..65535 is refused with a message, and the dialog stays open.
+  for (const wchar_t* refused : {L"-80", L"65536"}) {
+    setItemText(dialog, 1001, refused);
+    clickLater(dialog, IDOK);
+    const MessageBoxSeen seen = answerMessageBox(program, IDOK, dialog);
+    checkText(seen.caption, "Effektus-beállítások", "crop size refusal: caption");
+    checkText(seen.text, "A kivágás szélessége és magassága 1 és 65535 közötti egész szám legyen!",
+              "crop size refusal: text");
+    check(IsWindowVisible(dialog) != FALSE, "the refusal keeps the dialog open");
+    checkText(effectsOf(dumpState(program)), "0 128 1 0 256 240 0 12 0 10 14 15 0 11 7 15",
+              "a refused crop size stores nothing but the picked colours");
+  }
+  setItemText(dialog, 1001, L"80");
   clickLater(dialog, IDOK);
   check(waitClosed(dialog), "OK closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "1 200 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "1 200 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
             "OK stores every control");
 
   // The next dither: ordered, no pre-distortion, black and bright green.
@@ -465,7 +481,7 @@ void scenarioEffects(const std::wstring& exe) {
   trackbar = GetDlgItem(dialog, 1028);
   checkEqual<long>(static_cast<long>(ask(trackbar, TBM_GETPOS)), 200L, "reopened: threshold");
   checkText(itemText(dialog, 1000), "100", "reopened: crop width");
-  checkText(itemText(dialog, 1001), "0", "reopened: crop height");
+  checkText(itemText(dialog, 1001), "80", "reopened: crop height");
   checkColourButton(dialog, 1016, tvcColour(12), "reopened: the picked colour");
   clickLater(dialog, 1015);
   pickColour(program, 0, 9);
@@ -483,8 +499,37 @@ void scenarioEffects(const std::wstring& exe) {
   clickLater(dialog, IDCANCEL);
   check(waitClosed(dialog), "\"Mégse\" closes the effect settings");
   sync(program.window);
-  checkText(effectsOf(dumpState(program)), "1 128 0 1 100 0 0 12 0 10 14 15 0 11 7 15",
+  checkText(effectsOf(dumpState(program)), "1 128 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
             "\"Mégse\": colours as on opening, the threshold reset, the rest as before");
+
+  // The third algorithm: "Élethű" through OK into the next dither, interlaced 4 colours.
+  dialog = openEffectSettings(program);
+  if (!dialog) return stop(program);
+  clickNow(dialog, 1031);
+  check(isChecked(dialog, 1031) && !isChecked(dialog, 1005) && !isChecked(dialog, 1006),
+        "\"Élethű\" takes the check");
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the effect settings");
+  sync(program.window);
+  checkText(effectsOf(dumpState(program)), "2 128 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
+            "OK stores the perceptual algorithm");
+  check(openThroughDialog(program, L"minta.bmp"), "the picture opens again");
+  command(program, ID_DITHER_4);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 64L, "4 colours: the width stays");
+  checkEqual(documentOf(dump).colourMode, 16L, "interlaced 4 colours: two sets of four");
+  checkPalette(dump,
+               {tvcColour(0), tvcColour(10), tvcColour(14), tvcColour(15), tvcColour(0),
+                tvcColour(11), tvcColour(7), tvcColour(15)},
+               "interlaced 4-colour sets");
+  // The calling script compares this file with vizorka-cli's perceptual dither.
+  saveThroughDialogs(program, SaveChoice{}, L"gui-perceptual.kep");
+  dialog = openEffectSettings(program);
+  if (!dialog) return stop(program);
+  check(isChecked(dialog, 1031) && !isChecked(dialog, 1005) && !isChecked(dialog, 1006),
+        "reopened: \"Élethű\" checked");
+  clickLater(dialog, IDCANCEL);
+  check(waitClosed(dialog), "\"Mégse\" closes the effect settings");
   stop(program);
 }
 
@@ -592,7 +637,11 @@ void scenarioPalette(const std::wstring& exe) {
   // A 2-colour picture offers two rows.
   std::vector<uint8_t> twoColourData(8 * 8, 0xF0);
   writeFile(L"ketto.kep", kepFile(8, hardware, 64, 8, twoColourData));
-  check(openThroughDialog(program, L"ketto.kep"), "a 2-colour picture opens");
+  // The remapped picture is a changed one: Open asks first ("Nem" lets it go).
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_OPEN, 0);
+  checkText(answerMessageBox(program, IDNO).caption, "Megnyitás",
+            "Open asks about the changed picture");
+  check(chooseInFileDialog(program, L"ketto.kep"), "a 2-colour picture opens");
   dialog = openPaletteDialog(program);
   if (!dialog) return stop(program);
   for (int row = 0; row < 4; ++row)
@@ -869,12 +918,145 @@ void scenarioProperties(const std::wstring& exe) {
   stop(program);
 }
 
+const std::vector<ControlSpec> kResizeControls = {
+    {-1, "button", "Új méret (képpont)"},
+    {-1, "static", "X :"},
+    {1100, "edit", "256"},
+    {-1, "static", "Y :"},
+    {1101, "edit", "240"},
+    {-1, "button", "Mód"},
+    {1102, "button", "Arányosan belül"},
+    {1103, "button", "Arányosan kitöltve (vágással)"},
+    {1104, "button", "Torzítva"},
+    {1, "button", "OK"},
+    {2, "button", "Mégse"},
+};
+
+HWND openResize(const Program& program) {
+  PostMessageW(program.window, WM_COMMAND, ID_RESIZE, 0);
+  return waitForDialogTitled(program, L"\u00c1tm\u00e9retez\u00e9s");
+}
+
+struct OwnedSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK matchOwned(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<OwnedSearch*>(parameter);
+  if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A message box the dialog shows (its caption is the dialog's own).
+HWND waitForBoxOwnedBy(HWND dialog) {
+  OwnedSearch search{dialog, nullptr};
+  waitFor([&] {
+    EnumWindows(matchOwned, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
+}
+
+// The screen shows the true-colour document byte for byte: its pixels, packed as the
+// document packs them, hash to the document's pixel hash.
+bool showsDocument(const Capture& c, const StateDump& dump) {
+  const int left = static_cast<int>(dump.value("view", 5));
+  const int top = static_cast<int>(dump.value("view", 6));
+  const int width = static_cast<int>(documentOf(dump).width);
+  const int height = static_cast<int>(documentOf(dump).height);
+  const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> bytes(stride * static_cast<size_t>(height), 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const COLORREF pixel = c.at(left + x, top + y);
+      uint8_t* out = &bytes[stride * static_cast<size_t>(y) + 3 * static_cast<size_t>(x)];
+      out[0] = GetBValue(pixel);
+      out[1] = GetGValue(pixel);
+      out[2] = GetRValue(pixel);
+    }
+  return pixelHash(bytes) == dump.text("pixels", 2);
+}
+
+// Resizing: the dialog opens from the menu with the crop size and "fit"; "Mégse"
+// changes nothing; a width of 0 is refused and the dialog stays; OK resizes into a new
+// true-colour picture at zoom 1 x 1, which the window shows. The preview is then saved
+// through the save dialog, for the script to compare with vizorka-cli's.
+void scenarioResize(const std::wstring& exe) {
+  writeFile(L"minta.bmp", patternBmp(64, 48));
+  Program program = start(exe, L"minta.bmp");
+  sync(program.window);
+  command(program, ID_FOURFOLD_SIZE);
+  const std::string openedHash = dumpState(program).text("pixels", 2);
+
+  HWND dialog = openResize(program);
+  if (!dialog) return stop(program);
+  checkControls(dialog, kResizeControls, "resize");
+  check(isChecked(dialog, 1102) && !isChecked(dialog, 1103) && !isChecked(dialog, 1104),
+        "\"Arányosan belül\" is checked on opening");
+  setItemText(dialog, 1100, L"40");
+  clickNow(dialog, 1104);
+  clickLater(dialog, IDCANCEL);
+  check(waitClosed(dialog), "\"Mégse\" closes the dialog");
+  sync(program.window);
+  StateDump dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 64L, "\"Mégse\" keeps the width");
+  checkText(dump.text("pixels", 2), openedHash, "\"Mégse\" keeps the pixels");
+  checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 22L, "\"Mégse\" keeps the zoom");
+
+  dialog = openResize(program);
+  if (!dialog) return stop(program);
+  checkText(itemText(dialog, 1100), "256", "the width starts from the crop size again");
+  check(isChecked(dialog, 1102), "\"Arányosan belül\" is checked again");
+  setItemText(dialog, 1100, L"0");
+  setItemText(dialog, 1101, L"30");
+  clickLater(dialog, IDOK);
+  HWND refusal = waitForBoxOwnedBy(dialog);
+  check(refusal != nullptr, "a width of 0 is refused with a message");
+  if (refusal) {
+    std::wstring text;
+    EnumChildWindows(refusal, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    checkText(titleOf(refusal), "Átméretezés", "the refusal's caption");
+    checkText(narrow(text), "A szélesség és a magasság csak 1 és 65535 közötti egész szám lehet!",
+              "the refusal's text");
+    PostMessageW(refusal, WM_COMMAND, IDOK, 0);
+    check(waitClosed(refusal), "the refusal closes");
+  }
+  check(IsWindowVisible(dialog) != FALSE, "the dialog stays after a refusal");
+  checkEqual(documentOf(dumpState(program)).width, 64L, "a refusal keeps the picture");
+
+  setItemText(dialog, 1100, L"40");
+  clickNow(dialog, 1103);
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the dialog");
+  sync(program.window);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 40L, "fill: the width asked for");
+  checkEqual(documentOf(dump).height, 30L, "fill: the height asked for");
+  checkEqual(documentOf(dump).colourMode, 0L, "a true-colour picture");
+  checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 11L, "zoom 1 x 1");
+  const Capture shot =
+      captureWhen(program.window, [&](const Capture& c) { return showsDocument(c, dump); });
+  check(showsDocument(shot, dump), "the window shows the resized picture");
+
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_SAVE_PREVIEW, 0);
+  check(chooseInFileDialog(program, L"el\u0151n\u00e9zet.png"),
+        "the preview is saved through the save dialog");
+  // The resized picture is changed, and saving a preview does not save it.
+  checkText(titleOf(program.window), "Vizorka - [minta.bmp]*",
+            "saving the preview keeps the title");
+  stop(program);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::printf(
-        "usage: vizorka_dialogs_driver effects|palette|save|properties "
+        "usage: vizorka_dialogs_driver effects|palette|save|properties|resize "
         "PATH\\Vizorka.exe\n");
     return 2;
   }
@@ -890,6 +1072,8 @@ int wmain(int argc, wchar_t** argv) {
     scenarioSave(exe);
   else if (scenario == L"properties")
     scenarioProperties(exe);
+  else if (scenario == L"resize")
+    scenarioResize(exe);
   else
     return 2;
   std::printf("%d check(s) failed\n", failures);

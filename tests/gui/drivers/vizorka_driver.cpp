@@ -6,6 +6,11 @@
 // the pixels on the screen) is read from outside. Exit status 0 when every check held.
 #include "tests/gui/drivers/driver_support.h"
 
+// After <windows.h>, which the helpers include.
+#include <shlobj.h>
+
+#include <initializer_list>
+
 namespace {
 
 using namespace driver;
@@ -16,9 +21,13 @@ const char* const kMenuTree[] = {
     "0\tpopup\tenabled\t&Fájl",
     "1\t40001\tenabled\t&Megnyitás",
     "1\t40004\tgrayed\tMenté&s mint...",
+    "1\t40041\tgrayed\t&Előnézet mentése PNG-ként...",
     "1\tseparator",
     "1\t40002\tenabled\t&Kilép",
     "0\tpopup\tenabled\t&Szerkesztés",
+    "1\t40051\tgrayed\t&Visszavonás\tCtrl+Z",
+    "1\t40052\tgrayed\t&Újra\tCtrl+Y",
+    "1\tseparator",
     "1\t40003\tenabled\t&Másol",
     "1\t40026\tenabled\t&Beillesztés új képként",
     "1\tseparator",
@@ -27,6 +36,7 @@ const char* const kMenuTree[] = {
     "1\tpopup\tenabled\tÁt&méretezés",
     "2\t40027\tenabled\t&Függőlegesen 1/2",
     "2\t40028\tenabled\t&Vízszintesen 1/2",
+    "2\t40040\tgrayed\t&Méretre igazítás...",
     "1\tseparator",
     "1\tpopup\tenabled\t&Dithering",
     "2\t40007\tenabled\t&2 árnyalat",
@@ -245,7 +255,8 @@ void scenarioView(const std::wstring& exe) {
   checkEqual(dump.value("horizontal", 1), 0L, "horizontal minimum");
   checkEqual(dump.value("horizontal", 2), 1199L, "horizontal maximum is width - 1");
   checkEqual(dump.value("horizontal", 3), clientWidth, "horizontal page is the client width");
-  checkEqual(dump.value("horizontal", 4), -((clientWidth - 1200) / 2), "starts in the middle");
+  checkEqual(dump.value("horizontal", 4), 0L, "a new picture starts at its left edge");
+  checkEqual(dump.value("vertical", 4), 0L, "a new picture starts at its top edge");
   checkEqual(dump.value("vertical", 2), 899L, "vertical maximum is height - 1");
   checkEqual(dump.value("vertical", 3), clientHeight, "vertical page is the client height");
   const long startX = dump.value("horizontal", 4);
@@ -391,11 +402,178 @@ void scenarioClipboard(const std::wstring& exe) {
   stop(program);
 }
 
+// Keys pressed together and let go in reverse order, as the keyboard sends them.
+void pressKeys(const Program& program, std::initializer_list<WORD> keys) {
+  SetForegroundWindow(program.window);
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = keys.end(); key != keys.begin();) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Drops a file on the window as the shell does: WM_DROPFILES with the file list. The
+// list must be memory of the program's own, as the shell makes it there: a fixed
+// block (a pointer, which GlobalLock gives back as it is) written into the program.
+void dropFile(const Program& program, const std::wstring& name) {
+  const std::wstring path = fullPath(name);
+  std::vector<uint8_t> list(sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t), 0);
+  auto* files = reinterpret_cast<DROPFILES*>(list.data());
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  path.copy(reinterpret_cast<wchar_t*>(list.data() + sizeof(DROPFILES)), path.size());
+  void* remote = VirtualAllocEx(program.process.hProcess, nullptr, list.size(),
+                                MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  SIZE_T written = 0;
+  check(remote &&
+            WriteProcessMemory(program.process.hProcess, remote, list.data(), list.size(),
+                               &written) &&
+            written == list.size(),
+        "the file list is in the program's memory");
+  PostMessageW(program.window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
+// The window as today's users work it: a new picture from its top-left corner, the
+// wheel and keys scroll, the status bar names the picture, Ctrl+Z and Ctrl+Y undo and
+// redo a dither, Exit on a changed picture asks, a dropped file opens, Esc leaves crop
+// mode, a shortcut works only while its menu item is enabled.
+void scenarioEveryday(const std::wstring& exe) {
+  writeFile(L"large.bmp", patternBmp(1200, 900));
+  Program program = start(exe, L"large.bmp");
+  sync(program.window);
+  StateDump dump = dumpState(program);
+  checkEqual(dump.value("horizontal", 4), 0L, "opened at the left edge");
+  checkEqual(dump.value("vertical", 4), 0L, "opened at the top edge");
+  checkText(dump.text("status", 1), "1200 × 900 képpont", "status bar: the size");
+  checkText(dump.text("status", 2), "True color", "status bar: the kind");
+  checkText(dump.text("status", 3), "Nagyítás: 1 × 1", "status bar: the zoom");
+  checkText(dump.text("status", 4), "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!",
+            "status bar: why Save as is greyed");
+
+  const auto wheel = [&](int delta, WORD keys) {
+    POINT middle{200, 200};
+    ClientToScreen(program.window, &middle);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(program.window, WM_MOUSEWHEEL, MAKEWPARAM(keys, delta),
+                        MAKELPARAM(middle.x, middle.y), SMTO_NORMAL, kWaitMs, &result);
+    return dumpState(program);
+  };
+  dump = wheel(-WHEEL_DELTA, 0);
+  const long down = dump.value("vertical", 4);
+  check(down > 0, "the wheel turned back scrolls down");
+  checkEqual(dump.value("horizontal", 4), 0L, "the wheel alone does not scroll across");
+  dump = wheel(WHEEL_DELTA, 0);
+  checkEqual(dump.value("vertical", 4), 0L, "the wheel turned forward scrolls back up");
+  dump = wheel(-WHEEL_DELTA, MK_SHIFT);
+  checkEqual(dump.value("horizontal", 4), down, "Shift and the wheel scroll across");
+  checkEqual(dump.value("vertical", 4), 0L, "Shift and the wheel do not scroll down");
+  dump = wheel(WHEEL_DELTA, MK_CONTROL);
+  checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 22L, "Ctrl and the wheel zoom in");
+  dump = wheel(-WHEEL_DELTA, MK_CONTROL);
+  checkEqual(dump.value("view", 1) * 10 + dump.value("view", 2), 11L,
+             "Ctrl and the wheel zoom out");
+
+  // Sent, not posted: a sent message overtakes posted ones, so a posted key could still
+  // wait in the queue when the state dump (sent) is answered.
+  const auto key = [&](WORD virtualKey) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(program.window, WM_KEYDOWN, virtualKey, 0, SMTO_NORMAL, kWaitMs, &result);
+    return dumpState(program);
+  };
+  dump = key(VK_END);
+  checkEqual(dump.value("vertical", 4), 900 - dump.value("vertical", 3),
+             "End scrolls to the bottom");
+  dump = key(VK_HOME);
+  checkEqual(dump.value("vertical", 4), 0L, "Home scrolls to the top");
+
+  // Ctrl+Z undoes a dither exactly; Ctrl+Y does it again.
+  const std::string opened = dump.text("pixels", 2);
+  command(program, ID_DITHER_4);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).colourMode, 4L, "dithered to 4 colours");
+  checkText(titleOf(program.window), "Vizorka - [large.bmp]*", "a changed picture's title");
+  checkText(dump.text("status", 2), "TVC - 4 szín", "status bar: the new kind");
+  openMenuPopups(program);
+  check(itemEnabled(dumpState(program), ID_EDIT_UNDO), "Visszavonás enabled after a change");
+  pressKeys(program, {VK_CONTROL, 'Z'});
+  waitFor([&] { return documentOf(dumpState(program)).colourMode == 0; });
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).colourMode, 0L, "Ctrl+Z: true colour again");
+  checkText(dump.text("pixels", 2), opened, "Ctrl+Z: the opened pixels again");
+  checkText(titleOf(program.window), "Vizorka - [large.bmp]", "Ctrl+Z: unchanged again");
+  pressKeys(program, {VK_CONTROL, 'Y'});
+  waitFor([&] { return documentOf(dumpState(program)).colourMode == 4; });
+  checkEqual(documentOf(dumpState(program)).colourMode, 4L, "Ctrl+Y: dithered again");
+
+  // Exit and closing the window ask about the changed picture; Mégse keeps the window.
+  for (UINT message : {static_cast<UINT>(WM_COMMAND), static_cast<UINT>(WM_CLOSE)}) {
+    PostMessageW(program.window, message, message == WM_COMMAND ? ID_FILE_EXIT : 0, 0);
+    const MessageBoxSeen seen = answerMessageBox(program, IDCANCEL);
+    checkText(seen.caption, "Kilépés", "the question's caption");
+    checkText(seen.text, "A kép megváltozott!\r\nMentsem KEP fájlként?", "the question");
+    sync(program.window);
+    check(IsWindowVisible(program.window) != FALSE, "Mégse keeps the window");
+    checkText(titleOf(program.window), "Vizorka - [large.bmp]*", "Mégse keeps the picture");
+  }
+
+  // A dropped file opens as Open does, after the same question ("Nem": let it go).
+  writeFile(L"dropped.bmp", patternBmp(60, 40));
+  dropFile(program, L"dropped.bmp");
+  const MessageBoxSeen asked = answerMessageBox(program, IDNO);
+  checkText(asked.caption, "Megnyitás", "a drop asks as Open does");
+  sync(program.window);
+  waitFor([&] { return documentOf(dumpState(program)).width == 60; });
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width, 60L, "the dropped picture is open");
+  checkText(titleOf(program.window), "Vizorka - [dropped.bmp]", "the dropped file's title");
+  checkEqual(dump.value("history", 1) + dump.value("history", 2), 0L,
+             "a dropped picture starts a fresh history");
+
+  // Esc leaves crop mode, as the right button does; meanwhile the status bar says so.
+  command(program, ID_SCREEN_CROP);
+  dump = dumpState(program);
+  checkEqual(dump.value("selection", 1), 1L, "crop mode is on");
+  checkText(dump.text("status", 4), "Kivágás: 256 × 240", "status bar: the crop size");
+  dump = key(VK_ESCAPE);
+  checkEqual(dump.value("selection", 1), 0L, "Esc leaves crop mode");
+
+  // Ctrl+S does nothing while Save as is greyed (true colour); Ctrl+O shows the open
+  // dialog, the first dialog to appear.
+  pressKeys(program, {VK_CONTROL, 'S'});
+  pressKeys(program, {VK_CONTROL, 'O'});
+  HWND dialog = nullptr;
+  EditSearch search{nullptr};
+  waitFor([&] {
+    dialog = findWindowOf(program.process.dwProcessId, L"#32770");
+    if (dialog) EnumChildWindows(dialog, findFileNameEdit, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  check(search.found != nullptr, "Ctrl+O shows the open dialog, Ctrl+S nothing");
+  if (dialog) {
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+  }
+  sync(program.window);
+  checkText(titleOf(program.window), "Vizorka - [dropped.bmp]", "the cancelled dialog keeps it");
+  stop(program);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    std::printf("usage: vizorka_driver start|open|messages|view|clipboard PATH\\Vizorka.exe\n");
+    std::printf(
+        "usage: vizorka_driver start|open|messages|view|clipboard|everyday PATH\\Vizorka.exe\n");
     return 2;
   }
   // The real pointer would send stray mouse moves into the window: park it far away.
@@ -412,6 +590,8 @@ int wmain(int argc, wchar_t** argv) {
     scenarioView(exe);
   else if (scenario == L"clipboard")
     scenarioClipboard(exe);
+  else if (scenario == L"everyday")
+    scenarioEveryday(exe);
   else
     return 2;
   std::printf("%d check(s) failed\n", failures);

@@ -1,0 +1,291 @@
+// Perceptual error diffusion to 2, 4 and 16 TVC colours: each pixel takes the candidate
+// that looks nearest (distance in OKLab), and what it misses is carried to its
+// neighbours in linear light, where neighbouring dots add up as the eye blends them.
+// The rows are scanned in alternating directions with the Floyd-Steinberg shares.
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+
+#include "converter/colour/conversion_support.h"
+#include "converter/colour/conversions.h"
+
+namespace vz {
+
+namespace {
+
+// How far past black and white a pixel plus the error it is owed may go. Enough to
+// keep the error a colour outside the candidates' reach leaves behind, so that it is
+// paid back; little enough that a colour no candidate comes near cannot pile it up
+// without end.
+constexpr float kOvershoot = 0.5f;
+
+// The n-th root by Newton steps from a nearby power of two. After the first step the
+// guesses only fall towards the root, so the steps stop when one no longer lowers it.
+// Besides exact scaling by powers of two only +, * and / are used, which round the same
+// way with every compiler and library, so the tables made from it are the same bits
+// everywhere (which a library's pow or cbrt does not promise).
+double positiveRoot(double value, int degree) {
+  if (value <= 0) return 0;
+  const auto newtonStep = [&](double root) {
+    double power = 1;
+    for (int i = 1; i < degree; ++i) power *= root;
+    return ((degree - 1) * root + value / power) / degree;
+  };
+  int exponent = 0;
+  std::frexp(value, &exponent);
+  double root = newtonStep(std::ldexp(1.0, exponent / degree));
+  for (double next = newtonStep(root); next < root; next = newtonStep(root)) root = next;
+  return root;
+}
+
+double signedCubeRoot(double value) {
+  return value < 0 ? -positiveRoot(-value, 3) : positiveRoot(value, 3);
+}
+
+// The sRGB curve from encoded to linear, continued past 1 and mirrored below 0.
+double linearOfEncoded(double encoded) {
+  if (encoded < 0) return -linearOfEncoded(-encoded);
+  if (encoded <= 0.04045) return encoded / 12.92;
+  const double base = (encoded + 0.055) / 1.055;
+  const double square = base * base;
+  return square * positiveRoot(square, 5);  // base^2.4
+}
+
+struct Oklab {
+  double lightness, a, b;
+};
+
+// Björn Ottosson's OKLab of linear sRGB; channels outside 0..1 are taken as they are.
+Oklab oklabOfLinear(double red, double green, double blue) {
+  const double l = signedCubeRoot(0.4122214708 * red + 0.5363325363 * green + 0.0514459929 * blue);
+  const double m = signedCubeRoot(0.2119034982 * red + 0.6806995451 * green + 0.1073969566 * blue);
+  const double s = signedCubeRoot(0.0883024619 * red + 0.2817188376 * green + 0.6299787005 * blue);
+  return {0.2104542553 * l + 0.7936177850 * m - 0.0040720468 * s,
+          1.9779984951 * l - 2.4285922050 * m + 0.4505937099 * s,
+          0.0259040371 * l + 0.7827717662 * m - 0.8086757660 * s};
+}
+
+// The nearest-colour search is keyed on each channel's level: the channel cut into
+// steps of 1/32 on the sRGB curve, so that dark colours are told apart as finely as
+// light ones, over the whole range a pixel with its error can take (63 levels). Finer
+// levels measured no closer to the originals, and the table of every key then no
+// longer fits the processor's cache.
+constexpr int kLevelsPerUnit = 32;
+constexpr int kLevelBits = 6;
+constexpr int kLinearStepsPerUnit = 1 << 12;  // how finely a linear value is looked up
+constexpr int kLinearSteps = static_cast<int>((1 + 2 * kOvershoot) * kLinearStepsPerUnit);
+
+struct Curves {
+  std::array<float, 256> linearOfByte;
+  std::array<uint8_t, kLinearSteps + 1> levelOfStep;  // of -kOvershoot + i / kLinearStepsPerUnit
+  std::vector<double> linearOfLevel;                  // the middle of each level
+  // A level's bits spread out to every third bit. A key interleaves the three levels,
+  // so that colours near each other have keys near each other, and the keys of the
+  // colours a picture passes through stay in the cache together.
+  std::array<uint32_t, 1 << kLevelBits> spread{};
+
+  Curves() {
+    for (int v = 0; v < 256; ++v)
+      linearOfByte[static_cast<size_t>(v)] = static_cast<float>(linearOfEncoded(v / 255.0));
+    // Level k covers the linear values from edge(lowest + k) up to the next edge.
+    const auto edge = [](int k) {
+      return linearOfEncoded(k / static_cast<double>(kLevelsPerUnit));
+    };
+    int lowest = 0, highest = 0;
+    while (edge(lowest) > -kOvershoot) --lowest;
+    while (edge(highest) < 1 + kOvershoot) ++highest;
+    const int levels = std::min(highest - lowest, 1 << kLevelBits);
+    for (int k = 0; k < levels; ++k)
+      linearOfLevel.push_back(linearOfEncoded((lowest + k + 0.5) / kLevelsPerUnit));
+    int level = 0;
+    for (int i = 0; i <= kLinearSteps; ++i) {
+      const double linear = -kOvershoot + i / static_cast<double>(kLinearStepsPerUnit);
+      while (level + 1 < levels && edge(lowest + level + 1) <= linear) ++level;
+      levelOfStep[static_cast<size_t>(i)] = static_cast<uint8_t>(level);
+    }
+    for (uint32_t k = 0; k < spread.size(); ++k)
+      for (int bit = 0; bit < kLevelBits; ++bit) spread[k] |= ((k >> bit) & 1) << (3 * bit);
+  }
+};
+
+const Curves& curves() {
+  static const Curves made;
+  return made;
+}
+
+// One colour set: its candidates in linear light and OKLab, and the nearest of them
+// for each key, found the first time that key comes up. Ties go to the lower index
+// (so the TVC's second black, 8, is never chosen over 0).
+class PerceptualSearch {
+ public:
+  bool prepare(const uint8_t* tvcIndices, int count) {
+    const Curves& c = *curves_;
+    count_ = count;
+    for (int i = 0; i < count; ++i) {
+      const ColourValue colour = tvcColour(tvcIndices[i]);
+      const float r = c.linearOfByte[redOf(colour)], g = c.linearOfByte[greenOf(colour)],
+                  b = c.linearOfByte[blueOf(colour)];
+      linear_[static_cast<size_t>(i)] = {r, g, b, 0};
+      lab_[static_cast<size_t>(i)] = oklabOfLinear(r, g, b);
+    }
+    return allocateZeroed(nearestPlusOne_, size_t{1} << (3 * kLevelBits));
+  }
+
+  // value: linear red, green and blue in lanes 0..2, within -kOvershoot..1 + kOvershoot.
+  int nearest(__m128 value) {
+    const Curves& c = *curves_;
+    const __m128 steps = _mm_add_ps(
+        _mm_mul_ps(_mm_add_ps(value, _mm_set1_ps(kOvershoot)), _mm_set1_ps(kLinearStepsPerUnit)),
+        _mm_set1_ps(0.5f));
+    alignas(16) int32_t step[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(step), _mm_cvttps_epi32(steps));
+    const size_t red = c.levelOfStep[static_cast<size_t>(step[0])];
+    const size_t green = c.levelOfStep[static_cast<size_t>(step[1])];
+    const size_t blue = c.levelOfStep[static_cast<size_t>(step[2])];
+    uint8_t& known = nearestPlusOne_[c.spread[red] << 2 | c.spread[green] << 1 | c.spread[blue]];
+    if (known == 0) known = static_cast<uint8_t>(search(red, green, blue) + 1);
+    return known - 1;
+  }
+
+  __m128 linear(int i) const { return _mm_loadu_ps(linear_[static_cast<size_t>(i)].data()); }
+
+ private:
+  int search(size_t red, size_t green, size_t blue) const {
+    const Curves& c = *curves_;
+    const Oklab lab =
+        oklabOfLinear(c.linearOfLevel[red], c.linearOfLevel[green], c.linearOfLevel[blue]);
+    int best = 0;
+    double bestDistance = 0;
+    for (int i = 0; i < count_; ++i) {
+      const Oklab& candidate = lab_[static_cast<size_t>(i)];
+      const double dl = lab.lightness - candidate.lightness;
+      const double da = lab.a - candidate.a, db = lab.b - candidate.b;
+      const double distance = dl * dl + da * da + db * db;
+      if (i == 0 || distance < bestDistance) {
+        best = i;
+        bestDistance = distance;
+      }
+    }
+    return best;
+  }
+
+  const Curves* curves_ = &curves();
+  int count_ = 0;
+  std::array<std::array<float, 4>, 16> linear_{};
+  std::array<Oklab, 16> lab_{};
+  std::vector<uint8_t> nearestPlusOne_;  // 0: not yet searched
+};
+
+// A row of pixels as four floats each (linear red, green, blue, unused), with a spare
+// pixel at either end for the error pushed past the edges.
+class LinearRow {
+ public:
+  bool allocate(int32_t width) {
+    try {
+      values_.assign(4 * (static_cast<size_t>(width) + 2), 0.0f);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+  float* at(int32_t x) { return values_.data() + 4 * (static_cast<size_t>(x) + 1); }
+  __m128 load(int32_t x) { return _mm_loadu_ps(at(x)); }
+  void add(int32_t x, __m128 value) { _mm_storeu_ps(at(x), _mm_add_ps(load(x), value)); }
+  void clear() { std::fill(values_.begin(), values_.end(), 0.0f); }
+  void swap(LinearRow& other) { values_.swap(other.values_); }
+
+ private:
+  std::vector<float> values_;
+};
+
+}  // namespace
+
+void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind) {
+  if (kind < kDitherTwoColours || kind > kDitherSixteenColours || !hasConvertiblePicture(doc) ||
+      !readsAsColours(doc.colourMode))
+    return;
+  // The colour sets as TVC indices; with interlace, odd rows take the even-line set,
+  // written as pixel values 4..7.
+  const bool interlaced = kind == kDitherFourColours && settings.interlacedFourColour;
+  uint8_t candidateIndices[16];
+  int setSize = 16;
+  if (kind == kDitherTwoColours) {
+    setSize = 2;
+    for (int i = 0; i < 2; ++i)
+      candidateIndices[i] = settings.colourChoices[static_cast<size_t>(kTwoColourSet + i)] & 15;
+  } else if (kind == kDitherFourColours) {
+    setSize = 4;
+    for (int i = 0; i < 4; ++i) {
+      candidateIndices[i] = settings.colourChoices[static_cast<size_t>(kFourColourSet + i)] & 15;
+      candidateIndices[4 + i] = settings.colourChoices[static_cast<size_t>(kEvenLineSet + i)] & 15;
+    }
+  } else {
+    for (int i = 0; i < 16; ++i) candidateIndices[i] = static_cast<uint8_t>(i);
+  }
+
+  const int32_t width = doc.width, height = doc.height;
+  const int bits = kind == kDitherTwoColours ? 1 : 4;
+  const int32_t stride =
+      static_cast<int32_t>(rowStrideFor(kind == kDitherTwoColours ? 2 : 16, width));
+  std::vector<uint8_t> out, values;
+  PerceptualSearch firstSet, evenLineSet;
+  LinearRow source, current, below;
+  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height)) ||
+      !allocateZeroed(values, static_cast<size_t>(width)) ||
+      !firstSet.prepare(candidateIndices, setSize) ||
+      (interlaced && !evenLineSet.prepare(candidateIndices + 4, setSize)) ||
+      !source.allocate(width) || !current.allocate(width) || !below.allocate(width))
+    return;
+
+  const std::array<float, 256>& linearOfByte = curves().linearOfByte;
+  const __m128 low = _mm_set1_ps(-kOvershoot), high = _mm_set1_ps(1 + kOvershoot);
+  const __m128 right = _mm_set1_ps(7 / 16.0f), belowBehind = _mm_set1_ps(3 / 16.0f);
+  const __m128 straightBelow = _mm_set1_ps(5 / 16.0f), belowAhead = _mm_set1_ps(1 / 16.0f);
+  for (int32_t y = 0; y < height; ++y) {
+    forEachPixelColour(doc, doc.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
+      float* pixel = source.at(x);
+      pixel[0] = linearOfByte[r];
+      pixel[1] = linearOfByte[g];
+      pixel[2] = linearOfByte[b];
+    });
+    const bool oddSet = interlaced && (y & 1);
+    PerceptualSearch& search = oddSet ? evenLineSet : firstSet;
+    const int valueOffset = oddSet ? 4 : 0;
+    const int32_t step = (y & 1) ? -1 : 1;
+    // The share for the next pixel in the row stays in a register: that pixel waits
+    // for it, and a round trip through memory would make the wait longer.
+    __m128 ahead = _mm_setzero_ps();
+    for (int32_t i = 0; i < width; ++i) {
+      const int32_t x = step > 0 ? i : width - 1 - i;
+      const __m128 owed = _mm_add_ps(current.load(x), ahead);
+      const __m128 value = _mm_min_ps(_mm_max_ps(_mm_add_ps(source.load(x), owed), low), high);
+      const int chosen = search.nearest(value);
+      values[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen + valueOffset);
+      const __m128 error = _mm_sub_ps(value, search.linear(chosen));
+      ahead = _mm_mul_ps(error, right);
+      below.add(x - step, _mm_mul_ps(error, belowBehind));
+      below.add(x, _mm_mul_ps(error, straightBelow));
+      below.add(x + step, _mm_mul_ps(error, belowAhead));
+    }
+    current.swap(below);
+    below.clear();
+    PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, bits);
+    for (int32_t x = 0; x < width; ++x) writer.append(values[static_cast<size_t>(x)]);
+    writer.finish();
+  }
+
+  const int32_t mode =
+      kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours && !interlaced ? 4 : 16);
+  installPixels(doc, std::move(out), stride, mode);
+  std::fill(doc.palette.begin(), doc.palette.begin() + 16, 0);
+  if (kind == kDitherSixteenColours)
+    setTvcPalette(doc);
+  else
+    setPaletteFromTvcIndices(doc, 0, candidateIndices, interlaced ? 8 : setSize);
+  doc.interlaced = interlaced;
+}
+
+}  // namespace vz

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "converter/colour/resize.h"
+#include "tests/unit/test_support.h"
+
+namespace vz {
+namespace {
+
+TEST(Resize, OutputSizeAndSourceRectangleOfEveryMode) {
+  constexpr ResizeMode kFit = ResizeMode::kFit;
+  constexpr ResizeMode kFill = ResizeMode::kFill;
+  constexpr ResizeMode kStretch = ResizeMode::kStretch;
+  const struct {
+    int32_t w, h, targetWidth, targetHeight;
+    ResizeMode mode;
+    ResizePlan plan;
+  } cases[] = {
+      {4000, 3000, 256, 240, kFit, {256, 192, 0, 0, 4000, 3000}},
+      {3000, 4000, 256, 240, kFit, {180, 240, 0, 0, 3000, 4000}},
+      {1, 1, 256, 240, kFit, {240, 240, 0, 0, 1, 1}},
+      {1, 1, 1, 1, kFit, {1, 1, 0, 0, 1, 1}},
+      {3, 1, 2, 2, kFit, {2, 1, 0, 0, 3, 1}},  // 2/3 rounds to 1
+      {3, 2, 65535, 1, kFit, {2, 1, 0, 0, 3, 2}},
+      {1000, 10, 1, 1, kFit, {1, 1, 0, 0, 1000, 10}},  // 0.01 high, at least 1
+      {10, 1000, 1, 5, kFit, {1, 5, 0, 0, 10, 1000}},
+      {5, 3, 1, 1, kStretch, {1, 1, 0, 0, 5, 3}},
+      {1, 1, 65535, 7, kStretch, {65535, 7, 0, 0, 1, 1}},
+      {4000, 3000, 256, 240, kFill, {256, 240, 400, 0, 3200, 3000}},
+      {3000, 4000, 256, 240, kFill, {256, 240, 0, 593.75, 3000, 2812.5}},
+      {7, 3, 1, 1, kFill, {1, 1, 2, 0, 3, 3}},
+      {1, 1, 1, 1, kFill, {1, 1, 0, 0, 1, 1}},
+      {1, 1, 3, 1, kFill, {3, 1, 0, 1.0 / 3, 1, 1.0 / 3}},
+  };
+  for (const auto& c : cases) {
+    const ResizePlan plan = planResize(c.w, c.h, {c.targetWidth, c.targetHeight, c.mode});
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " to " << c.targetWidth << ","
+                                    << c.targetHeight << " mode " << static_cast<int>(c.mode));
+    EXPECT_EQ(plan.width, c.plan.width);
+    EXPECT_EQ(plan.height, c.plan.height);
+    EXPECT_DOUBLE_EQ(plan.left, c.plan.left);
+    EXPECT_DOUBLE_EQ(plan.top, c.plan.top);
+    EXPECT_DOUBLE_EQ(plan.sourceWidth, c.plan.sourceWidth);
+    EXPECT_DOUBLE_EQ(plan.sourceHeight, c.plan.sourceHeight);
+  }
+}
+
+// The definition, plainly in double precision: every output pixel is the area-weighted
+// mean of the source pixels under it, in linear light.
+double decodeReference(int sample) {
+  const double c = sample / 255.0;
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+int encodeReference(double v) {
+  const double c = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+  return std::clamp(static_cast<int>(std::floor(c * 255 + 0.5)), 0, 255);
+}
+
+test::RgbImage referenceResize(const ImageDocument& doc, const ResizeTarget& target) {
+  const double w = doc.width, h = doc.height, tw = target.width, th = target.height;
+  double left = 0, top = 0, sourceWidth = w, sourceHeight = h;
+  if (target.mode == ResizeMode::kFill && w * th > tw * h) {
+    sourceWidth = h * tw / th;
+    left = (w - sourceWidth) / 2;
+  } else if (target.mode == ResizeMode::kFill) {
+    sourceHeight = w * th / tw;
+    top = (h - sourceHeight) / 2;
+  }
+  const ResizePlan plan = planResize(doc.width, doc.height, target);
+  test::RgbImage out;
+  out.width = plan.width;
+  out.height = plan.height;
+  for (int j = 0; j < plan.height; ++j) {
+    const double y0 = top + sourceHeight * j / plan.height;
+    const double y1 = top + sourceHeight * (j + 1) / plan.height;
+    for (int i = 0; i < plan.width; ++i) {
+      const double x0 = left + sourceWidth * i / plan.width;
+      const double x1 = left + sourceWidth * (i + 1) / plan.width;
+      double sum[3] = {0, 0, 0}, area = 0;
+      for (int q = static_cast<int>(y0); q < std::min(h, std::ceil(y1)); ++q)
+        for (int p = static_cast<int>(x0); p < std::min(w, std::ceil(x1)); ++p) {
+          const double part = (std::min(p + 1.0, x1) - std::max(1.0 * p, x0)) *
+                              (std::min(q + 1.0, y1) - std::max(1.0 * q, y0));
+          if (part <= 0) continue;
+          const ColourValue colour = test::documentColour(doc, p, q);
+          sum[0] += part * decodeReference(redOf(colour));
+          sum[1] += part * decodeReference(greenOf(colour));
+          sum[2] += part * decodeReference(blueOf(colour));
+          area += part;
+        }
+      out.pixels.push_back(makeColour(static_cast<uint8_t>(encodeReference(sum[0] / area)),
+                                      static_cast<uint8_t>(encodeReference(sum[1] / area)),
+                                      static_cast<uint8_t>(encodeReference(sum[2] / area))));
+    }
+  }
+  return out;
+}
+
+ImageDocument randomPicture(int32_t width, int32_t height, int32_t colourMode, uint32_t seed) {
+  std::mt19937 random(seed);
+  ImageDocument doc;
+  doc.pictureSize = allocatePicture(doc, width, height, colourMode);
+  for (uint8_t& byte : doc.pixels) byte = static_cast<uint8_t>(random());
+  for (ColourValue& colour : doc.palette) colour = random() & 0xFFFFFF;
+  doc.tvcPicture = doc.interlaced = colourMode != kTrueColour;
+  return doc;
+}
+
+// Largest difference of any sample between the document and the reference.
+int largestDifference(const ImageDocument& doc, const test::RgbImage& reference) {
+  int largest = 0;
+  for (int y = 0; y < reference.height; ++y)
+    for (int x = 0; x < reference.width; ++x) {
+      const ColourValue ours = test::documentColour(doc, x, y);
+      const ColourValue theirs = reference.at(x, y);
+      for (int shift : {0, 8, 16})
+        largest = std::max(largest, std::abs(static_cast<int>((ours >> shift) & 0xFF) -
+                                             static_cast<int>((theirs >> shift) & 0xFF)));
+    }
+  return largest;
+}
+
+// Random pictures of every kind, shrunk and enlarged in every mode (and one large
+// enough to be shared out among threads): every sample within 1 of the reference.
+TEST(Resize, EverySampleWithinOneOfTheDoublePrecisionDefinition) {
+  constexpr ResizeMode kFit = ResizeMode::kFit;
+  constexpr ResizeMode kFill = ResizeMode::kFill;
+  constexpr ResizeMode kStretch = ResizeMode::kStretch;
+  const struct {
+    int32_t width, height, colourMode;
+    ResizeTarget target;
+  } cases[] = {
+      {37, 23, kTrueColour, {11, 7, kStretch}}, {37, 23, kTrueColour, {100, 61, kStretch}},
+      {50, 20, kTrueColour, {16, 16, kFill}},   {20, 50, kTrueColour, {16, 17, kFill}},
+      {64, 48, kTrueColour, {30, 30, kFit}},    {1, 1, kTrueColour, {5, 3, kStretch}},
+      {9, 13, kTrueColour, {1, 1, kStretch}},   {33, 7, 2, {12, 12, kFill}},
+      {40, 30, 4, {17, 13, kStretch}},          {41, 29, 16, {90, 70, kFit}},
+      {30, 31, 256, {7, 9, kStretch}},          {1200, 900, kTrueColour, {256, 240, kFit}},
+      {300, 200, 16, {1000, 700, kFill}},
+  };
+  uint32_t seed = 1;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " mode " << c.colourMode
+                                    << " to " << c.target.width << "," << c.target.height);
+    ImageDocument doc = randomPicture(c.width, c.height, c.colourMode, seed++);
+    const test::RgbImage reference = referenceResize(doc, c.target);
+    ASSERT_TRUE(resizePicture(doc, c.target));
+    ASSERT_EQ(doc.width, reference.width);
+    ASSERT_EQ(doc.height, reference.height);
+    EXPECT_EQ(doc.colourMode, kTrueColour);
+    EXPECT_FALSE(doc.tvcPicture || doc.interlaced);
+    EXPECT_LE(largestDifference(doc, reference), 1);
+  }
+}
+
+// Black and white one-pixel stripes, two to an output pixel, average to the grey the
+// eye sees from afar (188), not the 128 of averaging the encoded values.
+TEST(Resize, StripesAverageInLinearLight) {
+  ImageDocument doc;
+  doc.pictureSize = allocatePicture(doc, 64, 8, 2);
+  doc.palette[1] = 0xFFFFFF;
+  for (int y = 0; y < 8; ++y) std::fill(doc.row(y), doc.row(y) + 8, 0x55);  // 0101...
+  ASSERT_EQ(referenceResize(doc, {32, 8, ResizeMode::kStretch}).at(5, 5), 0xBCBCBCu);
+  ASSERT_TRUE(resizePicture(doc, {32, 8, ResizeMode::kStretch}));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 32 * 3; ++x) EXPECT_NEAR(doc.row(y)[x], 188, 1) << x << "," << y;
+}
+
+}  // namespace
+}  // namespace vz
