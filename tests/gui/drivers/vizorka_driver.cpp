@@ -446,7 +446,7 @@ void dropFile(const Program& program, const std::wstring& name) {
 // The window as today's users work it: a new picture from its top-left corner, the
 // wheel and keys scroll, the status bar names the picture, Ctrl+Z and Ctrl+Y undo and
 // redo a dither, Exit on a changed picture asks, a dropped file opens, Esc leaves crop
-// mode, a shortcut works only while its menu item is enabled.
+// mode, a shortcut works only while its menu item is enabled, a dropped PNG opens.
 void scenarioEveryday(const std::wstring& exe) {
   writeFile(L"large.bmp", patternBmp(1200, 900));
   Program program = start(exe, L"large.bmp");
@@ -565,6 +565,31 @@ void scenarioEveryday(const std::wstring& exe) {
   }
   sync(program.window);
   checkText(titleOf(program.window), "Vizorka - [dropped.bmp]", "the cancelled dialog keeps it");
+
+  // A dropped PNG: 30 x 20 pixels of (200, 100, 50), each row below the first stored as
+  // its difference from the row above.
+  writeFile(L"dropped.png",
+            {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49,
+             0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x1E, 0x00, 0x00, 0x00, 0x14, 0x08, 0x02,
+             0x00, 0x00, 0x00, 0x15, 0xC9, 0x1A, 0x93, 0x00, 0x00, 0x00, 0x22, 0x49, 0x44,
+             0x41, 0x54, 0x78, 0xDA, 0x63, 0x3A, 0x91, 0x62, 0x44, 0x23, 0xC4, 0xC4, 0x40,
+             0x33, 0x30, 0x6A, 0xF4, 0xA8, 0xD1, 0xA3, 0x46, 0x8F, 0x1A, 0x3D, 0x6A, 0xF4,
+             0xA8, 0xD1, 0xB4, 0x33, 0x1A, 0x00, 0x0C, 0xE9, 0x29, 0x2D, 0x34, 0x29, 0x67,
+             0xC5, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82});
+  dropFile(program, L"dropped.png");
+  waitFor([&] { return documentOf(dumpState(program)).width == 30; });
+  dump = dumpState(program);
+  const DocumentFacts png = documentOf(dump);
+  checkEqual(png.width * 100 + png.height, 3020L, "the dropped PNG is open, 30 x 20");
+  checkEqual(png.colourMode, 0L, "an RGB PNG is true colour");
+  checkText(titleOf(program.window), "Vizorka - [dropped.png]", "the dropped PNG's title");
+  const int pngLeft = static_cast<int>(dump.value("view", 5));
+  const int pngTop = static_cast<int>(dump.value("view", 6));
+  const Capture shot = captureWhen(program.window, [&](const Capture& c) {
+    return c.at(pngLeft + 29, pngTop + 19) == RGB(200, 100, 50);
+  });
+  checkEqual(shot.at(pngLeft + 29, pngTop + 19), RGB(200, 100, 50),
+             "the PNG's last pixel shows its colour");
   stop(program);
 }
 
