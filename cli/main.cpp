@@ -238,9 +238,12 @@ std::vector<Step> stepsFor(const std::vector<Step>& steps, const std::string& in
   return own;
 }
 
-// Opens the input and runs the steps; the exit status a single run would give.
-int convert(const std::string& input, const std::vector<Step>& steps, CliHost& host) {
+// Opens the input and runs the steps, each conversion on `threads` threads (0: one per
+// hardware thread); the exit status a single run would give.
+int convert(const std::string& input, const std::vector<Step>& steps, unsigned threads,
+            CliHost& host) {
   auto state = std::make_unique<vz::AppState>();
+  state->conversionThreads = threads;
   vz::StepValue value;
   value.text = input;
   vz::runCommandStep(*state, host, *vz::menuCommand(ID_FILE_OPEN), value);
@@ -319,6 +322,8 @@ int runBatch(const CommandLine& commandLine) {
   const size_t count = commandLine.inputs.size();
   unsigned jobs = commandLine.jobs ? commandLine.jobs : std::thread::hardware_concurrency();
   jobs = static_cast<unsigned>(std::clamp<size_t>(jobs ? jobs : 1, 1, count));
+  // The inputs converted at once share the processors rather than each taking them all.
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency() / jobs);
 
   std::vector<BatchResult> results(count);
   std::mutex mutex;
@@ -329,7 +334,7 @@ int runBatch(const CommandLine& commandLine) {
       std::ostringstream output, errors;
       const std::string& input = commandLine.inputs[i];
       CliHost host(commandLine.readUnknownAsKep, output, errors, input + ": ");
-      const int status = convert(input, stepsFor(commandLine.steps, input), host);
+      const int status = convert(input, stepsFor(commandLine.steps, input), threads, host);
       std::lock_guard<std::mutex> lock(mutex);
       results[i] = {true, status, output.str(), errors.str()};
       finished.notify_one();
@@ -393,7 +398,7 @@ int run(const std::vector<std::string>& args) {
   }
   if (commandLine.batch) return runBatch(commandLine);
   CliHost host(commandLine.readUnknownAsKep, std::cout, std::cerr, "");
-  return convert(commandLine.inputs[0], commandLine.steps, host);
+  return convert(commandLine.inputs[0], commandLine.steps, 0, host);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "converter/colour/conversion_support.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace vz {
 
@@ -14,6 +16,19 @@ bool hasConvertiblePicture(const ImageDocument& doc) {
 bool readsAsColours(int32_t colourMode) {
   return colourMode == kTrueColour || bitsPerPixel(colourMode) == 4 ||
          bitsPerPixel(colourMode) == 8;
+}
+
+GreyLevelTable::GreyLevelTable() {
+  for (int v = 0; v < 256; ++v) {
+    blue_[v] = v * 0.11;
+    green_[v] = v * 0.59;
+    red_[v] = v * 0.3;
+  }
+}
+
+const GreyLevelTable& greyLevelTable() {
+  static const GreyLevelTable table;
+  return table;
 }
 
 void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t rowStride,
@@ -82,6 +97,30 @@ NearestColourSearch::NearestColourSearch(const ColourValue* candidates, int coun
     if (id == contenders_.size()) contenders_.push_back(list);
     contendersOfBlack_[k] = static_cast<uint8_t>(id);
   }
+}
+
+void runOnThreads(int count, const std::function<void(int)>& work) {
+  std::vector<std::thread> started;
+  std::vector<int> left;
+  for (int i = 1; i < count; ++i) {
+    try {
+      started.emplace_back(work, i);
+    } catch (const std::system_error&) {
+      left.push_back(i);
+    }
+  }
+  work(0);
+  for (std::thread& thread : started) thread.join();
+  for (int i : left) work(i);
+}
+
+void forEachRowBand(int32_t rows, int threads,
+                    const std::function<void(int32_t begin, int32_t end)>& work) {
+  const int bands = static_cast<int>(std::max<int32_t>(1, std::min<int32_t>(threads, rows)));
+  const auto bandStart = [&](int band) {
+    return static_cast<int32_t>(static_cast<int64_t>(rows) * band / bands);
+  };
+  runOnThreads(bands, [&](int band) { work(bandStart(band), bandStart(band + 1)); });
 }
 
 }  // namespace vz

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <emmintrin.h>
@@ -39,6 +40,22 @@ void forEachPixelColour(const ImageDocument& doc, const uint8_t* row, Visit visi
     }
   }
 }
+
+// greyLevelOf with its three products looked up: the same additions in the same order, so
+// the same bits, without the multiplications.
+class GreyLevelTable {
+ public:
+  GreyLevelTable();
+  int of(int red, int green, int blue) const {
+    return static_cast<int>(blue_[blue] + green_[green] + red_[red]);
+  }
+
+ private:
+  double blue_[256];
+  double green_[256];
+  double red_[256];
+};
+const GreyLevelTable& greyLevelTable();
 
 // Fills an output row with 1- or 4-bit pixel values, first pixel in the top bits.
 // A partly filled last byte keeps its low bits 0.
@@ -138,5 +155,14 @@ class NearestColourSearch {
   std::vector<Contenders> contenders_;
   uint8_t contendersOfBlack_[256];
 };
+
+// Runs work(0) .. work(count - 1) at once, each on a thread of its own; the calling thread
+// runs work(0). Work whose thread cannot be started runs on the calling thread after its own.
+void runOnThreads(int count, const std::function<void(int)>& work);
+
+// Splits rows 0 .. rows - 1 into at most `threads` bands of consecutive rows and runs
+// work(begin, end) for every band at once.
+void forEachRowBand(int32_t rows, int threads,
+                    const std::function<void(int32_t begin, int32_t end)>& work);
 
 }  // namespace vz

@@ -58,6 +58,8 @@ struct AppState {
   std::string filePath;
   std::string fileTitle;
   bool openFromCommandLine = false;
+  // Threads a conversion shares its work among; 0: one per hardware thread.
+  unsigned conversionThreads = 0;
   // Palette entries 0..3 after the last KEP, VID or R16 decode (the decode dialog's colours).
   std::array<ColourValue, 4> kepDecodeColours{};
 };

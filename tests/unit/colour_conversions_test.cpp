@@ -4,8 +4,8 @@
 
 #include "converter/colour/conversions.h"
 #include "converter/colour/tvc_palette.h"
-#include "converter/model/app_state.h"
 #include "converter/commands/commands.h"
+#include "converter/model/app_state.h"
 
 namespace vz {
 namespace {
@@ -263,12 +263,12 @@ TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {
     for (int kind = 0; kind < 3; ++kind) {
       const ImageDocument twoColours = indexed(2, 9, 3, {1, 0, 0});
       ImageDocument doc = twoColours;
-      dither(doc, settings, kind);
+      dither(doc, settings, kind, 1);
       EXPECT_EQ(doc.pixels, twoColours.pixels);
       EXPECT_EQ(doc.colourMode, 2);
 
       ImageDocument empty;
-      dither(empty, settings, kind);
+      dither(empty, settings, kind, 1);
       EXPECT_TRUE(empty.pixels.empty());
     }
 }
