@@ -50,6 +50,47 @@ const double* NearestColourSearch::quotientRows() {
   return rows.data();
 }
 
+int NearestColourSearch::nearestByDistances(ColourValue colour) const {
+  const int inverseRed = 255 - redOf(colour);
+  const int inverseGreen = 255 - greenOf(colour);
+  const int inverseBlue = 255 - blueOf(colour);
+  int k = inverseRed < inverseGreen ? inverseRed : inverseGreen;
+  k = inverseBlue < k ? inverseBlue : k;
+  // The quotients (inverse - k) / (255 - k), looked up rather than divided; row 0
+  // (pure black) holds the zeros the rule gives it.
+  const double* quotients = quotients_ + (255 - k) * 256;
+  const double c = quotients[inverseRed - k];
+  const double m = quotients[inverseGreen - k];
+  const double y = quotients[inverseBlue - k];
+
+  const Contenders& list = contenders_[contendersOfBlack_[static_cast<size_t>(k)]];
+  alignas(16) double distances[kMaxCandidates];
+  const double black = k;
+  // Two candidates at a time; the packed operations round exactly like the scalar
+  // ones, term by term in the same order.
+  const __m128d vc = _mm_set1_pd(c), vm = _mm_set1_pd(m), vy = _mm_set1_pd(y);
+  const __m128d vk = _mm_set1_pd(black);
+  for (int i = 0; i < list.paddedCount; i += 2) {
+    const __m128d dc = _mm_sub_pd(vc, _mm_load_pd(list.c + i));
+    const __m128d dm = _mm_sub_pd(vm, _mm_load_pd(list.m + i));
+    const __m128d dy = _mm_sub_pd(vy, _mm_load_pd(list.y + i));
+    const __m128d dk = _mm_sub_pd(vk, _mm_load_pd(list.k + i));
+    __m128d sum = _mm_add_pd(_mm_mul_pd(dc, dc), _mm_mul_pd(dm, dm));
+    sum = _mm_add_pd(sum, _mm_mul_pd(dy, dy));
+    sum = _mm_add_pd(sum, _mm_mul_pd(dk, dk));
+    _mm_store_pd(distances + i, sum);
+  }
+  // Written without branches: which candidate wins is unpredictable.
+  int best = 0;
+  double bestDistance = distances[0];
+  for (int i = 1; i < list.count; ++i) {
+    const bool closer = distances[i] < bestDistance;
+    best = closer ? i : best;
+    bestDistance = closer ? distances[i] : bestDistance;
+  }
+  return list.index[best];
+}
+
 NearestColourSearch::NearestColourSearch(const ColourValue* candidates, int count) {
   std::vector<Cmyk> forms;
   for (int i = 0; i < count; ++i) forms.push_back(cmykOf(candidates[i]));
@@ -96,6 +137,45 @@ NearestColourSearch::NearestColourSearch(const ColourValue* candidates, int coun
       ++id;
     if (id == contenders_.size()) contenders_.push_back(list);
     contendersOfBlack_[k] = static_cast<uint8_t>(id);
+  }
+
+  for (int i = 0; i < count; ++i) {
+    const Cmyk& form = forms[static_cast<size_t>(i)];
+    for (double component : {form.c, form.m, form.y})
+      binaryForms_ = binaryForms_ && (component == 0.0 || component == 1.0);
+  }
+  nearestOfBlack_ = nearestByDistances(makeColour(0, 0, 0));
+  if (!binaryForms_) return;
+  lanesOfBlack_.resize(255);
+  for (int k = 0; k < 255; ++k) {
+    const Contenders& list = contenders_[contendersOfBlack_[k]];
+    double smallest = 255.0 * 255.0;
+    for (int i = 0; i < list.count; ++i)
+      smallest = std::min(smallest, (k - list.k[i]) * (k - list.k[i]));
+    alignas(16) int16_t weight[kMaxCandidates], cyan[kMaxCandidates], magenta[kMaxCandidates],
+        yellow[kMaxCandidates];
+    Lanes& lanes = lanesOfBlack_[static_cast<size_t>(k)];
+    for (int i = 0; i < kMaxCandidates; ++i) {
+      const bool used = i < list.count;
+      weight[i] = 128;
+      cyan[i] = magenta[i] = yellow[i] = 0;
+      lanes.index[i] = used ? list.index[i] : 0;
+      if (!used) continue;
+      weight[i] = static_cast<int16_t>((k - list.k[i]) * (k - list.k[i]) - smallest + list.c[i] +
+                                       list.m[i] + list.y[i]);
+      cyan[i] = static_cast<int16_t>(list.c[i] == 1.0 ? -1 : 0);
+      magenta[i] = static_cast<int16_t>(list.m[i] == 1.0 ? -1 : 0);
+      yellow[i] = static_cast<int16_t>(list.y[i] == 1.0 ? -1 : 0);
+    }
+    for (int half = 0; half < 2; ++half) {
+      const auto load = [half](const int16_t* values) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(values + 8 * half));
+      };
+      lanes.weight[half] = load(weight);
+      lanes.cyan[half] = load(cyan);
+      lanes.magenta[half] = load(magenta);
+      lanes.yellow[half] = load(yellow);
+    }
   }
 }
 

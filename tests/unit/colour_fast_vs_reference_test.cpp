@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "converter/colour/conversion_support.h"
 #include "tests/unit/colour_reference.h"
 
 namespace vz {
@@ -138,6 +139,41 @@ TEST(FastConversions, FloydSteinbergMatchesOnAGradientWithNoise) {
       reference::floydSteinberg(expected, settings, kind);
       expectSameDocument(fast, expected, "kind " + std::to_string(kind));
     }
+}
+
+// The nearest-colour search against the plain search, on the candidate sets the conversions
+// use (repeats and all) and on one with colours that are not TVC colours, over every colour
+// whose channels come from a dense spread around the TVC levels, where ties are; and the
+// looked-up grey level against the plain one on the same colours.
+TEST(FastSearch, AnswersAsThePlainRules) {
+  const std::vector<std::vector<ColourValue>> sets = {
+      {}, {0, 15}, {0, 12, 10, 15}, {1, 2, 4, 7}, {8, 9, 10, 11}, {0, 0, 3, 3},
+      {5, 6, 7, 13, 2, 2, 9, 14}, {0x1E1E1E, 0x80C020, 0x2891FF, 0x7F7F7F}};
+  std::vector<int> levels = {1, 54, 55, 56, 109, 110, 111, 127, 128, 144, 145, 146, 254};
+  for (int v = 0; v < 256; v += 5) levels.push_back(v);
+  for (size_t set = 0; set < sets.size(); ++set) {
+    std::vector<ColourValue> candidates;
+    if (set == 0)
+      candidates.assign(kTvcPalette.begin(), kTvcPalette.end());
+    else if (set + 1 == sets.size())
+      candidates = sets[set];
+    else
+      for (ColourValue index : sets[set]) candidates.push_back(tvcColour(static_cast<int>(index)));
+    std::vector<Cmyk> forms;
+    for (ColourValue c : candidates) forms.push_back(cmykOf(c));
+    const NearestColourSearch search(candidates.data(), static_cast<int>(candidates.size()));
+    int mismatches = 0;
+    for (int r : levels)
+      for (int g : levels)
+        for (int b : levels) {
+          const ColourValue colour =
+              makeColour(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b));
+          mismatches += search.nearest(colour) !=
+                        nearestInList(colour, forms.data(), static_cast<int>(forms.size()));
+          if (set == 0) mismatches += greyLevelTable().of(r, g, b) != greyLevelOf(r, g, b);
+        }
+    EXPECT_EQ(mismatches, 0) << "set " << set;
+  }
 }
 
 void grey256Fast(ImageDocument& doc, const EffectSettings&, int, int threads) {
