@@ -306,11 +306,13 @@ ViewUpdate runInfo(CommandCall& call) {
 ViewUpdate runExport(CommandCall& call) {
   ViewUpdate update;
   const ImageDocument& doc = call.state.document;
-  const std::vector<uint8_t> bmp = encodeBmp(doc, describeRender(doc, false).colourTable);
-  if (bmp.empty()) {
+  if (!doc.holdsPicture()) {
     call.host.prompts().showError("the document holds no picture", "--export");
     update.outcome = CommandOutcome::kNoPicture;
-  } else if (!writeWholeFile(call.value->text, bmp)) {
+    return update;
+  }
+  const std::vector<uint8_t> bmp = encodeBmp(doc, describeRender(doc, false).colourTable);
+  if (bmp.empty() || !writeWholeFile(call.value->text, bmp)) {
     call.host.prompts().showError("cannot write " + call.value->text, "--export");
     update.outcome = CommandOutcome::kWriteFailed;
   }

@@ -82,6 +82,8 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
   ReadStatus status = ReadStatus::kOk;
   if (extension == "JPG") {
     status = readJpg(state.filePath, doc);
+  } else if (extension == "BMP") {
+    status = readBmpFile(state.filePath, doc);
   } else {
     status = readPictureFile(state.filePath, state.fileData);
     if (status != ReadStatus::kOk) {
@@ -90,9 +92,7 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
     }
     const size_t size = state.fileData.size();
     const uint8_t* data = state.fileData.data();
-    if (extension == "BMP") {
-      status = readBmp(size, data, doc);
-    } else if (extension == "PCX") {
+    if (extension == "PCX") {
       status = readPcx(size, data, doc);
     } else if (extension == "GIF") {
       status = readGif(size, data, doc);

@@ -54,7 +54,9 @@ struct AppState {
   SaveOptions saveOptions;
   ViewState view;
   SelectionState selection;
-  std::vector<uint8_t> fileData;  // the whole file read by Open; fileSize is its size
+  // The whole file read by Open; fileSize is its size. BMP and JPEG files are read
+  // straight into the document instead.
+  std::vector<uint8_t> fileData;
   std::string filePath;
   std::string fileTitle;
   bool openFromCommandLine = false;

@@ -1,6 +1,7 @@
 // Whole-file reading and writing by UTF-8 path (wide paths on Windows).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -24,6 +25,33 @@ ReadStatus checkPictureFile(const std::string& utf8Path);
 // Reads a picture file whole, after the same checks; data is empty unless kOk.
 // kOutOfMemory when no buffer can be had for it.
 ReadStatus readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data);
+
+// A picture file read piece by piece, opened after the checks of readPictureFile. Each
+// read answers kOk; kDamaged when the file ends first (it shrank since it was opened); or
+// kCannotOpen when reading fails.
+class PictureFile {
+ public:
+  PictureFile() = default;
+  PictureFile(const PictureFile&) = delete;
+  PictureFile& operator=(const PictureFile&) = delete;
+  ~PictureFile();
+
+  // kOk; kTooLarge or kCannotOpen as checkPictureFile gives them.
+  ReadStatus open(const std::string& utf8Path);
+  // The size the file had when it was opened.
+  int64_t size() const { return size_; }
+  // Reads `count` bytes from `offset`.
+  ReadStatus readAt(int64_t offset, uint8_t* target, size_t count);
+  // Reads `rows` rows of `rowBytes` each, stored one after another from `offset`, into
+  // rows `stride` bytes apart from `first`: with a negative stride the rows fill upward,
+  // as bottom-up bitmaps store them. Where the system can, in a few reads.
+  ReadStatus readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride, size_t rowBytes,
+                        int64_t rows);
+
+ private:
+  std::FILE* file_ = nullptr;
+  int64_t size_ = 0;
+};
 
 // Reads a whole regular file of any size. False when it cannot be opened or read (also
 // for a folder, pipe or device); data is then empty.
