@@ -139,10 +139,10 @@ class NearestColourSearch {
     return lanes.index[__builtin_ctz(holders)];
   }
 
+ private:
   // The same answer by the plain arithmetic on the contenders.
   int nearestByDistances(ColourValue colour) const;
 
- private:
   static constexpr int kMaxCandidates = 16;
   // The candidates that can win for one black component, in index order, as columns
   // of their CMYK forms; an odd count is padded with a copy of the last one.
