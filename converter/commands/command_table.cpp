@@ -311,8 +311,7 @@ ViewUpdate runExport(CommandCall& call) {
     update.outcome = CommandOutcome::kNoPicture;
     return update;
   }
-  const std::vector<uint8_t> bmp = encodeBmp(doc, describeRender(doc, false).colourTable);
-  if (bmp.empty() || !writeWholeFile(call.value->text, bmp)) {
+  if (!writeBmpFile(call.value->text, doc, describeRender(doc, false).colourTable)) {
     call.host.prompts().showError("cannot write " + call.value->text, "--export");
     update.outcome = CommandOutcome::kWriteFailed;
   }

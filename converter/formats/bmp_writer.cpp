@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "converter/model/file_io.h"
+
 namespace vz {
 
 namespace {
@@ -11,18 +13,20 @@ uint8_t* putLittleEndian(uint8_t* out, uint32_t value, int bytes) {
   return out;
 }
 
-}  // namespace
+// The bytes before the rows: file and information headers and the colour table.
+size_t headersSize(const std::vector<ColourValue>& colourTable) {
+  return 14 + 40 + 4 * colourTable.size();
+}
 
-std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
-                               const std::vector<ColourValue>& colourTable) {
-  std::vector<uint8_t> file;
-  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return file;
-  const auto tableBytes = static_cast<uint32_t>(4 * colourTable.size());
-  const uint32_t pixelOffset = 14 + 40 + tableBytes;
-  const auto imageBytes = static_cast<uint32_t>(doc.rowStride) * static_cast<uint32_t>(doc.height);
-  // The whole file in one buffer, made once, and its rows copied in whole.
-  if (!allocateZeroed(file, size_t{pixelOffset} + imageBytes)) return file;
-  uint8_t* out = file.data();
+uint32_t imageBytesOf(const ImageDocument& doc) {
+  return static_cast<uint32_t>(doc.rowStride) * static_cast<uint32_t>(doc.height);
+}
+
+// The file and information headers and the colour table, at `out`; returns the end.
+uint8_t* putHeaders(uint8_t* out, const ImageDocument& doc,
+                    const std::vector<ColourValue>& colourTable) {
+  const uint32_t pixelOffset = static_cast<uint32_t>(headersSize(colourTable));
+  const uint32_t imageBytes = imageBytesOf(doc);
   *out++ = 'B';
   *out++ = 'M';
   out = putLittleEndian(out, pixelOffset + imageBytes, 4);
@@ -45,9 +49,32 @@ std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
     *out++ = redOf(colour);
     *out++ = 0;
   }
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
+                               const std::vector<ColourValue>& colourTable) {
+  std::vector<uint8_t> file;
+  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return file;
+  if (!allocateZeroed(file, headersSize(colourTable) + imageBytesOf(doc))) return file;
+  uint8_t* out = putHeaders(file.data(), doc, colourTable);
   for (int32_t y = doc.height - 1; y >= 0; --y, out += doc.rowStride)
     std::memcpy(out, doc.row(y), static_cast<size_t>(doc.rowStride));
   return file;
+}
+
+bool writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
+                  const std::vector<ColourValue>& colourTable) {
+  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return false;
+  std::vector<uint8_t> headers(headersSize(colourTable));
+  putHeaders(headers.data(), doc, colourTable);
+  // The rows go out from where they are, bottom row first.
+  std::vector<ByteRange> pieces = {{headers.data(), headers.size()}};
+  for (int32_t y = doc.height - 1; y >= 0; --y)
+    pieces.push_back({doc.row(y), static_cast<size_t>(doc.rowStride)});
+  return writeWholeFile(utf8Path, pieces);
 }
 
 }  // namespace vz

@@ -62,6 +62,16 @@ bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data);
 // that was there then stays as it was, and no temporary file is left behind.
 bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& data);
 
+// Bytes of a file being written, kept where they are.
+struct ByteRange {
+  const uint8_t* data;
+  size_t size;
+};
+
+// writeWholeFile for a file made of pieces, written one after another straight from where
+// they are, without gathering them first.
+bool writeWholeFile(const std::string& utf8Path, const std::vector<ByteRange>& pieces);
+
 // Renames a file over another, replacing it in one step (platform code).
 bool replaceFile(const std::string& utf8From, const std::string& utf8To);
 
