@@ -1,5 +1,6 @@
 #include "converter/commands/commands.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "converter/colour/conversions.h"
