@@ -99,8 +99,8 @@ std::string usage() {
       "       vizorka-cli --help\n"
       "Opens INPUT (BMP, PCX, GIF, JPG, PNG, KEP, VID, R16) and runs the steps left to right,\n"
       "starting from the program's start settings. --batch does so for every INPUT, N at a\n"
-      "time (default: one per hardware thread); in file names {name} stands for the input's\n"
-      "name without folder and extension.\n";
+      "time, each on one thread (default: the inputs share every hardware thread); in file\n"
+      "names {name} stands for the input's name without folder and extension.\n";
   const auto line = [&text](const std::string& spelling, const std::string& help) {
     text += "  " + spelling + std::string(spelling.size() < 33 ? 33 - spelling.size() : 1, ' ') +
             help + "\n";
@@ -238,9 +238,12 @@ std::vector<Step> stepsFor(const std::vector<Step>& steps, const std::string& in
   return own;
 }
 
-// Opens the input and runs the steps; the exit status a single run would give.
-int convert(const std::string& input, const std::vector<Step>& steps, CliHost& host) {
+// Opens the input and runs the steps, each conversion on `threads` threads (0: one per
+// hardware thread); the exit status a single run would give.
+int convert(const std::string& input, const std::vector<Step>& steps, unsigned threads,
+            CliHost& host) {
   auto state = std::make_unique<vz::AppState>();
+  state->conversionThreads = threads;
   vz::StepValue value;
   value.text = input;
   vz::runCommandStep(*state, host, *vz::menuCommand(ID_FILE_OPEN), value);
@@ -317,8 +320,12 @@ struct BatchResult {
 
 int runBatch(const CommandLine& commandLine) {
   const size_t count = commandLine.inputs.size();
-  unsigned jobs = commandLine.jobs ? commandLine.jobs : std::thread::hardware_concurrency();
-  jobs = static_cast<unsigned>(std::clamp<size_t>(jobs ? jobs : 1, 1, count));
+  const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+  unsigned jobs = commandLine.jobs ? commandLine.jobs : hardware;
+  jobs = static_cast<unsigned>(std::clamp<size_t>(jobs, 1, count));
+  // --jobs N converts N inputs at once, each on one thread. By default the inputs share
+  // the hardware threads; when there are fewer inputs than threads, each takes its share.
+  const unsigned threads = commandLine.jobs ? 1 : std::max(1u, hardware / jobs);
 
   std::vector<BatchResult> results(count);
   std::mutex mutex;
@@ -329,7 +336,7 @@ int runBatch(const CommandLine& commandLine) {
       std::ostringstream output, errors;
       const std::string& input = commandLine.inputs[i];
       CliHost host(commandLine.readUnknownAsKep, output, errors, input + ": ");
-      const int status = convert(input, stepsFor(commandLine.steps, input), host);
+      const int status = convert(input, stepsFor(commandLine.steps, input), threads, host);
       std::lock_guard<std::mutex> lock(mutex);
       results[i] = {true, status, output.str(), errors.str()};
       finished.notify_one();
@@ -393,7 +400,7 @@ int run(const std::vector<std::string>& args) {
   }
   if (commandLine.batch) return runBatch(commandLine);
   CliHost host(commandLine.readUnknownAsKep, std::cout, std::cerr, "");
-  return convert(commandLine.inputs[0], commandLine.steps, host);
+  return convert(commandLine.inputs[0], commandLine.steps, 0, host);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "converter/colour/conversion_support.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace vz {
 
@@ -14,6 +16,19 @@ bool hasConvertiblePicture(const ImageDocument& doc) {
 bool readsAsColours(int32_t colourMode) {
   return colourMode == kTrueColour || bitsPerPixel(colourMode) == 4 ||
          bitsPerPixel(colourMode) == 8;
+}
+
+GreyLevelTable::GreyLevelTable() {
+  for (int v = 0; v < 256; ++v) {
+    blue_[v] = v * 0.11;
+    green_[v] = v * 0.59;
+    red_[v] = v * 0.3;
+  }
+}
+
+const GreyLevelTable& greyLevelTable() {
+  static const GreyLevelTable table;
+  return table;
 }
 
 void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t rowStride,
@@ -33,6 +48,47 @@ const double* NearestColourSearch::quotientRows() {
     return table;
   }();
   return rows.data();
+}
+
+int NearestColourSearch::nearestByDistances(ColourValue colour) const {
+  const int inverseRed = 255 - redOf(colour);
+  const int inverseGreen = 255 - greenOf(colour);
+  const int inverseBlue = 255 - blueOf(colour);
+  int k = inverseRed < inverseGreen ? inverseRed : inverseGreen;
+  k = inverseBlue < k ? inverseBlue : k;
+  // The quotients (inverse - k) / (255 - k), looked up rather than divided; row 0
+  // (pure black) holds the zeros the rule gives it.
+  const double* quotients = quotients_ + (255 - k) * 256;
+  const double c = quotients[inverseRed - k];
+  const double m = quotients[inverseGreen - k];
+  const double y = quotients[inverseBlue - k];
+
+  const Contenders& list = contenders_[contendersOfBlack_[static_cast<size_t>(k)]];
+  alignas(16) double distances[kMaxCandidates];
+  const double black = k;
+  // Two candidates at a time; the packed operations round exactly like the scalar
+  // ones, term by term in the same order.
+  const __m128d vc = _mm_set1_pd(c), vm = _mm_set1_pd(m), vy = _mm_set1_pd(y);
+  const __m128d vk = _mm_set1_pd(black);
+  for (int i = 0; i < list.paddedCount; i += 2) {
+    const __m128d dc = _mm_sub_pd(vc, _mm_load_pd(list.c + i));
+    const __m128d dm = _mm_sub_pd(vm, _mm_load_pd(list.m + i));
+    const __m128d dy = _mm_sub_pd(vy, _mm_load_pd(list.y + i));
+    const __m128d dk = _mm_sub_pd(vk, _mm_load_pd(list.k + i));
+    __m128d sum = _mm_add_pd(_mm_mul_pd(dc, dc), _mm_mul_pd(dm, dm));
+    sum = _mm_add_pd(sum, _mm_mul_pd(dy, dy));
+    sum = _mm_add_pd(sum, _mm_mul_pd(dk, dk));
+    _mm_store_pd(distances + i, sum);
+  }
+  // Written without branches: which candidate wins is unpredictable.
+  int best = 0;
+  double bestDistance = distances[0];
+  for (int i = 1; i < list.count; ++i) {
+    const bool closer = distances[i] < bestDistance;
+    best = closer ? i : best;
+    bestDistance = closer ? distances[i] : bestDistance;
+  }
+  return list.index[best];
 }
 
 NearestColourSearch::NearestColourSearch(const ColourValue* candidates, int count) {
@@ -82,6 +138,69 @@ NearestColourSearch::NearestColourSearch(const ColourValue* candidates, int coun
     if (id == contenders_.size()) contenders_.push_back(list);
     contendersOfBlack_[k] = static_cast<uint8_t>(id);
   }
+
+  for (int i = 0; i < count; ++i) {
+    const Cmyk& form = forms[static_cast<size_t>(i)];
+    for (double component : {form.c, form.m, form.y})
+      binaryForms_ = binaryForms_ && (component == 0.0 || component == 1.0);
+  }
+  nearestOfBlack_ = nearestByDistances(makeColour(0, 0, 0));
+  if (!binaryForms_) return;
+  lanesOfBlack_.resize(255);
+  for (int k = 0; k < 255; ++k) {
+    const Contenders& list = contenders_[contendersOfBlack_[k]];
+    double smallest = 255.0 * 255.0;
+    for (int i = 0; i < list.count; ++i)
+      smallest = std::min(smallest, (k - list.k[i]) * (k - list.k[i]));
+    alignas(16) int16_t weight[kMaxCandidates], cyan[kMaxCandidates], magenta[kMaxCandidates],
+        yellow[kMaxCandidates];
+    Lanes& lanes = lanesOfBlack_[static_cast<size_t>(k)];
+    for (int i = 0; i < kMaxCandidates; ++i) {
+      const bool used = i < list.count;
+      weight[i] = 128;
+      cyan[i] = magenta[i] = yellow[i] = 0;
+      lanes.index[i] = used ? list.index[i] : 0;
+      if (!used) continue;
+      weight[i] = static_cast<int16_t>((k - list.k[i]) * (k - list.k[i]) - smallest + list.c[i] +
+                                       list.m[i] + list.y[i]);
+      cyan[i] = static_cast<int16_t>(list.c[i] == 1.0 ? -1 : 0);
+      magenta[i] = static_cast<int16_t>(list.m[i] == 1.0 ? -1 : 0);
+      yellow[i] = static_cast<int16_t>(list.y[i] == 1.0 ? -1 : 0);
+    }
+    for (int half = 0; half < 2; ++half) {
+      const auto load = [half](const int16_t* values) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(values + 8 * half));
+      };
+      lanes.weight[half] = load(weight);
+      lanes.cyan[half] = load(cyan);
+      lanes.magenta[half] = load(magenta);
+      lanes.yellow[half] = load(yellow);
+    }
+  }
+}
+
+void runOnThreads(int count, const std::function<void(int)>& work) {
+  std::vector<std::thread> started;
+  std::vector<int> left;
+  for (int i = 1; i < count; ++i) {
+    try {
+      started.emplace_back(work, i);
+    } catch (const std::system_error&) {
+      left.push_back(i);
+    }
+  }
+  work(0);
+  for (std::thread& thread : started) thread.join();
+  for (int i : left) work(i);
+}
+
+void forEachRowBand(int32_t rows, int threads,
+                    const std::function<void(int32_t begin, int32_t end)>& work) {
+  const int bands = static_cast<int>(std::max<int32_t>(1, std::min<int32_t>(threads, rows)));
+  const auto bandStart = [&](int band) {
+    return static_cast<int32_t>(static_cast<int64_t>(rows) * band / bands);
+  };
+  runOnThreads(bands, [&](int band) { work(bandStart(band), bandStart(band + 1)); });
 }
 
 }  // namespace vz

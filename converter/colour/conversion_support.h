@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <emmintrin.h>
@@ -40,6 +41,22 @@ void forEachPixelColour(const ImageDocument& doc, const uint8_t* row, Visit visi
   }
 }
 
+// greyLevelOf with its three products looked up: the same additions in the same order, so
+// the same bits, without the multiplications.
+class GreyLevelTable {
+ public:
+  GreyLevelTable();
+  int of(int red, int green, int blue) const {
+    return static_cast<int>(blue_[blue] + green_[green] + red_[red]);
+  }
+
+ private:
+  double blue_[256];
+  double green_[256];
+  double red_[256];
+};
+const GreyLevelTable& greyLevelTable();
+
 // Fills an output row with 1- or 4-bit pixel values, first pixel in the top bits.
 // A partly filled last byte keeps its low bits 0.
 class PackedRowWriter {
@@ -76,51 +93,56 @@ void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t ro
 // one by more than 3 always loses, and which candidates remain depends only on the colour's black
 // component. The ones that remain are compared with the very same arithmetic as the
 // plain search, in index order, so the answer is identical bit for bit.
+//
+// Candidates whose cyan, magenta and yellow are each 0 or 1, as every TVC colour's are, are
+// first compared in exact integers. With the colour's black component k, r = 255 - k > 0 and
+// its quotients q = n / r, a candidate's distance is q.q + (k - its k)^2 + the sum over its
+// components that are 1 of (1 - 2q). Times r, less what every candidate shares, that is
+//   E = r x (squared black difference beyond the smallest + components that are 1)
+//       - 2 x (the n of its components that are 1),
+// an integer. Two distances that differ do so by at least 1/255, while the rounding of the
+// plain arithmetic stays below 1e-11; so the one smallest E is the plain search's answer.
+// When several share the smallest E, the plain arithmetic's rounding decides, and is asked.
 class NearestColourSearch {
  public:
   NearestColourSearch(const ColourValue* candidates, int count);
-  int nearest(ColourValue colour) const {
+  // Inlined: Floyd-Steinberg waits for each answer, and a call adds to every wait.
+  [[gnu::always_inline]] int nearest(ColourValue colour) const {
+    if (!binaryForms_) return nearestByDistances(colour);
     const int inverseRed = 255 - redOf(colour);
     const int inverseGreen = 255 - greenOf(colour);
     const int inverseBlue = 255 - blueOf(colour);
     int k = inverseRed < inverseGreen ? inverseRed : inverseGreen;
     k = inverseBlue < k ? inverseBlue : k;
-    // The quotients (inverse - k) / (255 - k), looked up rather than divided; row 0
-    // (pure black) holds the zeros the rule gives it.
-    const double* quotients = quotients_ + (255 - k) * 256;
-    const double c = quotients[inverseRed - k];
-    const double m = quotients[inverseGreen - k];
-    const double y = quotients[inverseBlue - k];
-
-    const Contenders& list = contenders_[contendersOfBlack_[static_cast<size_t>(k)]];
-    alignas(16) double distances[kMaxCandidates];
-    const double black = k;
-    // Two candidates at a time; the packed operations round exactly like the scalar
-    // ones, term by term in the same order.
-    const __m128d vc = _mm_set1_pd(c), vm = _mm_set1_pd(m), vy = _mm_set1_pd(y);
-    const __m128d vk = _mm_set1_pd(black);
-    for (int i = 0; i < list.paddedCount; i += 2) {
-      const __m128d dc = _mm_sub_pd(vc, _mm_load_pd(list.c + i));
-      const __m128d dm = _mm_sub_pd(vm, _mm_load_pd(list.m + i));
-      const __m128d dy = _mm_sub_pd(vy, _mm_load_pd(list.y + i));
-      const __m128d dk = _mm_sub_pd(vk, _mm_load_pd(list.k + i));
-      __m128d sum = _mm_add_pd(_mm_mul_pd(dc, dc), _mm_mul_pd(dm, dm));
-      sum = _mm_add_pd(sum, _mm_mul_pd(dy, dy));
-      sum = _mm_add_pd(sum, _mm_mul_pd(dk, dk));
-      _mm_store_pd(distances + i, sum);
+    if (k == 255) return nearestOfBlack_;
+    const Lanes& lanes = lanesOfBlack_[static_cast<size_t>(k)];
+    const __m128i range = _mm_set1_epi16(static_cast<int16_t>(255 - k));
+    const __m128i cyan = _mm_set1_epi16(static_cast<int16_t>(2 * (inverseRed - k)));
+    const __m128i magenta = _mm_set1_epi16(static_cast<int16_t>(2 * (inverseGreen - k)));
+    const __m128i yellow = _mm_set1_epi16(static_cast<int16_t>(2 * (inverseBlue - k)));
+    __m128i e[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m128i ones = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(lanes.cyan[half], cyan),
+                                                       _mm_and_si128(lanes.magenta[half], magenta)),
+                                         _mm_and_si128(lanes.yellow[half], yellow));
+      e[half] = _mm_sub_epi16(_mm_mullo_epi16(range, lanes.weight[half]), ones);
     }
-    // Written without branches: which candidate wins is unpredictable.
-    int best = 0;
-    double bestDistance = distances[0];
-    for (int i = 1; i < list.count; ++i) {
-      const bool closer = distances[i] < bestDistance;
-      best = closer ? i : best;
-      bestDistance = closer ? distances[i] : bestDistance;
-    }
-    return list.index[best];
+    // The smallest E in every lane, then which lanes hold it.
+    __m128i smallest = _mm_min_epi16(e[0], e[1]);
+    smallest = _mm_min_epi16(smallest, _mm_shuffle_epi32(smallest, _MM_SHUFFLE(1, 0, 3, 2)));
+    smallest = _mm_min_epi16(smallest, _mm_shuffle_epi32(smallest, _MM_SHUFFLE(2, 3, 0, 1)));
+    smallest = _mm_min_epi16(
+        smallest, _mm_or_si128(_mm_srli_epi32(smallest, 16), _mm_slli_epi32(smallest, 16)));
+    const unsigned holders = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_packs_epi16(_mm_cmpeq_epi16(e[0], smallest), _mm_cmpeq_epi16(e[1], smallest))));
+    if (holders & (holders - 1)) return nearestByDistances(colour);
+    return lanes.index[__builtin_ctz(holders)];
   }
 
  private:
+  // The same answer by the plain arithmetic on the contenders.
+  int nearestByDistances(ColourValue colour) const;
+
   static constexpr int kMaxCandidates = 16;
   // The candidates that can win for one black component, in index order, as columns
   // of their CMYK forms; an odd count is padded with a copy of the last one.
@@ -133,10 +155,32 @@ class NearestColourSearch {
     int count = 0;
     int paddedCount = 0;
   };
+  // The contenders of one black component as 16-bit lanes for the integer comparison: the
+  // weight r multiplies, and all ones where a component is 1. Lanes past the contenders
+  // weigh 128 with no components, which keeps their E above every contender's.
+  struct Lanes {
+    __m128i weight[2];
+    __m128i cyan[2];
+    __m128i magenta[2];
+    __m128i yellow[2];
+    uint8_t index[kMaxCandidates];
+  };
   static const double* quotientRows();
   const double* quotients_ = quotientRows();
   std::vector<Contenders> contenders_;
   uint8_t contendersOfBlack_[256];
+  bool binaryForms_ = true;
+  std::vector<Lanes> lanesOfBlack_;
+  int nearestOfBlack_ = 0;
 };
+
+// Runs work(0) .. work(count - 1) at once, each on a thread of its own; the calling thread
+// runs work(0). Work whose thread cannot be started runs on the calling thread after its own.
+void runOnThreads(int count, const std::function<void(int)>& work);
+
+// Splits rows 0 .. rows - 1 into at most `threads` bands of consecutive rows and runs
+// work(begin, end) for every band at once.
+void forEachRowBand(int32_t rows, int threads,
+                    const std::function<void(int32_t begin, int32_t end)>& work);
 
 }  // namespace vz

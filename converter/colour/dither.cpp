@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <new>
+#include <thread>
 
 #include "converter/colour/conversion_support.h"
 #include "converter/colour/conversions.h"
@@ -38,9 +40,9 @@ bool canDither(const ImageDocument& doc, int kind) {
 
 // The TVC index an ordered-dither pixel gets at matrix value m: intensity from the
 // grey level of the 6-bit channels, then green, red and blue each against m.
-uint8_t orderedSixteenColourPixel(int red, int green, int blue, int m) {
+uint8_t orderedSixteenColourPixel(const GreyLevelTable& grey, int red, int green, int blue, int m) {
   const int red6 = red / 4, green6 = green / 4, blue6 = blue / 4;
-  const int grey6 = greyLevelOf(red6, green6, blue6);
+  const int grey6 = grey.of(red6, green6, blue6);
   return static_cast<uint8_t>((grey6 > m) << 3 | (green6 > m) << 2 | (red6 > m) << 1 | (blue6 > m));
 }
 
@@ -65,22 +67,67 @@ constexpr int kRowsTogether = 4;
 // values are clamped to 0..255 after every addition, exactly as bytes would be. A
 // spare pixel after the last one swallows the errors pushed past the right edge,
 // and one before the first takes the below-left share of pixel 0, which is never read.
+// Row y uses line y modulo the count: enough lines for the rows of every group in
+// progress, and the row below the last of them.
 class LineBuffers {
  public:
-  bool allocate(int32_t width) {
-    for (std::vector<int16_t>& line : lines_) {
-      try {
-        line.assign(4 * (static_cast<size_t>(width) + 2), 0);
-      } catch (const std::bad_alloc&) {
-        return false;
-      }
+  bool allocate(int32_t width, int count) {
+    stride_ = 4 * (static_cast<size_t>(width) + 2);
+    count_ = count;
+    try {
+      values_.assign(stride_ * static_cast<size_t>(count), 0);
+    } catch (const std::bad_alloc&) {
+      return false;
     }
     return true;
   }
-  int16_t* line(int i) { return lines_[static_cast<size_t>(i)].data() + 4; }
+  int16_t* line(int32_t row) {
+    return values_.data() + static_cast<size_t>(row % count_) * stride_ + 4;
+  }
 
  private:
-  std::array<std::vector<int16_t>, kRowsTogether + 1> lines_;
+  std::vector<int16_t> values_;
+  size_t stride_ = 0;
+  int count_ = 1;
+};
+
+// How far each group of rows being dithered has come, for the group below it: the
+// pixels done in its last row. Groups share slots round a ring; a group's values are
+// group * (width + 1) + pixels done, so a slot's value only grows and a group never
+// mistakes the values of one before it for its own.
+class GroupProgress {
+ public:
+  GroupProgress(int slots, int32_t width)
+      : slots_(static_cast<size_t>(slots)), span_(int64_t{width} + 1) {}
+  void publish(int64_t group, int32_t done) {
+    slot(group).store(group * span_ + done, std::memory_order_release);
+  }
+  // Waits until the group's last row has `done` pixels finished; returns how many it has.
+  int32_t waitFor(int64_t group, int32_t done) const {
+    const std::atomic<int64_t>& value = slot(group);
+    int64_t seen = value.load(std::memory_order_acquire);
+    for (int spins = 0; seen < group * span_ + done; ++spins) {
+      if (spins < 200)
+        _mm_pause();
+      else
+        std::this_thread::yield();  // the other thread may be waiting for a processor
+      seen = value.load(std::memory_order_acquire);
+    }
+    return static_cast<int32_t>(std::min(seen - group * span_, span_ - 1));
+  }
+
+ private:
+  struct alignas(64) Slot {  // one cache line each: the threads write different ones
+    std::atomic<int64_t> value{0};
+  };
+  std::atomic<int64_t>& slot(int64_t group) {
+    return slots_[static_cast<size_t>(group) % slots_.size()].value;
+  }
+  const std::atomic<int64_t>& slot(int64_t group) const {
+    return slots_[static_cast<size_t>(group) % slots_.size()].value;
+  }
+  std::vector<Slot> slots_;
+  int64_t span_;
 };
 
 void fillLineBuffer(const ImageDocument& doc, int32_t y, const GreyingFlags& greying,
@@ -145,31 +192,50 @@ struct RowDitherer {
 
 }  // namespace
 
-void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind) {
+void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads) {
   if (!canDither(doc, kind)) return;
   const int32_t stride = outputStride(kind, doc.width);
   std::vector<uint8_t> out;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
 
-  for (int32_t y = 0; y < doc.height; ++y) {
-    PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, bitsPerOutputPixel(kind));
-    const int column = y % 8;
-    forEachPixelColour(doc, doc.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
-      const int m = kBayerMatrix[x % 8][column];
-      if (kind == kDitherSixteenColours) {
-        writer.append(orderedSixteenColourPixel(r, g, b, m));
-        return;
+  const GreyLevelTable& grey = greyLevelTable();
+  const ImageDocument& in = doc;
+  forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+    for (int32_t y = begin; y < end; ++y) {
+      uint8_t* target = out.data() + static_cast<size_t>(y) * stride;
+      uint8_t m[8];  // the matrix values of this row, by x % 8
+      for (int i = 0; i < 8; ++i) m[i] = kBayerMatrix[i][y % 8];
+      if (kind == kDitherSixteenColours && in.colourMode == kTrueColour) {
+        // The common case written out, two pixels a byte.
+        const uint8_t* p = in.row(y);
+        const int32_t width = in.width;
+        int32_t x = 0;
+        for (; x + 1 < width; x += 2, p += 6)
+          target[x / 2] = static_cast<uint8_t>(
+              orderedSixteenColourPixel(grey, p[2], p[1], p[0], m[x & 7]) << 4 |
+              orderedSixteenColourPixel(grey, p[5], p[4], p[3], m[(x + 1) & 7]));
+        if (x < width)
+          target[x / 2] = static_cast<uint8_t>(
+              orderedSixteenColourPixel(grey, p[2], p[1], p[0], m[x & 7]) << 4);
+        continue;
       }
-      const int grey = greyLevelOf(r, g, b);
-      if (kind == kDitherTwoColours) {
-        writer.append(grey / 4 > m);
-      } else {
-        const int v = grey + m;
-        writer.append(v > 255 ? 3u : static_cast<unsigned>(v / 64));
-      }
-    });
-    writer.finish();
-  }
+      PackedRowWriter writer(target, bitsPerOutputPixel(kind));
+      forEachPixelColour(in, in.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
+        if (kind == kDitherSixteenColours) {
+          writer.append(orderedSixteenColourPixel(grey, r, g, b, m[x & 7]));
+          return;
+        }
+        const int level = grey.of(r, g, b);
+        if (kind == kDitherTwoColours) {
+          writer.append(level / 4 > m[x & 7]);
+        } else {
+          const int v = level + m[x & 7];
+          writer.append(v > 255 ? 3u : static_cast<unsigned>(v / 64));
+        }
+      });
+      writer.finish();
+    }
+  });
 
   const int32_t mode = kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours ? 4 : 16);
   installPixels(doc, std::move(out), stride, mode);
@@ -182,7 +248,8 @@ void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind)
   doc.interlaced = false;
 }
 
-void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, int kind) {
+void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, int kind,
+                          int threads) {
   if (!canDither(doc, kind)) return;
   const bool interlaced = kind == kDitherFourColours && settings.interlacedFourColour;
 
@@ -221,10 +288,12 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
   const int32_t width = doc.width;
   const int32_t height = doc.height;
   const int32_t stride = outputStride(kind, width);
+  const int64_t groups = (int64_t{height} + kRowsTogether - 1) / kRowsTogether;
+  const int workers = static_cast<int>(std::max<int64_t>(1, std::min<int64_t>(threads, groups)));
   std::vector<uint8_t> out;
   LineBuffers lines;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height)) ||
-      !lines.allocate(width))
+      !lines.allocate(width, kRowsTogether * workers + 1))
     return;
 
   // Interlaced pictures match odd rows against the even-line set.
@@ -248,29 +317,46 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
     return row;
   };
   // Each pixel waits for the error of the one before it, which leaves the processor
-  // idle most of the time with one row. A few rows are dithered together, each two
+  // idle most of the time with one row. A group of rows is dithered together, each two
   // pixels behind the one above: by then every error it is owed from that row has
-  // arrived, in the same order as when the rows are done one after the other.
-  int lineOfRow[kRowsTogether + 1];
-  for (int j = 0; j <= kRowsTogether; ++j) lineOfRow[j] = j;
-  fillLineBuffer(doc, 0, greying, lines.line(lineOfRow[0]));
-  for (int32_t k = 0; k < height; k += kRowsTogether) {
+  // arrived, in the same order as when the rows are done one after the other. The
+  // groups are shared out among the threads in order, and the first row of each follows
+  // the last row of the group above by the same rule, so the bytes are the same for any
+  // number of threads.
+  GroupProgress progress(workers + 1, width);
+  std::atomic<int64_t> nextGroup{0};
+  const auto ditherGroup = [&](int64_t group) {
+    const int32_t k = static_cast<int32_t>(group * kRowsTogether);
     const int rows = std::min<int32_t>(kRowsTogether, height - k);
+    // The lines this group fills were last used by the group `workers` before it.
+    if (group >= workers) progress.waitFor(group - workers, width);
+    if (group == 0) fillLineBuffer(doc, 0, greying, lines.line(0));
     RowDitherer ditherers[kRowsTogether];
     int16_t* line[kRowsTogether + 1];
-    for (int j = 0; j <= kRowsTogether; ++j) line[j] = lines.line(lineOfRow[j]);
+    for (int j = 0; j <= rows; ++j) line[j] = lines.line(k + j);
     for (int j = 0; j < rows; ++j) {
       ditherers[j] = ditherRow(k + j);
       if (k + j + 1 < height) fillLineBuffer(doc, k + j + 1, greying, line[j + 1]);
     }
-    for (int32_t x = 0; x < width + 2 * (rows - 1); ++x)
+    int32_t aboveDone = group == 0 ? width : 0;
+    const int32_t lastRowLag = 2 * (rows - 1);
+    for (int32_t x = 0; x < width + lastRowLag; ++x) {
+      // The row above must be two pixels ahead of the first row (all done at the edge).
+      const int32_t needed = std::min(x + 3, width);
+      if (aboveDone < needed) aboveDone = progress.waitFor(group - 1, needed);
       for (int j = 0; j < rows; ++j) {
         const int32_t column = x - 2 * j;
         if (column >= 0 && column < width) ditherers[j].pixel(line[j], line[j + 1], column);
       }
+      if ((x & 31) == 31 && x >= lastRowLag)
+        progress.publish(group, std::min(x - lastRowLag + 1, width));
+    }
+    progress.publish(group, width);
     for (int j = 0; j < rows; ++j) ditherers[j].writer.finish();
-    std::swap(lineOfRow[0], lineOfRow[kRowsTogether]);
-  }
+  };
+  runOnThreads(workers, [&](int) {
+    for (int64_t group = nextGroup++; group < groups; group = nextGroup++) ditherGroup(group);
+  });
 
   const int32_t mode =
       kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours && !interlaced ? 4 : 16);

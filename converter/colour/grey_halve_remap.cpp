@@ -23,7 +23,7 @@ uint8_t grey256Of(int red, int green, int blue) {
 
 }  // namespace
 
-void greyConversion(ImageDocument& doc, int kind) {
+void greyConversion(ImageDocument& doc, int kind, int threads) {
   if (kind != kFourGreys && kind != kSixteenGreys) return;
   if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return;
   const uint8_t* greyTable = kind == kFourGreys ? kFourGreyLevels : kTvcGreyLevels.data();
@@ -41,13 +41,16 @@ void greyConversion(ImageDocument& doc, int kind) {
   const int32_t stride = static_cast<int32_t>(rowStrideFor(16, doc.width));
   std::vector<uint8_t> out;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
-  for (int32_t y = 0; y < doc.height; ++y) {
-    PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 4);
-    forEachPixelColour(doc, doc.row(y), [&](int32_t, uint8_t r, uint8_t g, uint8_t b) {
-      writer.append(indexOfGrey[greyLevelOf(r, g, b)]);
-    });
-    writer.finish();
-  }
+  const GreyLevelTable& grey = greyLevelTable();
+  forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+    for (int32_t y = begin; y < end; ++y) {
+      PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 4);
+      forEachPixelColour(doc, doc.row(y), [&](int32_t, uint8_t r, uint8_t g, uint8_t b) {
+        writer.append(indexOfGrey[grey.of(r, g, b)]);
+      });
+      writer.finish();
+    }
+  });
   if (kind == kFourGreys) {
     installPixels(doc, std::move(out), stride, 4);
     setPaletteFromTvcIndices(doc, 0, kFourGreyTvcIndices, 4);
@@ -57,18 +60,20 @@ void greyConversion(ImageDocument& doc, int kind) {
   }
 }
 
-void grey256Conversion(ImageDocument& doc) {
+void grey256Conversion(ImageDocument& doc, int threads) {
   if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return;
   if (doc.colourMode == kTrueColour) {
     const int32_t stride = static_cast<int32_t>(rowStrideFor(256, doc.width));
     std::vector<uint8_t> out;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
-    for (int32_t y = 0; y < doc.height; ++y) {
-      const uint8_t* in = doc.row(y);
-      uint8_t* row = out.data() + static_cast<size_t>(y) * stride;
-      for (int32_t x = 0; x < doc.width; ++x)
-        row[x] = grey256Of(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
-    }
+    forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+      for (int32_t y = begin; y < end; ++y) {
+        const uint8_t* in = doc.row(y);
+        uint8_t* row = out.data() + static_cast<size_t>(y) * stride;
+        for (int32_t x = 0; x < doc.width; ++x)
+          row[x] = grey256Of(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
+      }
+    });
     installPixels(doc, std::move(out), stride, 256);
   } else {
     uint8_t greyOfEntry[256];
@@ -82,7 +87,7 @@ void grey256Conversion(ImageDocument& doc) {
   for (uint32_t i = 0; i < 256; ++i) doc.palette[i] = i * 0x010101u;
 }
 
-void halve(ImageDocument& doc, int direction) {
+void halve(ImageDocument& doc, int direction, int threads) {
   if (!hasConvertiblePicture(doc) || doc.colourMode != kTrueColour) return;
   const int32_t stride = doc.rowStride;
   std::vector<uint8_t> out;
@@ -91,12 +96,15 @@ void halve(ImageDocument& doc, int direction) {
     // A single row stays: halving must never leave a picture without pixels.
     if (height == 0) return;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height))) return;
-    for (int32_t y = 0; y < height; ++y) {
-      const uint8_t* upper = doc.row(2 * y);
-      const uint8_t* lower = doc.row(2 * y + 1);
-      uint8_t* row = out.data() + static_cast<size_t>(y) * stride;
-      for (int32_t i = 0; i < stride; ++i) row[i] = static_cast<uint8_t>((upper[i] + lower[i]) / 2);
-    }
+    forEachRowBand(height, threads, [&](int32_t begin, int32_t end) {
+      for (int32_t y = begin; y < end; ++y) {
+        const uint8_t* upper = doc.row(2 * y);
+        const uint8_t* lower = doc.row(2 * y + 1);
+        uint8_t* row = out.data() + static_cast<size_t>(y) * stride;
+        for (int32_t i = 0; i < stride; ++i)
+          row[i] = static_cast<uint8_t>((upper[i] + lower[i]) / 2);
+      }
+    });
     doc.pixels = std::move(out);
     doc.height = height;
   } else if (direction == kHalveHorizontally) {
@@ -105,13 +113,15 @@ void halve(ImageDocument& doc, int direction) {
     const int32_t newStride = static_cast<int32_t>(rowStrideFor(kTrueColour, width));
     if (!allocateZeroed(out, static_cast<size_t>(newStride) * static_cast<size_t>(doc.height)))
       return;
-    for (int32_t y = 0; y < doc.height; ++y) {
-      const uint8_t* in = doc.row(y);
-      uint8_t* row = out.data() + static_cast<size_t>(y) * newStride;
-      for (int32_t x = 0; x < width; ++x, in += 6, row += 3)
-        for (int channel = 0; channel < 3; ++channel)
-          row[channel] = static_cast<uint8_t>((in[channel] + in[3 + channel]) / 2);
-    }
+    forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+      for (int32_t y = begin; y < end; ++y) {
+        const uint8_t* in = doc.row(y);
+        uint8_t* row = out.data() + static_cast<size_t>(y) * newStride;
+        for (int32_t x = 0; x < width; ++x, in += 6, row += 3)
+          for (int channel = 0; channel < 3; ++channel)
+            row[channel] = static_cast<uint8_t>((in[channel] + in[3 + channel]) / 2);
+      }
+    });
     installPixels(doc, std::move(out), newStride, kTrueColour);
     doc.width = width;
   }

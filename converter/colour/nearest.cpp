@@ -9,19 +9,21 @@ namespace {
 using NibbleTable = std::array<uint8_t, 16>;
 
 // Rewrites both nibbles of the first (width + 1) / 2 bytes of every row.
-void remapNibblesInPlace(ImageDocument& doc, const NibbleTable& table) {
+void remapNibblesInPlace(ImageDocument& doc, const NibbleTable& table, int threads) {
   uint8_t byteTable[256];
   for (int b = 0; b < 256; ++b)
     byteTable[b] = static_cast<uint8_t>(table[static_cast<size_t>(b >> 4)] << 4 |
                                         table[static_cast<size_t>(b & 15)]);
   const int32_t bytes = (doc.width + 1) / 2;
-  for (int32_t y = 0; y < doc.height; ++y) {
-    uint8_t* row = doc.row(y);
-    for (int32_t i = 0; i < bytes; ++i) row[i] = byteTable[row[i]];
-  }
+  forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+    for (int32_t y = begin; y < end; ++y) {
+      uint8_t* row = doc.row(y);
+      for (int32_t i = 0; i < bytes; ++i) row[i] = byteTable[row[i]];
+    }
+  });
 }
 
-void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings) {
+void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int threads) {
   if (doc.colourMode == 2) return;
   const int32_t stride = static_cast<int32_t>(rowStrideFor(2, doc.width));
   std::vector<uint8_t> out;
@@ -31,17 +33,20 @@ void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings) {
   for (int i = 0; i < 256; ++i)
     lightEntry[i] = greyLevel(doc.palette[static_cast<size_t>(i)]) > settings.threshold;
   const int bits = bitsPerPixel(doc.colourMode);
-  for (int32_t y = 0; y < doc.height; ++y) {
-    const uint8_t* in = doc.row(y);
-    PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 1);
-    for (int32_t x = 0; x < doc.width; ++x) {
-      if (doc.colourMode == kTrueColour)
-        writer.append(greyLevelOf(in[3 * x + 2], in[3 * x + 1], in[3 * x]) > settings.threshold);
-      else
-        writer.append(lightEntry[getPackedPixel(in, x, bits)]);
+  const GreyLevelTable& grey = greyLevelTable();
+  forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+    for (int32_t y = begin; y < end; ++y) {
+      const uint8_t* in = doc.row(y);
+      PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 1);
+      for (int32_t x = 0; x < doc.width; ++x) {
+        if (doc.colourMode == kTrueColour)
+          writer.append(grey.of(in[3 * x + 2], in[3 * x + 1], in[3 * x]) > settings.threshold);
+        else
+          writer.append(lightEntry[getPackedPixel(in, x, bits)]);
+      }
+      writer.finish();
     }
-    writer.finish();
-  }
+  });
   installPixels(doc, std::move(out), stride, 2);
   setPaletteFromTvcIndices(doc, 0, &settings.colourChoices[kTwoColourSet], 2);
   doc.interlaced = false;
@@ -54,38 +59,42 @@ NibbleTable nearestTvcOfPaletteEntries(const ImageDocument& doc) {
   return table;
 }
 
-void convertToSixteenColours(ImageDocument& doc) {
+void convertToSixteenColours(ImageDocument& doc, int threads) {
   const int32_t mode = doc.colourMode;
   if (mode == 16) {
-    remapNibblesInPlace(doc, nearestTvcOfPaletteEntries(doc));
+    remapNibblesInPlace(doc, nearestTvcOfPaletteEntries(doc), threads);
   } else if (mode == kTrueColour || bitsPerPixel(mode) == 8) {
     const int32_t stride = static_cast<int32_t>(rowStrideFor(16, doc.width));
     std::vector<uint8_t> out;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
     if (mode == kTrueColour) {
       const NearestColourSearch search(kTvcPalette.data(), kTvcColourCount);
-      for (int32_t y = 0; y < doc.height; ++y) {
-        PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 4);
-        forEachPixelColour(doc, doc.row(y), [&](int32_t, uint8_t r, uint8_t g, uint8_t b) {
-          writer.append(static_cast<unsigned>(search.nearest(makeColour(r, g, b))));
-        });
-        writer.finish();
-      }
+      forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+        for (int32_t y = begin; y < end; ++y) {
+          PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 4);
+          forEachPixelColour(doc, doc.row(y), [&](int32_t, uint8_t r, uint8_t g, uint8_t b) {
+            writer.append(static_cast<unsigned>(search.nearest(makeColour(r, g, b))));
+          });
+          writer.finish();
+        }
+      });
     } else {
       // Values past the mode's entries (no reader makes them) go through the palette
       // like every other conversion reads them.
       uint8_t table[256];
       for (size_t i = 0; i < 256; ++i)
         table[i] = static_cast<uint8_t>(nearestTvcColour(doc.palette[i]));
-      for (int32_t y = 0; y < doc.height; ++y) {
-        const uint8_t* in = doc.row(y);
-        uint8_t* row = out.data() + static_cast<size_t>(y) * stride;
-        for (int32_t x = 0; x < doc.width; x += 2) {
-          // An odd width leaves the last low nibble as the mapping of entry 0.
-          const uint8_t right = x + 1 < doc.width ? table[in[x + 1]] : table[0];
-          row[x / 2] = static_cast<uint8_t>(table[in[x]] << 4 | right);
+      forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
+        for (int32_t y = begin; y < end; ++y) {
+          const uint8_t* in = doc.row(y);
+          uint8_t* row = out.data() + static_cast<size_t>(y) * stride;
+          for (int32_t x = 0; x < doc.width; x += 2) {
+            // An odd width leaves the last low nibble as the mapping of entry 0.
+            const uint8_t right = x + 1 < doc.width ? table[in[x + 1]] : table[0];
+            row[x / 2] = static_cast<uint8_t>(table[in[x]] << 4 | right);
+          }
         }
-      }
+      });
     }
     installPixels(doc, std::move(out), stride, 16);
   } else {
@@ -115,7 +124,7 @@ std::array<int, 4> rankMostFrequent(const ColourHistogram& counts) {
   return slots;
 }
 
-void convertToFourColours(ImageDocument& doc) {
+void convertToFourColours(ImageDocument& doc, int threads) {
   if (doc.colourMode == 4) {
     for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(nearestTvcColour(doc.palette[i]));
     return;
@@ -132,21 +141,22 @@ void convertToFourColours(ImageDocument& doc) {
   for (size_t i = 0; i < table.size(); ++i)
     table[i] = static_cast<uint8_t>(nearestInList(doc.palette[i], forms.data(), 4));
   for (size_t s = 0; s < 4; ++s) doc.palette[s] = chosen[s];
-  remapNibblesInPlace(doc, table);
+  remapNibblesInPlace(doc, table, threads);
   doc.colourMode = 4;
   doc.interlaced = false;
 }
 
 }  // namespace
 
-void nearestColourConversion(ImageDocument& doc, const EffectSettings& settings, int target) {
+void nearestColourConversion(ImageDocument& doc, const EffectSettings& settings, int target,
+                             int threads) {
   if (!hasConvertiblePicture(doc)) return;
   if (target == 2)
-    convertToTwoColours(doc, settings);
+    convertToTwoColours(doc, settings, threads);
   else if (target == 4)
-    convertToFourColours(doc);
+    convertToFourColours(doc, threads);
   else if (target == 16)
-    convertToSixteenColours(doc);
+    convertToSixteenColours(doc, threads);
 }
 
 }  // namespace vz

@@ -381,13 +381,21 @@ bool namesPngFile(const std::string& path) {
 ViewUpdate runExport(CommandCall& call) {
   ViewUpdate update;
   const ImageDocument& doc = call.state.document;
-  const std::vector<ColourValue> colours = describeRender(doc, false).colourTable;
-  const std::vector<uint8_t> file =
-      namesPngFile(call.value->text) ? encodePng(doc, colours) : encodeBmp(doc, colours);
-  if (file.empty()) {
+  if (!doc.holdsPicture()) {
     call.host.prompts().showError("the document holds no picture", "--export");
     update.outcome = CommandOutcome::kNoPicture;
-  } else if (!writeWholeFile(call.value->text, file)) {
+    return update;
+  }
+  const std::vector<ColourValue> colours = describeRender(doc, false).colourTable;
+  bool written = false;
+  if (namesPngFile(call.value->text)) {
+    // Coded whole first; no code (no memory for it) is a failed write, never an empty file.
+    const std::vector<uint8_t> png = encodePng(doc, colours);
+    written = !png.empty() && writeWholeFile(call.value->text, png);
+  } else {
+    written = writeBmpFile(call.value->text, doc, colours);  // straight from the document
+  }
+  if (!written) {
     call.host.prompts().showError("cannot write " + call.value->text, "--export");
     update.outcome = CommandOutcome::kWriteFailed;
   }

@@ -1,5 +1,8 @@
 #include "converter/commands/commands.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "converter/colour/conversions.h"
 #include "converter/formats/bmp.h"
 #include "converter/formats/gif.h"
@@ -28,6 +31,12 @@ ViewUpdate renderRepaint() {
 void setZoom(AppState& state, int8_t zoomX, int8_t zoomY) {
   state.view.zoomX = zoomX;
   state.view.zoomY = zoomY;
+}
+
+int threadsOf(const AppState& state) {
+  const unsigned threads =
+      state.conversionThreads ? state.conversionThreads : std::thread::hardware_concurrency();
+  return static_cast<int>(std::max(1u, threads));
 }
 
 }  // namespace
@@ -75,6 +84,8 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
   ReadStatus status = ReadStatus::kOk;
   if (extension == "JPG") {
     status = readJpg(state.filePath, doc);
+  } else if (extension == "BMP") {
+    status = readBmpFile(state.filePath, doc);
   } else {
     status = readPictureFile(state.filePath, state.fileData);
     if (status != ReadStatus::kOk) {
@@ -83,9 +94,7 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
     }
     const size_t size = state.fileData.size();
     const uint8_t* data = state.fileData.data();
-    if (extension == "BMP") {
-      status = readBmp(size, data, doc);
-    } else if (extension == "PCX") {
+    if (extension == "PCX") {
       status = readPcx(size, data, doc);
     } else if (extension == "GIF") {
       status = readGif(size, data, doc);
@@ -171,19 +180,20 @@ ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
 
 ViewUpdate ditherCommand(AppState& state, int kind) {
   ImageDocument& doc = state.document;
+  const int threads = threadsOf(state);
   if (state.effects.preDistortion) {
     if (kind == kDitherTwoColours) {
-      halve(doc, kHalveVertically);
+      halve(doc, kHalveVertically, threads);
       setZoom(state, 1, 2);
     } else if (kind == kDitherSixteenColours) {
-      halve(doc, kHalveHorizontally);
+      halve(doc, kHalveHorizontally, threads);
       setZoom(state, 2, 1);
     }
   }
   if (state.effects.ditherAlgorithm == kFloydSteinberg)
-    floydSteinbergDither(doc, state.effects, kind);
+    floydSteinbergDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kOrdered)
-    orderedDither(doc, state.effects, kind);
+    orderedDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kPerceptual)
     perceptualDither(doc, state.effects, kind);
   doc.tvcPicture = true;
@@ -193,29 +203,29 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
 ViewUpdate nearestCommand(AppState& state, int target) {
   ImageDocument& doc = state.document;
   if (target == 4 && (doc.colourMode == kTrueColour || doc.colourMode > 16))
-    nearestColourConversion(doc, state.effects, 16);
-  nearestColourConversion(doc, state.effects, target);
+    nearestColourConversion(doc, state.effects, 16, threadsOf(state));
+  nearestColourConversion(doc, state.effects, target, threadsOf(state));
   return renderRepaint();
 }
 
 ViewUpdate greyCommand(AppState& state, int kind) {
   if (kind == kSixteenGreys && state.effects.preDistortion) {
-    halve(state.document, kHalveHorizontally);
+    halve(state.document, kHalveHorizontally, threadsOf(state));
     setZoom(state, 2, 1);
   }
   state.document.tvcPicture = true;
   state.view.blackAndWhiteView = true;
-  greyConversion(state.document, kind);
+  greyConversion(state.document, kind, threadsOf(state));
   return renderLayoutRepaint();
 }
 
 ViewUpdate grey256Command(AppState& state) {
-  grey256Conversion(state.document);
+  grey256Conversion(state.document, threadsOf(state));
   return renderRepaint();
 }
 
 ViewUpdate halveCommand(AppState& state, int direction) {
-  halve(state.document, direction);
+  halve(state.document, direction, threadsOf(state));
   return renderLayoutRepaint();
 }
 

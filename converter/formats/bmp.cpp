@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "converter/formats/bit_fields.h"
+#include "converter/model/file_io.h"
 #include "converter/model/little_endian.h"
 
 namespace vz {
@@ -176,14 +177,25 @@ int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height) {
   return stride * height;
 }
 
-ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < 2 || fileData[0] != 'B' || fileData[1] != 'M')
-    return fail(doc, ReadStatus::kNotThisFormat);
+namespace {
+
+// How a BMP file holds its rows: as they are (plain or with bit fields), run-length coded,
+// or behind an OS/2 1.x header.
+enum class BmpForm { kRows, kRunLength, kOs2 };
+
+// Checks a BMP file's header and the fixed part of its information header, which are at
+// `head` (at least the first 14 + 40 bytes of the file, or all of a shorter one); fileSize
+// is the size of the whole file. Gives the form and, for kRows, the rows' offset from the
+// information header.
+ReadStatus checkBmpHeader(const uint8_t* head, size_t fileSize, BmpForm& form,
+                          uint32_t& pixelOffset) {
+  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') return ReadStatus::kNotThisFormat;
+  form = BmpForm::kOs2;
   if (fileSize >= kFileHeaderSize + kOs2HeaderSize &&
-      loadU32Le(fileData + kFileHeaderSize) == kOs2HeaderSize)
-    return readOs2Bitmap(fileSize, fileData, doc);
-  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return fail(doc, ReadStatus::kDamaged);
-  const uint8_t* info = fileData + kFileHeaderSize;
+      loadU32Le(head + kFileHeaderSize) == kOs2HeaderSize)
+    return ReadStatus::kOk;
+  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return ReadStatus::kDamaged;
+  const uint8_t* info = head + kFileHeaderSize;
   const uint32_t headerSize = loadU32Le(info);
   const uint32_t bits = loadU16Le(info + 14);
   const uint32_t compression = loadU32Le(info + 16);
@@ -191,42 +203,63 @@ ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
       (compression == kRunLength8 && bits == 8) || (compression == kRunLength4 && bits == 4);
   if (headerSize < kMinInfoHeaderSize || loadU16Le(info + 12) != 1 ||
       (compression != kUncompressed && compression != kBitFields && !runLength))
-    return fail(doc, ReadStatus::kUnsupported);
-  if (runLength) return readRunLengthBitmap(fileSize, fileData, doc);
+    return ReadStatus::kUnsupported;
+  form = runLength ? BmpForm::kRunLength : BmpForm::kRows;
+  if (runLength) return ReadStatus::kOk;
   // The pixel offset is measured from the information header; one pointing into the
   // headers is refused rather than read as pixels.
-  const uint32_t fileOffset = loadU32Le(fileData + 10);
-  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize))
-    return fail(doc, ReadStatus::kDamaged);
-  return readDib(fileOffset - static_cast<uint32_t>(kFileHeaderSize), info,
-                 fileSize - kFileHeaderSize, doc);
+  const uint32_t fileOffset = loadU32Le(head + 10);
+  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize)) return ReadStatus::kDamaged;
+  pixelOffset = fileOffset - static_cast<uint32_t>(kFileHeaderSize);
+  return ReadStatus::kOk;
 }
 
-ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
-  if (dibSize < kMinInfoHeaderSize) return fail(doc, ReadStatus::kDamaged);
+// The bytes of a DIB's headers: the information header, the masks and the colour table all
+// lie within its first (header size or 56, whichever is more) + 1024 bytes.
+size_t dibHeadersSpan(uint32_t headerSize, size_t dibSize) {
+  return static_cast<size_t>(
+      std::min<uint64_t>(dibSize, std::max<uint64_t>(headerSize, kAlphaFieldEnd) + 4 * 256));
+}
+
+// Where a DIB's rows are and how to turn them into the document's.
+struct DibRows {
+  uint64_t start = 0;  // from the start of the DIB
+  int64_t sourceStride = 0;
+  int64_t height = 0;
+  bool topDown = false;
+  bool bitFields = false;  // 16 or 32 bits: each row converted
+  int bits = 0;
+  ChannelMasks masks;
+};
+
+// Reads a DIB's headers and colour table and makes its (zeroed) picture, palette set, ready
+// for the rows. dibSize is the size of the whole DIB, of which at least the first
+// dibHeadersSpan bytes are at `dib`: every check is against dibSize, and every byte looked
+// at lies within that span.
+ReadStatus startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize,
+                    ImageDocument& picture, DibRows& rows) {
+  if (dibSize < kMinInfoHeaderSize) return ReadStatus::kDamaged;
   const uint32_t headerSize = loadU32Le(dib);
-  if (headerSize < kMinInfoHeaderSize) return fail(doc, ReadStatus::kUnsupported);
-  if (headerSize > dibSize) return fail(doc, ReadStatus::kDamaged);
+  if (headerSize < kMinInfoHeaderSize) return ReadStatus::kUnsupported;
+  if (headerSize > dibSize) return ReadStatus::kDamaged;
   const int32_t width = loadI32Le(dib + 4);
   const int32_t storedHeight = loadI32Le(dib + 8);
   const uint32_t bits = loadU16Le(dib + 14);
   const uint32_t compression = loadU32Le(dib + 16);
   const uint32_t coloursUsed = loadU32Le(dib + 32);
-  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN)
-    return fail(doc, ReadStatus::kDamaged);
+  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN) return ReadStatus::kDamaged;
   const bool topDown = storedHeight < 0;
   const int64_t height = topDown ? -static_cast<int64_t>(storedHeight) : storedHeight;
 
   const bool indexed = bits == 1 || bits == 4 || bits == 8;
   const bool bitFieldDepth = bits == 16 || bits == 32;
-  if (!indexed && bits != 24 && !bitFieldDepth) return fail(doc, ReadStatus::kUnsupported);
+  if (!indexed && bits != 24 && !bitFieldDepth) return ReadStatus::kUnsupported;
   if (compression != kUncompressed && !(bitFieldDepth && compression == kBitFields))
-    return fail(doc, ReadStatus::kUnsupported);
+    return ReadStatus::kUnsupported;
 
   const int32_t colourMode = colourModeOfBitmapDepth(bits);
   const int64_t rowsSize = bitmapRowsSize(width, bits, height);
-  if (rowsSize < 0) return fail(doc, ReadStatus::kTooLarge);
-  const int64_t sourceStride = rowsSize / height;
+  if (rowsSize < 0) return ReadStatus::kTooLarge;
 
   // The masks of a bit-field DIB follow a 40-byte header, or are part of a longer one;
   // a header long enough for an alpha mask may ask for transparency too.
@@ -236,8 +269,8 @@ ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, Ima
     if (headerSize == kMinInfoHeaderSize)
       tableStart = kMaskFieldsEnd;
     else if (headerSize < kMaskFieldsEnd)
-      return fail(doc, ReadStatus::kDamaged);
-    if (dibSize < kMaskFieldsEnd) return fail(doc, ReadStatus::kDamaged);
+      return ReadStatus::kDamaged;
+    if (dibSize < kMaskFieldsEnd) return ReadStatus::kDamaged;
     masks = {loadU32Le(dib + 40), loadU32Le(dib + 44), loadU32Le(dib + 48)};
     // Alpha bits outside the pixel would make every pixel transparent: they count as none.
     const uint32_t pixelBits = bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
@@ -247,16 +280,14 @@ ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, Ima
   size_t tableEntries = coloursUsed;
   if (indexed && tableEntries == 0) tableEntries = static_cast<size_t>(colourMode);
   tableEntries = std::min<size_t>(tableEntries, 256);
-  if (indexed && tableStart + 4 * tableEntries > dibSize) return fail(doc, ReadStatus::kDamaged);
+  if (indexed && tableStart + 4 * tableEntries > dibSize) return ReadStatus::kDamaged;
 
   const uint64_t rowsStart = pixelOffset != 0 ? pixelOffset : tableStart + 4 * tableEntries;
   if (rowsStart > dibSize || static_cast<uint64_t>(rowsSize) > dibSize - rowsStart)
-    return fail(doc, ReadStatus::kDamaged);
+    return ReadStatus::kDamaged;
 
-  ImageDocument picture;
-  picture.palette = doc.palette;
   const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return status;
   if (indexed) {
     std::fill(picture.palette.begin(), picture.palette.begin() + colourMode, 0);
     for (size_t i = 0; i < tableEntries; ++i) {
@@ -264,16 +295,101 @@ ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, Ima
       picture.palette[i] = makeColour(entry[2], entry[1], entry[0]);
     }
   }
-  for (int64_t y = 0; y < height; ++y) {
-    const int64_t storedRow = topDown ? y : height - 1 - y;
-    const uint8_t* source = dib + rowsStart + static_cast<uint64_t>(storedRow) * sourceStride;
-    uint8_t* target = picture.row(static_cast<int32_t>(y));
-    if (bitFieldDepth)
-      bitFieldRowToBgr(source, static_cast<int>(bits), width, masks, target);
+  rows = {rowsStart,     rowsSize / height,      height, topDown,
+          bitFieldDepth, static_cast<int>(bits), masks};
+  return ReadStatus::kOk;
+}
+
+// The document row a stored row goes to.
+int32_t documentRow(const DibRows& rows, int64_t storedRow) {
+  return static_cast<int32_t>(rows.topDown ? storedRow : rows.height - 1 - storedRow);
+}
+
+}  // namespace
+
+ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  BmpForm form = BmpForm::kRows;
+  uint32_t pixelOffset = 0;
+  const ReadStatus status = checkBmpHeader(fileData, fileSize, form, pixelOffset);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (form == BmpForm::kOs2) return readOs2Bitmap(fileSize, fileData, doc);
+  if (form == BmpForm::kRunLength) return readRunLengthBitmap(fileSize, fileData, doc);
+  return readDib(pixelOffset, fileData + kFileHeaderSize, fileSize - kFileHeaderSize, doc);
+}
+
+ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
+  ImageDocument picture;
+  picture.palette = doc.palette;
+  DibRows rows;
+  const ReadStatus status = startDib(pixelOffset, dib, dibSize, picture, rows);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  for (int64_t stored = 0; stored < rows.height; ++stored) {
+    const uint8_t* source = dib + rows.start + static_cast<uint64_t>(stored) * rows.sourceStride;
+    uint8_t* target = picture.row(documentRow(rows, stored));
+    if (rows.bitFields)
+      bitFieldRowToBgr(source, rows.bits, picture.width, rows.masks, target);
     else
       std::memcpy(target, source, static_cast<size_t>(picture.rowStride));
   }
+  installPicture(doc, std::move(picture));
+  return ReadStatus::kOk;
+}
 
+ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
+  PictureFile file;
+  ReadStatus status = file.open(utf8Path);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  const auto fileSize = static_cast<size_t>(file.size());
+  // The headers first: the first 14 + 56 + 1024 bytes, or more when the information
+  // header says it is longer.
+  std::vector<uint8_t> head;
+  const size_t headSize = std::min(fileSize, kFileHeaderSize + kAlphaFieldEnd + 4 * 256);
+  if (!allocateZeroed(head, headSize)) return fail(doc, ReadStatus::kOutOfMemory);
+  status = file.readAt(0, head.data(), headSize);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  BmpForm form = BmpForm::kRows;
+  uint32_t pixelOffset = 0;
+  status = checkBmpHeader(head.data(), fileSize, form, pixelOffset);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (form != BmpForm::kRows) {
+    // The rarer forms are decoded from the whole file in memory.
+    std::vector<uint8_t> whole;
+    if (!allocateZeroed(whole, fileSize)) return fail(doc, ReadStatus::kOutOfMemory);
+    status = file.readAt(0, whole.data(), fileSize);
+    if (status != ReadStatus::kOk) return fail(doc, status);
+    return readBmp(fileSize, whole.data(), doc);
+  }
+  const size_t dibSize = fileSize - kFileHeaderSize;
+  const size_t span = kFileHeaderSize + dibHeadersSpan(loadU32Le(head.data() + 14), dibSize);
+  if (span > headSize) {
+    if (!allocateZeroed(head, span)) return fail(doc, ReadStatus::kOutOfMemory);
+    status = file.readAt(0, head.data(), span);
+    if (status != ReadStatus::kOk) return fail(doc, status);
+  }
+
+  ImageDocument picture;
+  picture.palette = doc.palette;
+  DibRows rows;
+  status = startDib(pixelOffset, head.data() + kFileHeaderSize, dibSize, picture, rows);
+  if (status != ReadStatus::kOk) return fail(doc, status);
+  // Straight into the document's rows, bottom-up ones from the last row up.
+  const int64_t start = static_cast<int64_t>(kFileHeaderSize + rows.start);
+  if (rows.bitFields) {
+    std::vector<uint8_t> source;
+    if (!allocateZeroed(source, static_cast<size_t>(rows.sourceStride)))
+      return fail(doc, ReadStatus::kOutOfMemory);
+    for (int64_t stored = 0; stored < rows.height && status == ReadStatus::kOk; ++stored) {
+      status = file.readAt(start + stored * rows.sourceStride, source.data(), source.size());
+      if (status == ReadStatus::kOk)
+        bitFieldRowToBgr(source.data(), rows.bits, picture.width, rows.masks,
+                         picture.row(documentRow(rows, stored)));
+    }
+  } else {
+    status = file.readRowsAt(start, picture.row(documentRow(rows, 0)),
+                             rows.topDown ? picture.rowStride : -picture.rowStride,
+                             static_cast<size_t>(picture.rowStride), rows.height);
+  }
+  if (status != ReadStatus::kOk) return fail(doc, status);
   installPicture(doc, std::move(picture));
   return ReadStatus::kOk;
 }

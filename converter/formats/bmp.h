@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "converter/model/document.h"
 #include "converter/model/read_status.h"
@@ -24,6 +25,11 @@ int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height);
 // read here; kUnsupported for other OS/2 headers, planes other than 1, or another
 // compression than none and bit fields; otherwise what readDib gives.
 ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+
+// A BMP file, read as readBmp reads its bytes, but straight from the file into the
+// document. The file is opened as readPictureFile opens it; kCannotOpen when it cannot be
+// opened or read; kDamaged also when it ends before its rows (it shrank meanwhile).
+ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc);
 
 // A DIB: an information header of 40 bytes or more, the channel masks of a bit-field
 // bitmap (after a 40-byte header, or inside a longer one), the colour table, the rows.

@@ -1,50 +1,80 @@
 #include "converter/formats/bmp_writer.h"
 
+#include <cstring>
+
+#include "converter/model/file_io.h"
+
 namespace vz {
 
 namespace {
 
-void putLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+uint8_t* putLittleEndian(uint8_t* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) *out++ = static_cast<uint8_t>(value >> (8 * i));
+  return out;
+}
+
+// The bytes before the rows: file and information headers and the colour table.
+size_t headersSize(const std::vector<ColourValue>& colourTable) {
+  return 14 + 40 + 4 * colourTable.size();
+}
+
+uint32_t imageBytesOf(const ImageDocument& doc) {
+  return static_cast<uint32_t>(doc.rowStride) * static_cast<uint32_t>(doc.height);
+}
+
+// The file and information headers and the colour table, at `out`; returns the end.
+uint8_t* putHeaders(uint8_t* out, const ImageDocument& doc,
+                    const std::vector<ColourValue>& colourTable) {
+  const uint32_t pixelOffset = static_cast<uint32_t>(headersSize(colourTable));
+  const uint32_t imageBytes = imageBytesOf(doc);
+  *out++ = 'B';
+  *out++ = 'M';
+  out = putLittleEndian(out, pixelOffset + imageBytes, 4);
+  out = putLittleEndian(out, 0, 4);
+  out = putLittleEndian(out, pixelOffset, 4);
+  out = putLittleEndian(out, 40, 4);
+  out = putLittleEndian(out, static_cast<uint32_t>(doc.width), 4);
+  out = putLittleEndian(out, static_cast<uint32_t>(doc.height), 4);  // bottom-up rows
+  out = putLittleEndian(out, 1, 2);
+  out = putLittleEndian(out, static_cast<uint32_t>(bitsPerPixel(doc.colourMode)), 2);
+  out = putLittleEndian(out, 0, 4);  // uncompressed
+  out = putLittleEndian(out, imageBytes, 4);
+  out = putLittleEndian(out, 2835, 4);  // 72 dots per inch
+  out = putLittleEndian(out, 2835, 4);
+  out = putLittleEndian(out, static_cast<uint32_t>(colourTable.size()), 4);
+  out = putLittleEndian(out, 0, 4);
+  for (ColourValue colour : colourTable) {
+    *out++ = blueOf(colour);
+    *out++ = greenOf(colour);
+    *out++ = redOf(colour);
+    *out++ = 0;
+  }
+  return out;
 }
 
 }  // namespace
 
 std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
                                const std::vector<ColourValue>& colourTable) {
-  std::vector<uint8_t> out;
-  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return out;
-  const auto tableBytes = static_cast<uint32_t>(4 * colourTable.size());
-  const uint32_t pixelOffset = 14 + 40 + tableBytes;
-  const auto imageBytes = static_cast<uint32_t>(doc.rowStride) * static_cast<uint32_t>(doc.height);
-  out.reserve(pixelOffset + imageBytes);
-  out.push_back('B');
-  out.push_back('M');
-  putLittleEndian(out, pixelOffset + imageBytes, 4);
-  putLittleEndian(out, 0, 4);
-  putLittleEndian(out, pixelOffset, 4);
-  putLittleEndian(out, 40, 4);
-  putLittleEndian(out, static_cast<uint32_t>(doc.width), 4);
-  putLittleEndian(out, static_cast<uint32_t>(doc.height), 4);  // bottom-up rows
-  putLittleEndian(out, 1, 2);
-  putLittleEndian(out, static_cast<uint32_t>(bitsPerPixel(doc.colourMode)), 2);
-  putLittleEndian(out, 0, 4);  // uncompressed
-  putLittleEndian(out, imageBytes, 4);
-  putLittleEndian(out, 2835, 4);  // 72 dots per inch
-  putLittleEndian(out, 2835, 4);
-  putLittleEndian(out, static_cast<uint32_t>(colourTable.size()), 4);
-  putLittleEndian(out, 0, 4);
-  for (ColourValue colour : colourTable) {
-    out.push_back(blueOf(colour));
-    out.push_back(greenOf(colour));
-    out.push_back(redOf(colour));
-    out.push_back(0);
-  }
-  for (int32_t y = doc.height - 1; y >= 0; --y) {
-    const uint8_t* row = doc.row(y);
-    out.insert(out.end(), row, row + doc.rowStride);
-  }
-  return out;
+  std::vector<uint8_t> file;
+  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return file;
+  if (!allocateZeroed(file, headersSize(colourTable) + imageBytesOf(doc))) return file;
+  uint8_t* out = putHeaders(file.data(), doc, colourTable);
+  for (int32_t y = doc.height - 1; y >= 0; --y, out += doc.rowStride)
+    std::memcpy(out, doc.row(y), static_cast<size_t>(doc.rowStride));
+  return file;
+}
+
+bool writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
+                  const std::vector<ColourValue>& colourTable) {
+  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return false;
+  std::vector<uint8_t> headers(headersSize(colourTable));
+  putHeaders(headers.data(), doc, colourTable);
+  // The rows go out from where they are, bottom row first.
+  std::vector<ByteRange> pieces = {{headers.data(), headers.size()}};
+  for (int32_t y = doc.height - 1; y >= 0; --y)
+    pieces.push_back({doc.row(y), static_cast<size_t>(doc.rowStride)});
+  return writeWholeFile(utf8Path, pieces);
 }
 
 }  // namespace vz

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "converter/model/document.h"
@@ -10,8 +11,13 @@ namespace vz {
 
 // The document as an uncompressed BMP file in its own bit depth, rows bottom-up, with
 // the given colour table (none for true colour). Empty when the document holds no
-// picture.
+// picture, or when no memory can be had for the file.
 std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
                                const std::vector<ColourValue>& colourTable);
+
+// The same file written to a path (through writeWholeFile), its rows straight from the
+// document. False when the document holds no picture or the file cannot be written.
+bool writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
+                  const std::vector<ColourValue>& colourTable);
 
 }  // namespace vz

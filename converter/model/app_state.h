@@ -61,10 +61,14 @@ struct AppState {
   SaveOptions saveOptions;
   ViewState view;
   SelectionState selection;
-  std::vector<uint8_t> fileData;  // the whole file read by Open; fileSize is its size
+  // The whole file read by Open; fileSize is its size. BMP and JPEG files are read
+  // straight into the document instead.
+  std::vector<uint8_t> fileData;
   std::string filePath;
   std::string fileTitle;
   bool openFromCommandLine = false;
+  // Threads a conversion shares its work among; 0: one per hardware thread.
+  unsigned conversionThreads = 0;
   // Palette entries 0..3 after the last KEP, VID or R16 decode (the decode dialog's colours).
   std::array<ColourValue, 4> kepDecodeColours{};
   // Undo, redo and the unsaved-changes mark; only the window records steps.

@@ -3,9 +3,17 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <memory>
+
+#ifndef _WIN32
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include "base/utf16.h"
 
@@ -99,6 +107,86 @@ ReadStatus readRegularFile(const std::string& utf8Path, int64_t maxBytes,
 }
 
 }  // namespace
+
+PictureFile::~PictureFile() {
+  if (file_) std::fclose(file_);
+}
+
+ReadStatus PictureFile::open(const std::string& utf8Path) {
+  FileHandle file;
+  const ReadStatus status = openRegularFile(utf8Path, kMaxPictureFileBytes, file, size_);
+  if (status == ReadStatus::kOk) {
+    if (file_) std::fclose(file_);
+    file_ = file.release();
+  }
+  return status;
+}
+
+#ifdef _WIN32
+namespace {
+
+ReadStatus readNext(std::FILE* file, uint8_t* target, size_t count) {
+  if (count == 0 || std::fread(target, 1, count, file) == count) return ReadStatus::kOk;
+  return std::ferror(file) ? ReadStatus::kCannotOpen : ReadStatus::kDamaged;
+}
+
+}  // namespace
+
+ReadStatus PictureFile::readAt(int64_t offset, uint8_t* target, size_t count) {
+  if (_fseeki64(file_, offset, SEEK_SET) != 0) return ReadStatus::kCannotOpen;
+  return readNext(file_, target, count);
+}
+
+ReadStatus PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride,
+                                   size_t rowBytes, int64_t rows) {
+  if (_fseeki64(file_, offset, SEEK_SET) != 0) return ReadStatus::kCannotOpen;
+  ReadStatus status = ReadStatus::kOk;
+  for (int64_t row = 0; row < rows && status == ReadStatus::kOk; ++row)
+    status = readNext(file_, first + row * stride, rowBytes);
+  return status;
+}
+#else
+// Positioned reads on the descriptor; the stream's own buffer is never used.
+ReadStatus PictureFile::readAt(int64_t offset, uint8_t* target, size_t count) {
+  while (count > 0) {
+    const ssize_t got = pread(fileno(file_), target, count, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return ReadStatus::kCannotOpen;
+    if (got == 0) return ReadStatus::kDamaged;
+    target += got;
+    count -= static_cast<size_t>(got);
+    offset += got;
+  }
+  return ReadStatus::kOk;
+}
+
+ReadStatus PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride,
+                                   size_t rowBytes, int64_t rows) {
+  // Each read fills a batch of rows where they belong, whatever their order.
+  constexpr int64_t kBatch = 512;
+  iovec parts[kBatch];
+  for (int64_t done = 0; done < rows;) {
+    const int count = static_cast<int>(std::min(kBatch, rows - done));
+    for (int i = 0; i < count; ++i) parts[i] = {first + (done + i) * stride, rowBytes};
+    const ssize_t got = preadv(fileno(file_), parts, count, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return ReadStatus::kCannotOpen;
+    if (got == 0) return ReadStatus::kDamaged;
+    // A short read ends within some row: the rest of that row is read on its own.
+    const int64_t whole = got / static_cast<int64_t>(rowBytes);
+    const size_t part = static_cast<size_t>(got % static_cast<int64_t>(rowBytes));
+    offset += got;
+    done += whole;
+    if (part != 0) {
+      const ReadStatus status = readAt(offset, first + done * stride + part, rowBytes - part);
+      if (status != ReadStatus::kOk) return status;
+      offset += static_cast<int64_t>(rowBytes - part);
+      ++done;
+    }
+  }
+  return ReadStatus::kOk;
+}
+#endif
 
 ReadStatus checkPictureFile(const std::string& utf8Path) {
   FileHandle file;

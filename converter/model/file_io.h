@@ -1,6 +1,7 @@
 // Whole-file reading and writing by UTF-8 path (wide paths on Windows).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,6 +26,33 @@ ReadStatus checkPictureFile(const std::string& utf8Path);
 // kOutOfMemory when no buffer can be had for it.
 ReadStatus readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data);
 
+// A picture file read piece by piece, opened after the checks of readPictureFile. Each
+// read answers kOk; kDamaged when the file ends first (it shrank since it was opened); or
+// kCannotOpen when reading fails.
+class PictureFile {
+ public:
+  PictureFile() = default;
+  PictureFile(const PictureFile&) = delete;
+  PictureFile& operator=(const PictureFile&) = delete;
+  ~PictureFile();
+
+  // kOk; kTooLarge or kCannotOpen as checkPictureFile gives them.
+  ReadStatus open(const std::string& utf8Path);
+  // The size the file had when it was opened.
+  int64_t size() const { return size_; }
+  // Reads `count` bytes from `offset`.
+  ReadStatus readAt(int64_t offset, uint8_t* target, size_t count);
+  // Reads `rows` rows of `rowBytes` each, stored one after another from `offset`, into
+  // rows `stride` bytes apart from `first`: with a negative stride the rows fill upward,
+  // as bottom-up bitmaps store them. Where the system can, in a few reads.
+  ReadStatus readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride, size_t rowBytes,
+                        int64_t rows);
+
+ private:
+  std::FILE* file_ = nullptr;
+  int64_t size_ = 0;
+};
+
 // Reads a whole regular file of any size. False when it cannot be opened or read (also
 // for a folder, pipe or device); data is then empty.
 bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data);
@@ -33,6 +61,16 @@ bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data);
 // which replaces the file only once it is complete. False on any failure; the file
 // that was there then stays as it was, and no temporary file is left behind.
 bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& data);
+
+// Bytes of a file being written, kept where they are.
+struct ByteRange {
+  const uint8_t* data;
+  size_t size;
+};
+
+// writeWholeFile for a file made of pieces, written one after another straight from where
+// they are, without gathering them first.
+bool writeWholeFile(const std::string& utf8Path, const std::vector<ByteRange>& pieces);
 
 // Renames a file over another, replacing it in one step (platform code).
 bool replaceFile(const std::string& utf8From, const std::string& utf8To);

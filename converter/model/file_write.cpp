@@ -12,7 +12,10 @@
 #include <io.h>
 #include <process.h>
 #else
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace vz {
@@ -73,6 +76,37 @@ bool resolveLink(const std::string& utf8Path, std::string& resolved) {
 }
 #endif
 
+#ifdef _WIN32
+bool writePieces(std::FILE* file, const std::vector<ByteRange>& pieces) {
+  for (const ByteRange& piece : pieces)
+    if (piece.size != 0 && std::fwrite(piece.data, 1, piece.size, file) != piece.size) return false;
+  return true;
+}
+#else
+// Many pieces to a write, on the descriptor: the stream has buffered nothing.
+bool writePieces(std::FILE* file, const std::vector<ByteRange>& pieces) {
+  constexpr size_t kBatch = 512;
+  iovec parts[kBatch];
+  size_t next = 0;  // the first piece not yet wholly written
+  size_t skip = 0;  // how much of it is
+  while (next < pieces.size()) {
+    int count = 0;
+    for (size_t i = next; i < pieces.size() && count < static_cast<int>(kBatch); ++i, ++count) {
+      const size_t from = i == next ? skip : 0;
+      parts[count] = {const_cast<uint8_t*>(pieces[i].data) + from, pieces[i].size - from};
+    }
+    const ssize_t wrote = writev(fileno(file), parts, count);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote < 0 || (wrote == 0 && parts[0].iov_len > 0)) return false;
+    // Past the pieces written whole; a short write leaves the rest of one for next time.
+    size_t left = static_cast<size_t>(wrote) + skip;
+    for (; next < pieces.size() && left >= pieces[next].size; ++next) left -= pieces[next].size;
+    skip = left;
+  }
+  return true;
+}
+#endif
+
 }  // namespace
 
 #ifndef _WIN32
@@ -82,6 +116,10 @@ bool replaceFile(const std::string& utf8From, const std::string& utf8To) {
 #endif
 
 bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& data) {
+  return writeWholeFile(utf8Path, std::vector<ByteRange>{{data.data(), data.size()}});
+}
+
+bool writeWholeFile(const std::string& utf8Path, const std::vector<ByteRange>& pieces) {
   std::string target = utf8Path;
 #ifndef _WIN32
   // Through a symbolic link, the file it names is replaced, not the link.
@@ -96,9 +134,7 @@ bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& dat
   }
   if (!file) return false;
   takeOverPermissions(file, target);
-  const bool written =
-      (data.empty() || std::fwrite(data.data(), 1, data.size(), file) == data.size()) &&
-      std::fflush(file) == 0;
+  const bool written = writePieces(file, pieces) && std::fflush(file) == 0;
   const bool closed = std::fclose(file) == 0;
   if (written && closed && replaceFile(temporary, target)) return true;
   removeFile(temporary);

@@ -1,42 +1,48 @@
-// Times our 16-colour Floyd-Steinberg and ordered dithering of a 4000 x 3000 photo-like
-// picture against ImageMagick's on the same picture and the same 16 TVC colours.
-// Usage: bench_dither [path of ImageMagick's convert]
+// Whole processes, as the user waits for them: vizorka-cli against ImageMagick's convert,
+// each reading the same 4000 x 3000 true-colour BMP and writing a BMP, in the same run:
+//   ours    vizorka-cli big.bmp --predistort off --algorithm fs --dither 16 --export out.bmp
+//   theirs  convert big.bmp -dither FloydSteinberg -remap tvc16.ppm BMP3:out.bmp
+// and likewise ordered dithering against -ordered-dither o8x8. Then batch throughput:
+// 16 copies of a 1600 x 1200 picture converted by one vizorka-cli --batch, --jobs 1
+// against --jobs 2. Prints the best of several wall-clock times, the ratios and the load.
+// Usage: bench_dither [runs] [vizorka-cli] [convert]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
-#include "converter/colour/conversions.h"
 #include "converter/colour/tvc_palette.h"
-#include "converter/model/app_state.h"
-#include "converter/commands/commands.h"
+#include "converter/formats/bmp_writer.h"
+#include "converter/model/file_io.h"
+
+extern char** environ;
 
 namespace {
 
-constexpr int32_t kWidth = 4000;
-constexpr int32_t kHeight = 3000;
-
 using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using Command = std::vector<std::string>;
 
 // Smooth colour fields, a few soft shapes and sensor-like noise: many distinct
 // colours, as in a photograph.
-vz::ImageDocument photoLikePicture() {
+vz::ImageDocument photoLikePicture(int32_t width, int32_t height) {
   vz::ImageDocument doc;
-  doc.pictureSize = vz::allocatePicture(doc, kWidth, kHeight, vz::kTrueColour);
+  doc.pictureSize = vz::allocatePicture(doc, width, height, vz::kTrueColour);
   std::mt19937 random(12345);
   std::normal_distribution<double> noise(0.0, 6.0);
-  for (int32_t y = 0; y < kHeight; ++y) {
+  for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = doc.row(y);
-    for (int32_t x = 0; x < kWidth; ++x) {
-      const double u = x / static_cast<double>(kWidth), v = y / static_cast<double>(kHeight);
+    for (int32_t x = 0; x < width; ++x) {
+      const double u = x / static_cast<double>(width), v = y / static_cast<double>(height);
       const double sky = 200 * (1 - v) + 40;
       const double hill = 120 + 80 * std::sin(6 * u + 3 * v) * std::cos(4 * v);
       const double sun = 255 * std::exp(-((u - 0.7) * (u - 0.7) + (v - 0.25) * (v - 0.25)) * 40);
@@ -51,109 +57,137 @@ vz::ImageDocument photoLikePicture() {
   return doc;
 }
 
-bool writePpm(const std::string& path, const vz::ImageDocument& doc) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  std::fprintf(file, "P6\n%d %d\n255\n", doc.width, doc.height);
-  std::string line(static_cast<size_t>(doc.width) * 3, '\0');
-  for (int32_t y = 0; y < doc.height; ++y) {
-    const uint8_t* row = doc.row(y);
-    for (int32_t x = 0; x < doc.width; ++x) {
-      line[3 * x] = static_cast<char>(row[3 * x + 2]);
-      line[3 * x + 1] = static_cast<char>(row[3 * x + 1]);
-      line[3 * x + 2] = static_cast<char>(row[3 * x]);
-    }
-    std::fwrite(line.data(), 1, line.size(), file);
-  }
-  return std::fclose(file) == 0;
+bool writeBmp(const std::string& path, const vz::ImageDocument& doc) {
+  return vz::writeWholeFile(path, vz::encodeBmp(doc, {}));
 }
 
-vz::ImageDocument tvcColoursPicture() {
-  vz::ImageDocument doc;
-  doc.pictureSize = vz::allocatePicture(doc, vz::kTvcColourCount, 1, vz::kTrueColour);
+// The 16 TVC colours as a 16 x 1 PPM: the palette ImageMagick remaps to.
+bool writeTvcColours(const std::string& path) {
+  std::ofstream file(path, std::ios::binary);
+  file << "P6\n16 1\n255\n";
   for (int i = 0; i < vz::kTvcColourCount; ++i) {
     const vz::ColourValue c = vz::tvcColour(i);
-    doc.row(0)[3 * i] = vz::blueOf(c);
-    doc.row(0)[3 * i + 1] = vz::greenOf(c);
-    doc.row(0)[3 * i + 2] = vz::redOf(c);
+    file << static_cast<char>(vz::redOf(c)) << static_cast<char>(vz::greenOf(c))
+         << static_cast<char>(vz::blueOf(c));
   }
-  return doc;
+  return static_cast<bool>(file);
 }
 
-// Each measurement is the best of a few runs: the machine is shared.
-constexpr int kRuns = 3;
+// Runs a program (no shell in between), its output thrown away; the wall-clock
+// seconds, or -1 when it cannot be run or fails.
+double runOnce(const Command& command) {
+  std::vector<char*> argv;
+  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const Clock::time_point start = Clock::now();
+  pid_t child = 0;
+  const int error = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  if (error != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0)
+    return -1;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
-double timeCommand(const std::string& command) {
-  double best = 1e9;
-  for (int run = 0; run < kRuns; ++run) {
-    const Clock::time_point start = Clock::now();
-    if (std::system(command.c_str()) != 0) {
-      std::fprintf(stderr, "failed: %s\n", command.c_str());
-      return -1;
+std::string joined(const Command& command) {
+  std::string text;
+  for (const std::string& arg : command) text += (text.empty() ? "" : " ") + arg;
+  return text;
+}
+
+// Best of `runs` for each of two commands, run in turns so that both see the same load.
+bool bestOfBoth(int runs, const Command& ours, const Command& theirs, double& bestOurs,
+                double& bestTheirs) {
+  bestOurs = bestTheirs = 1e9;
+  for (int run = 0; run < runs; ++run)
+    for (int side = 0; side < 2; ++side) {
+      const Command& command = side == 0 ? ours : theirs;
+      const double seconds = runOnce(command);
+      if (seconds < 0) {
+        std::fprintf(stderr, "failed: %s\n", joined(command).c_str());
+        return false;
+      }
+      double& best = side == 0 ? bestOurs : bestTheirs;
+      best = std::min(best, seconds);
     }
-    best = std::min(best, secondsSince(start));
-  }
-  return best;
+  return true;
 }
 
-template <typename Run>
-double timeOurs(const vz::ImageDocument& picture, Run run) {
-  double best = 1e9;
-  for (int r = 0; r < kRuns; ++r) {
-    vz::AppState state;
-    state.document = picture;
-    const Clock::time_point start = Clock::now();
-    run(state);
-    best = std::min(best, secondsSince(start));
-  }
-  return best;
+std::string loadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  file >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
 }
 
-void report(const char* what, double ours, double theirs) {
-  std::printf("%-34s ours %7.3f s   ImageMagick %7.3f s   ratio %5.1fx\n", what, ours, theirs,
+void report(const char* what, const char* otherName, double ours, double theirs) {
+  std::printf("%-30s ours %7.3f s   %-12s %7.3f s   ratio %5.2fx\n", what, ours, otherName, theirs,
               theirs / ours);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const std::string cli = argc > 2 ? argv[2] : VIZORKA_CLI_PATH;
+  // The real program, not a wrapper script that may stand before it on the PATH.
   const std::string convert =
-      argc > 1 ? argv[1] : (access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "convert");
+      argc > 3 ? argv[3] : (access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "convert");
   char directory[] = "/tmp/bench_dither_XXXXXX";
   if (!mkdtemp(directory)) return 1;
   const std::string dir = directory;
-  const vz::ImageDocument picture = photoLikePicture();
-  if (!writePpm(dir + "/in.ppm", picture) || !writePpm(dir + "/tvc16.ppm", tvcColoursPicture()))
+  const std::string big = dir + "/big.bmp", palette = dir + "/tvc16.ppm";
+  if (!writeBmp(big, photoLikePicture(4000, 3000)) || !writeTvcColours(palette)) return 1;
+
+  std::vector<std::string> copies;
+  const vz::ImageDocument small = photoLikePicture(1600, 1200);
+  for (int i = 0; i < 16; ++i) {
+    copies.push_back(dir + "/copy" + std::to_string(i) + ".bmp");
+    if (!writeBmp(copies.back(), small)) return 1;
+  }
+
+  std::printf("best of %d runs; load average before: %s; %ld hardware threads\n", runs,
+              loadAverage().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
+  const std::string out = dir + "/out.bmp";
+  double ours = 0, theirs = 0;
+  if (!bestOfBoth(
+          runs,
+          {cli, big, "--predistort", "off", "--algorithm", "fs", "--dither", "16", "--export", out},
+          {convert, big, "-dither", "FloydSteinberg", "-remap", palette, "BMP3:" + out}, ours,
+          theirs))
     return 1;
-  std::printf("picture %d x %d, true colour; 16 TVC colours; best of %d runs\n", kWidth, kHeight,
-              kRuns);
+  report("Floyd-Steinberg, 16 colours", "ImageMagick", ours, theirs);
+  if (!bestOfBoth(runs,
+                  {cli, big, "--predistort", "off", "--algorithm", "ordered", "--dither", "16",
+                   "--export", out},
+                  {convert, big, "-ordered-dither", "o8x8", "BMP3:" + out}, ours, theirs))
+    return 1;
+  report("ordered 8x8, 16 colours", "ImageMagick", ours, theirs);
 
-  const double oursFs = timeOurs(picture, [](vz::AppState& s) {
-    vz::floydSteinbergDither(s.document, s.effects, vz::kDitherSixteenColours);
-  });
-  const double theirsFs =
-      timeCommand(convert + " " + dir + "/in.ppm -dither FloydSteinberg -remap " + dir +
-                  "/tvc16.ppm " + dir + "/fs.ppm");
-  report("Floyd-Steinberg, 16 colours", oursFs, theirsFs);
+  Command batch = {
+      cli,  "--batch",  "--jobs", "1",        "--predistort",          "off", "--algorithm",
+      "fs", "--dither", "16",     "--export", dir + "/{name}.out.bmp", "--"};
+  batch.insert(batch.end(), copies.begin(), copies.end());
+  Command twoJobs = batch;
+  twoJobs[3] = "2";
+  double one = 0, two = 0;
+  if (!bestOfBoth(runs, twoJobs, batch, two, one)) return 1;
+  report("batch of 16, 1600 x 1200", "--jobs 1", two, one);
+  std::printf("(batch: ours is --jobs 2)\nload average after: %s\n", loadAverage().c_str());
 
-  const double oursOrdered = timeOurs(picture, [](vz::AppState& s) {
-    vz::orderedDither(s.document, s.effects, vz::kDitherSixteenColours);
-  });
-  const double theirsOrdered =
-      timeCommand(convert + " " + dir + "/in.ppm -ordered-dither o8x8 " + dir + "/ordered.ppm");
-  report("ordered 8x8, 16 colours", oursOrdered, theirsOrdered);
-
-  const double command = timeOurs(picture, [](vz::AppState& s) {
-    s.effects.preDistortion = false;
-    vz::ditherCommand(s, vz::kDitherSixteenColours);
-  });
-  const double commandHalved =
-      timeOurs(picture, [](vz::AppState& s) { vz::ditherCommand(s, vz::kDitherSixteenColours); });
-  std::printf("dither command 16 colours (Floyd-Steinberg): %.3f s; with pre-distortion %.3f s\n",
-              command, commandHalved);
-
-  for (const char* name : {"in.ppm", "tvc16.ppm", "fs.ppm", "ordered.ppm"})
-    std::remove((dir + "/" + name).c_str());
+  std::remove(big.c_str());
+  std::remove(palette.c_str());
+  std::remove(out.c_str());
+  for (const std::string& copy : copies) {
+    std::remove(copy.c_str());
+    const std::string name = copy.substr(copy.rfind('/') + 1);
+    std::remove((dir + "/" + name.substr(0, name.size() - 4) + ".out.bmp").c_str());
+  }
   rmdir(directory);
   return 0;
 }

@@ -4,8 +4,8 @@
 
 #include "converter/colour/conversions.h"
 #include "converter/colour/tvc_palette.h"
-#include "converter/model/app_state.h"
 #include "converter/commands/commands.h"
+#include "converter/model/app_state.h"
 
 namespace vz {
 namespace {
@@ -259,7 +259,12 @@ TEST(FloydSteinberg, InterlacedRowsUseTheEvenLineSet) {
 
 TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {
   EffectSettings settings;
-  for (auto dither : {floydSteinbergDither, orderedDither, perceptualDither})
+  using Dither = void (*)(ImageDocument&, const EffectSettings&, int);
+  const Dither dithers[] = {
+      [](ImageDocument& d, const EffectSettings& s, int k) { floydSteinbergDither(d, s, k); },
+      [](ImageDocument& d, const EffectSettings& s, int k) { orderedDither(d, s, k); },
+      perceptualDither};
+  for (Dither dither : dithers)
     for (int kind = 0; kind < 3; ++kind) {
       const ImageDocument twoColours = indexed(2, 9, 3, {1, 0, 0});
       ImageDocument doc = twoColours;

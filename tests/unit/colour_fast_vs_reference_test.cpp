@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "converter/colour/conversion_support.h"
 #include "tests/unit/colour_reference.h"
 
 namespace vz {
@@ -30,10 +31,11 @@ ColourValue randomColour(std::mt19937& random) {
   }
 }
 
-ImageDocument randomPicture(std::mt19937& random, int32_t mode) {
+ImageDocument randomPicture(std::mt19937& random, int32_t mode, int32_t maxWidth = 37,
+                            int32_t maxHeight = 9) {
   ImageDocument doc;
-  const int32_t width = 1 + static_cast<int32_t>(random() % 37);
-  const int32_t height = 1 + static_cast<int32_t>(random() % 9);
+  const int32_t width = 1 + static_cast<int32_t>(random() % maxWidth);
+  const int32_t height = 1 + static_cast<int32_t>(random() % maxHeight);
   doc.pictureSize = allocatePicture(doc, width, height, mode);
   for (ColourValue& entry : doc.palette) entry = randomColour(random);
   const int bits = bitsPerPixel(mode);
@@ -78,13 +80,13 @@ void expectSameDocument(const ImageDocument& fast, const ImageDocument& expected
 
 struct Conversion {
   const char* name;
-  void (*fast)(ImageDocument&, const EffectSettings&, int);
+  void (*fast)(ImageDocument&, const EffectSettings&, int kind, int threads);
   void (*reference)(ImageDocument&, const EffectSettings&, int);
   std::vector<int> kinds;
 };
 
-void greyFast(ImageDocument& doc, const EffectSettings&, int kind) {
-  greyConversion(doc, kind);
+void greyFast(ImageDocument& doc, const EffectSettings&, int kind, int threads) {
+  greyConversion(doc, kind, threads);
 }
 void greyReference(ImageDocument& doc, const EffectSettings&, int kind) {
   reference::grey(doc, kind);
@@ -106,7 +108,7 @@ TEST(FastConversions, MatchThePlainVersionsOnRandomPictures) {
           const EffectSettings settings = randomSettings(random);
           ImageDocument fast = original;
           ImageDocument expected = original;
-          conversion.fast(fast, settings, kind);
+          conversion.fast(fast, settings, kind, 1);
           conversion.reference(expected, settings, kind);
           expectSameDocument(fast, expected,
                              std::string(conversion.name) + " kind " + std::to_string(kind) +
@@ -137,6 +139,80 @@ TEST(FastConversions, FloydSteinbergMatchesOnAGradientWithNoise) {
       reference::floydSteinberg(expected, settings, kind);
       expectSameDocument(fast, expected, "kind " + std::to_string(kind));
     }
+}
+
+// The nearest-colour search against the plain search, on the candidate sets the conversions
+// use (repeats and all) and on one with colours that are not TVC colours, over every colour
+// whose channels come from a dense spread around the TVC levels, where ties are; and the
+// looked-up grey level against the plain one on the same colours.
+TEST(FastSearch, AnswersAsThePlainRules) {
+  const std::vector<std::vector<ColourValue>> sets = {
+      {}, {0, 15}, {0, 12, 10, 15}, {1, 2, 4, 7}, {8, 9, 10, 11}, {0, 0, 3, 3},
+      {5, 6, 7, 13, 2, 2, 9, 14}, {0x1E1E1E, 0x80C020, 0x2891FF, 0x7F7F7F}};
+  std::vector<int> levels = {1, 54, 55, 56, 109, 110, 111, 127, 128, 144, 145, 146, 254};
+  for (int v = 0; v < 256; v += 5) levels.push_back(v);
+  for (size_t set = 0; set < sets.size(); ++set) {
+    std::vector<ColourValue> candidates;
+    if (set == 0)
+      candidates.assign(kTvcPalette.begin(), kTvcPalette.end());
+    else if (set + 1 == sets.size())
+      candidates = sets[set];
+    else
+      for (ColourValue index : sets[set]) candidates.push_back(tvcColour(static_cast<int>(index)));
+    std::vector<Cmyk> forms;
+    for (ColourValue c : candidates) forms.push_back(cmykOf(c));
+    const NearestColourSearch search(candidates.data(), static_cast<int>(candidates.size()));
+    int mismatches = 0;
+    for (int r : levels)
+      for (int g : levels)
+        for (int b : levels) {
+          const ColourValue colour =
+              makeColour(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b));
+          mismatches += search.nearest(colour) !=
+                        nearestInList(colour, forms.data(), static_cast<int>(forms.size()));
+          if (set == 0) mismatches += greyLevelTable().of(r, g, b) != greyLevelOf(r, g, b);
+        }
+    EXPECT_EQ(mismatches, 0) << "set " << set;
+  }
+}
+
+void grey256Fast(ImageDocument& doc, const EffectSettings&, int, int threads) {
+  grey256Conversion(doc, threads);
+}
+void halveFast(ImageDocument& doc, const EffectSettings&, int direction, int threads) {
+  halve(doc, direction, threads);
+}
+
+// Threads change nothing: each conversion that shares out its rows gives, with 2 or 7
+// threads, the bytes it gives with one, on random pictures of every colour mode tall
+// enough for several groups of rows per thread.
+TEST(FastConversions, ThreadsGiveTheBytesOfOneThread) {
+  const Conversion conversions[] = {
+      {"nearest", nearestColourConversion, nullptr, {2, 4, 16}},
+      {"ordered", orderedDither, nullptr, {0, 1, 2}},
+      {"floyd-steinberg", floydSteinbergDither, nullptr, {0, 1, 2}},
+      {"grey", greyFast, nullptr, {1, 2}},
+      {"grey 256", grey256Fast, nullptr, {0}},
+      {"halve", halveFast, nullptr, {kHalveHorizontally, kHalveVertically}},
+  };
+  std::mt19937 random(20250101);
+  for (const Conversion& conversion : conversions)
+    for (int kind : conversion.kinds)
+      for (int32_t mode : kModes)
+        for (int trial = 0; trial < 3; ++trial) {
+          const ImageDocument original = randomPicture(random, mode, 150, 60);
+          const EffectSettings settings = randomSettings(random);
+          ImageDocument single = original;
+          conversion.fast(single, settings, kind, 1);
+          for (int threads : {2, 7}) {
+            ImageDocument shared = original;
+            conversion.fast(shared, settings, kind, threads);
+            expectSameDocument(shared, single,
+                               std::string(conversion.name) + " kind " + std::to_string(kind) +
+                                   " mode " + std::to_string(mode) + " threads " +
+                                   std::to_string(threads));
+          }
+        }
 }
 
 }  // namespace
