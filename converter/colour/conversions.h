@@ -22,7 +22,10 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
 void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads = 1);
 // Error diffusion that matches colours by how they look (see perceptual_dither.cpp);
 // the same target sets, result flags and palette as floydSteinbergDither.
-void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind);
+// Its strips are fixed by the picture's height, so the bytes are the same with any
+// number of threads.
+void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind,
+                      int threads = 1);
 
 enum GreyKind { kFourGreys = 1, kSixteenGreys = 2 };
 void greyConversion(ImageDocument& doc, int kind, int threads = 1);

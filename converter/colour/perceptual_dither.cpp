@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <new>
 
@@ -193,7 +194,7 @@ class LinearRow {
   }
   float* at(int32_t x) { return values_.data() + 4 * (static_cast<size_t>(x) + 1); }
   __m128 load(int32_t x) { return _mm_loadu_ps(at(x)); }
-  void add(int32_t x, __m128 value) { _mm_storeu_ps(at(x), _mm_add_ps(load(x), value)); }
+  void store(int32_t x, __m128 value) { _mm_storeu_ps(at(x), value); }
   void clear() { std::fill(values_.begin(), values_.end(), 0.0f); }
   void swap(LinearRow& other) { values_.swap(other.values_); }
 
@@ -201,9 +202,98 @@ class LinearRow {
   std::vector<float> values_;
 };
 
+// Pictures are dithered in horizontal strips, fixed by the picture's height alone so that
+// the bytes do not depend on how many threads share them. Each strip starts with no error
+// a few rows above its first row, whose results it throws away: the error carried from
+// above fades within a few rows, so the strip starts as if it had come from the top.
+constexpr int32_t kMinStripRows = 256;
+constexpr int32_t kMaxStrips = 8;
+constexpr int32_t kWarmUpRows = 32;
+
+// What one strip needs: the picture, the sets, where the rows go.
+struct StripJob {
+  const ImageDocument& doc;
+  const uint8_t* candidateIndices;
+  int setSize;
+  bool interlaced;
+  int bits;
+  int32_t stride;
+  uint8_t* out;
+};
+
+// One thread's tables and rows, kept from strip to strip: the searches' answers once
+// found hold for every strip.
+struct StripWorker {
+  std::vector<uint8_t> values;
+  PerceptualSearch firstSet, evenLineSet;
+  LinearRow source, current, below;
+
+  bool prepare(const StripJob& job) {
+    const int32_t width = job.doc.width;
+    return allocateZeroed(values, static_cast<size_t>(width)) &&
+           firstSet.prepare(job.candidateIndices, job.setSize) &&
+           (!job.interlaced || evenLineSet.prepare(job.candidateIndices + 4, job.setSize)) &&
+           source.allocate(width) && current.allocate(width) && below.allocate(width);
+  }
+};
+
+// Dithers rows begin .. end - 1, starting at row `warmUp` (at most begin) with no error.
+void ditherStrip(const StripJob& job, StripWorker& worker, int32_t warmUp, int32_t begin,
+                 int32_t end) {
+  const ImageDocument& doc = job.doc;
+  const int32_t width = doc.width;
+  std::vector<uint8_t>& values = worker.values;
+  PerceptualSearch &firstSet = worker.firstSet, &evenLineSet = worker.evenLineSet;
+  LinearRow &source = worker.source, &current = worker.current, &below = worker.below;
+  current.clear();
+
+  const std::array<float, 256>& linearOfByte = curves().linearOfByte;
+  const __m128 low = _mm_set1_ps(-kOvershoot), high = _mm_set1_ps(1 + kOvershoot);
+  const __m128 right = _mm_set1_ps(7 / 16.0f), belowBehind = _mm_set1_ps(3 / 16.0f);
+  const __m128 straightBelow = _mm_set1_ps(5 / 16.0f), belowAhead = _mm_set1_ps(1 / 16.0f);
+  for (int32_t y = warmUp; y < end; ++y) {
+    forEachPixelColour(doc, doc.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
+      float* pixel = source.at(x);
+      pixel[0] = linearOfByte[r];
+      pixel[1] = linearOfByte[g];
+      pixel[2] = linearOfByte[b];
+    });
+    const bool oddSet = job.interlaced && (y & 1);
+    PerceptualSearch& search = oddSet ? evenLineSet : firstSet;
+    const int valueOffset = oddSet ? 4 : 0;
+    const int32_t step = (y & 1) ? -1 : 1;
+    // The shares still to come stay in registers: the next pixel waits for its share, and
+    // each pixel below is written once, when its three shares are in (added in the order
+    // they were made). A round trip through memory would make the waits longer.
+    __m128 ahead = _mm_setzero_ps();
+    __m128 belowBehindSum = _mm_setzero_ps();  // for the pixel below the one before
+    __m128 belowSum = _mm_setzero_ps();        // for the pixel below this one
+    for (int32_t i = 0; i < width; ++i) {
+      const int32_t x = step > 0 ? i : width - 1 - i;
+      const __m128 owed = _mm_add_ps(current.load(x), ahead);
+      const __m128 value = _mm_min_ps(_mm_max_ps(_mm_add_ps(source.load(x), owed), low), high);
+      const int chosen = search.nearest(value);
+      values[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen + valueOffset);
+      const __m128 error = _mm_sub_ps(value, search.linear(chosen));
+      ahead = _mm_mul_ps(error, right);
+      below.store(x - step, _mm_add_ps(belowBehindSum, _mm_mul_ps(error, belowBehind)));
+      belowBehindSum = _mm_add_ps(belowSum, _mm_mul_ps(error, straightBelow));
+      belowSum = _mm_mul_ps(error, belowAhead);
+    }
+    const int32_t last = step > 0 ? width - 1 : 0;
+    below.store(last, belowBehindSum);
+    below.store(last + step, belowSum);
+    current.swap(below);
+    if (y < begin) continue;
+    PackedRowWriter writer(job.out + static_cast<size_t>(y) * job.stride, job.bits);
+    for (int32_t x = 0; x < width; ++x) writer.append(values[static_cast<size_t>(x)]);
+    writer.finish();
+  }
+}
+
 }  // namespace
 
-void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind) {
+void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads) {
   if (kind < kDitherTwoColours || kind > kDitherSixteenColours || !hasConvertiblePicture(doc) ||
       !readsAsColours(doc.colourMode))
     return;
@@ -230,52 +320,27 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
   const int bits = kind == kDitherTwoColours ? 1 : 4;
   const int32_t stride =
       static_cast<int32_t>(rowStrideFor(kind == kDitherTwoColours ? 2 : 16, width));
-  std::vector<uint8_t> out, values;
-  PerceptualSearch firstSet, evenLineSet;
-  LinearRow source, current, below;
-  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height)) ||
-      !allocateZeroed(values, static_cast<size_t>(width)) ||
-      !firstSet.prepare(candidateIndices, setSize) ||
-      (interlaced && !evenLineSet.prepare(candidateIndices + 4, setSize)) ||
-      !source.allocate(width) || !current.allocate(width) || !below.allocate(width))
-    return;
+  std::vector<uint8_t> out;
+  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height))) return;
 
-  const std::array<float, 256>& linearOfByte = curves().linearOfByte;
-  const __m128 low = _mm_set1_ps(-kOvershoot), high = _mm_set1_ps(1 + kOvershoot);
-  const __m128 right = _mm_set1_ps(7 / 16.0f), belowBehind = _mm_set1_ps(3 / 16.0f);
-  const __m128 straightBelow = _mm_set1_ps(5 / 16.0f), belowAhead = _mm_set1_ps(1 / 16.0f);
-  for (int32_t y = 0; y < height; ++y) {
-    forEachPixelColour(doc, doc.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
-      float* pixel = source.at(x);
-      pixel[0] = linearOfByte[r];
-      pixel[1] = linearOfByte[g];
-      pixel[2] = linearOfByte[b];
-    });
-    const bool oddSet = interlaced && (y & 1);
-    PerceptualSearch& search = oddSet ? evenLineSet : firstSet;
-    const int valueOffset = oddSet ? 4 : 0;
-    const int32_t step = (y & 1) ? -1 : 1;
-    // The share for the next pixel in the row stays in a register: that pixel waits
-    // for it, and a round trip through memory would make the wait longer.
-    __m128 ahead = _mm_setzero_ps();
-    for (int32_t i = 0; i < width; ++i) {
-      const int32_t x = step > 0 ? i : width - 1 - i;
-      const __m128 owed = _mm_add_ps(current.load(x), ahead);
-      const __m128 value = _mm_min_ps(_mm_max_ps(_mm_add_ps(source.load(x), owed), low), high);
-      const int chosen = search.nearest(value);
-      values[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen + valueOffset);
-      const __m128 error = _mm_sub_ps(value, search.linear(chosen));
-      ahead = _mm_mul_ps(error, right);
-      below.add(x - step, _mm_mul_ps(error, belowBehind));
-      below.add(x, _mm_mul_ps(error, straightBelow));
-      below.add(x + step, _mm_mul_ps(error, belowAhead));
+  const StripJob job{doc, candidateIndices, setSize, interlaced, bits, stride, out.data()};
+  const int32_t strips = std::clamp(height / kMinStripRows, 1, kMaxStrips);
+  const int workers = std::clamp(threads, 1, strips);
+  std::atomic<int32_t> nextStrip{0};
+  std::atomic<bool> failed{false};
+  runOnThreads(workers, [&](int) {
+    StripWorker worker;
+    if (!worker.prepare(job)) {
+      failed = true;
+      return;
     }
-    current.swap(below);
-    below.clear();
-    PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, bits);
-    for (int32_t x = 0; x < width; ++x) writer.append(values[static_cast<size_t>(x)]);
-    writer.finish();
-  }
+    for (int32_t strip = nextStrip++; strip < strips; strip = nextStrip++) {
+      const int32_t begin = static_cast<int32_t>(int64_t{height} * strip / strips);
+      const int32_t end = static_cast<int32_t>(int64_t{height} * (strip + 1) / strips);
+      ditherStrip(job, worker, std::max(0, begin - kWarmUpRows), begin, end);
+    }
+  });
+  if (failed) return;
 
   const int32_t mode =
       kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours && !interlaced ? 4 : 16);
@@ -287,5 +352,4 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
     setPaletteFromTvcIndices(doc, 0, candidateIndices, interlaced ? 8 : setSize);
   doc.interlaced = interlaced;
 }
-
 }  // namespace vz

@@ -195,7 +195,7 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
   else if (state.effects.ditherAlgorithm == kOrdered)
     orderedDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kPerceptual)
-    perceptualDither(doc, state.effects, kind);
+    perceptualDither(doc, state.effects, kind, threads);
   doc.tvcPicture = true;
   return renderLayoutRepaint();
 }

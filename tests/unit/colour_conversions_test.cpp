@@ -259,21 +259,16 @@ TEST(FloydSteinberg, InterlacedRowsUseTheEvenLineSet) {
 
 TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {
   EffectSettings settings;
-  using Dither = void (*)(ImageDocument&, const EffectSettings&, int);
-  const Dither dithers[] = {
-      [](ImageDocument& d, const EffectSettings& s, int k) { floydSteinbergDither(d, s, k); },
-      [](ImageDocument& d, const EffectSettings& s, int k) { orderedDither(d, s, k); },
-      perceptualDither};
-  for (Dither dither : dithers)
+  for (auto dither : {floydSteinbergDither, orderedDither, perceptualDither})
     for (int kind = 0; kind < 3; ++kind) {
       const ImageDocument twoColours = indexed(2, 9, 3, {1, 0, 0});
       ImageDocument doc = twoColours;
-      dither(doc, settings, kind);
+      dither(doc, settings, kind, 1);
       EXPECT_EQ(doc.pixels, twoColours.pixels);
       EXPECT_EQ(doc.colourMode, 2);
 
       ImageDocument empty;
-      dither(empty, settings, kind);
+      dither(empty, settings, kind, 1);
       EXPECT_TRUE(empty.pixels.empty());
     }
 }

@@ -146,9 +146,14 @@ TEST(FastConversions, FloydSteinbergMatchesOnAGradientWithNoise) {
 // whose channels come from a dense spread around the TVC levels, where ties are; and the
 // looked-up grey level against the plain one on the same colours.
 TEST(FastSearch, AnswersAsThePlainRules) {
-  const std::vector<std::vector<ColourValue>> sets = {
-      {}, {0, 15}, {0, 12, 10, 15}, {1, 2, 4, 7}, {8, 9, 10, 11}, {0, 0, 3, 3},
-      {5, 6, 7, 13, 2, 2, 9, 14}, {0x1E1E1E, 0x80C020, 0x2891FF, 0x7F7F7F}};
+  const std::vector<std::vector<ColourValue>> sets = {{},
+                                                      {0, 15},
+                                                      {0, 12, 10, 15},
+                                                      {1, 2, 4, 7},
+                                                      {8, 9, 10, 11},
+                                                      {0, 0, 3, 3},
+                                                      {5, 6, 7, 13, 2, 2, 9, 14},
+                                                      {0x1E1E1E, 0x80C020, 0x2891FF, 0x7F7F7F}};
   std::vector<int> levels = {1, 54, 55, 56, 109, 110, 111, 127, 128, 144, 145, 146, 254};
   for (int v = 0; v < 256; v += 5) levels.push_back(v);
   for (size_t set = 0; set < sets.size(); ++set) {
@@ -185,7 +190,8 @@ void halveFast(ImageDocument& doc, const EffectSettings&, int direction, int thr
 
 // Threads change nothing: each conversion that shares out its rows gives, with 2 or 7
 // threads, the bytes it gives with one, on random pictures of every colour mode tall
-// enough for several groups of rows per thread.
+// enough for several groups of rows per thread (the perceptual dither's strips need
+// taller ones).
 TEST(FastConversions, ThreadsGiveTheBytesOfOneThread) {
   const Conversion conversions[] = {
       {"nearest", nearestColourConversion, nullptr, {2, 4, 16}},
@@ -194,13 +200,16 @@ TEST(FastConversions, ThreadsGiveTheBytesOfOneThread) {
       {"grey", greyFast, nullptr, {1, 2}},
       {"grey 256", grey256Fast, nullptr, {0}},
       {"halve", halveFast, nullptr, {kHalveHorizontally, kHalveVertically}},
+      {"perceptual", perceptualDither, nullptr, {0, 1, 2}},
   };
   std::mt19937 random(20250101);
   for (const Conversion& conversion : conversions)
     for (int kind : conversion.kinds)
       for (int32_t mode : kModes)
         for (int trial = 0; trial < 3; ++trial) {
-          const ImageDocument original = randomPicture(random, mode, 150, 60);
+          const bool strips = conversion.fast == perceptualDither;
+          const ImageDocument original =
+              randomPicture(random, mode, strips ? 40 : 150, strips ? 1100 : 60);
           const EffectSettings settings = randomSettings(random);
           ImageDocument single = original;
           conversion.fast(single, settings, kind, 1);
