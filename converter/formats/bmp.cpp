@@ -21,6 +21,10 @@ constexpr uint32_t kUncompressed = 0;
 constexpr uint32_t kRunLength8 = 1;
 constexpr uint32_t kRunLength4 = 2;
 constexpr uint32_t kBitFields = 3;
+// How many pixels one byte of run-length data may stand for (see readRunLengthBitmap),
+// and a size that is never too large for its data.
+constexpr int32_t kMaxPixelsPerRunLengthByte = 255 * 64;
+constexpr int64_t kAlwaysCoverablePixels = 1 << 20;
 
 ReadStatus fail(ImageDocument& doc, ReadStatus status) {
   releasePicture(doc);
@@ -141,6 +145,13 @@ ReadStatus readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDo
       std::min<size_t>(coloursUsed == 0 ? colourMode : coloursUsed, colourMode);
   const uint32_t dataStart = loadU32Le(fileData + 10);
   if (tableStart + 4 * tableEntries > fileSize || dataStart < tableStart || dataStart > fileSize)
+    return fail(doc, ReadStatus::kDamaged);
+  // A run paints at most 255 pixels from two bytes and a move skips at most 255 rows
+  // from four; a picture far larger than its data could cover so (a few bytes claiming
+  // gigabytes) is refused, as the other readers refuse headers that claim more than
+  // their data can fill.
+  const int64_t coverable = int64_t{kMaxPixelsPerRunLengthByte} * (fileSize - dataStart);
+  if (int64_t{width} * height > std::max<int64_t>(coverable, kAlwaysCoverablePixels))
     return fail(doc, ReadStatus::kDamaged);
 
   ImageDocument picture;

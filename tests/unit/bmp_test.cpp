@@ -211,6 +211,20 @@ TEST(ReadBmp, RefusedFiles) {
   huge.height = 2147351498;
   huge.bits = 32;
   EXPECT_EQ(read(makeBmp(huge), doc), ReadStatus::kTooLarge);
+
+  // Run-length data of a few bytes (a run, then end of bitmap) cannot stand for a
+  // picture of gigabytes; the same data for a small picture is read.
+  DibFields runLength;
+  runLength.bits = 8;
+  runLength.compression = 1;
+  runLength.coloursUsed = 2;
+  runLength.table = {0x000000, 0xFFFFFF};
+  runLength.width = 40000;
+  runLength.height = 40000;
+  runLength.rows = {3, 1, 0, 1};
+  EXPECT_EQ(read(makeBmp(runLength), doc), ReadStatus::kDamaged) << "claims beyond the data";
+  runLength.width = runLength.height = 100;
+  EXPECT_EQ(read(makeBmp(runLength), doc), ReadStatus::kOk) << "within reach";
 }
 
 // Every shorter prefix of a valid file is refused without reading past its end (the
