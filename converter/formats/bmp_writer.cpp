@@ -3,15 +3,11 @@
 #include <cstring>
 
 #include "converter/model/file_io.h"
+#include "converter/model/little_endian.h"
 
 namespace vz {
 
 namespace {
-
-uint8_t* putLittleEndian(uint8_t* out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) *out++ = static_cast<uint8_t>(value >> (8 * i));
-  return out;
-}
 
 // The bytes before the rows: file and information headers and the colour table.
 size_t headersSize(const std::vector<ColourValue>& colourTable) {
@@ -29,20 +25,20 @@ uint8_t* putHeaders(uint8_t* out, const ImageDocument& doc,
   const uint32_t imageBytes = imageBytesOf(doc);
   *out++ = 'B';
   *out++ = 'M';
-  out = putLittleEndian(out, pixelOffset + imageBytes, 4);
-  out = putLittleEndian(out, 0, 4);
-  out = putLittleEndian(out, pixelOffset, 4);
-  out = putLittleEndian(out, 40, 4);
-  out = putLittleEndian(out, static_cast<uint32_t>(doc.width), 4);
-  out = putLittleEndian(out, static_cast<uint32_t>(doc.height), 4);  // bottom-up rows
-  out = putLittleEndian(out, 1, 2);
-  out = putLittleEndian(out, static_cast<uint32_t>(bitsPerPixel(doc.colourMode)), 2);
-  out = putLittleEndian(out, 0, 4);  // uncompressed
-  out = putLittleEndian(out, imageBytes, 4);
-  out = putLittleEndian(out, 2835, 4);  // 72 dots per inch
-  out = putLittleEndian(out, 2835, 4);
-  out = putLittleEndian(out, static_cast<uint32_t>(colourTable.size()), 4);
-  out = putLittleEndian(out, 0, 4);
+  out = storeLe(out, pixelOffset + imageBytes, 4);
+  out = storeLe(out, 0, 4);
+  out = storeLe(out, pixelOffset, 4);
+  out = storeLe(out, 40, 4);
+  out = storeLe(out, static_cast<uint32_t>(doc.width), 4);
+  out = storeLe(out, static_cast<uint32_t>(doc.height), 4);  // bottom-up rows
+  out = storeLe(out, 1, 2);
+  out = storeLe(out, static_cast<uint32_t>(bitsPerPixel(doc.colourMode)), 2);
+  out = storeLe(out, 0, 4);  // uncompressed
+  out = storeLe(out, imageBytes, 4);
+  out = storeLe(out, 2835, 4);  // 72 dots per inch
+  out = storeLe(out, 2835, 4);
+  out = storeLe(out, static_cast<uint32_t>(colourTable.size()), 4);
+  out = storeLe(out, 0, 4);
   for (ColourValue colour : colourTable) {
     *out++ = blueOf(colour);
     *out++ = greenOf(colour);

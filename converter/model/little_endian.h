@@ -1,7 +1,9 @@
-// Little-endian fields of picture files. The caller checks that the bytes are there.
+// Little-endian fields of picture files. A reader checks that the bytes are there; a
+// writer that the room is.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace vz {
 
@@ -20,6 +22,16 @@ inline int32_t loadI32Le(const uint8_t* p) {
 
 inline uint64_t loadU64Le(const uint8_t* p) {
   return loadU32Le(p) | static_cast<uint64_t>(loadU32Le(p + 4)) << 32;
+}
+
+// Stores the low `bytes` bytes of the value at `out`; returns the end.
+inline uint8_t* storeLe(uint8_t* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) *out++ = static_cast<uint8_t>(value >> (8 * i));
+  return out;
+}
+
+inline void appendLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 }  // namespace vz

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "converter/formats/tvc/tvc_bytes.h"
+#include "converter/model/little_endian.h"
 #include "converter/model/tvc_colours.h"
 
 namespace vz {
@@ -122,11 +123,6 @@ void appendMaskRow(const KepLayout& kep, const uint8_t* row, const std::array<bo
   }
 }
 
-void appendLittleEndian16(std::vector<uint8_t>& out, size_t value) {
-  out.push_back(static_cast<uint8_t>(value & 0xFF));
-  out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-}
-
 }  // namespace
 
 KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
@@ -159,14 +155,15 @@ KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
     }
     out = {'K', 'E', 'P', modeByte};
     out.insert(out.end(), headerColours.begin(), headerColours.end());
-    appendLittleEndian16(out, static_cast<size_t>(doc.width));
-    appendLittleEndian16(out, kep.height);
+    appendLe(out, static_cast<uint32_t>(doc.width), 2);
+    appendLe(out, static_cast<uint32_t>(kep.height), 2);
     out.insert(out.end(), 4, 0);
   } else {
     // A header byte that cut the size would make a TVC program read the data wrongly.
     if (rowBytes > 0xFF || kep.height > 0xFF) return KepEncodeStatus::kTooLargeForSprite;
     if (options.makePaletteFile) encoding.palette.assign(paletteBytes.begin(), paletteBytes.end());
-    if (options.saveFormat == kSpriteWithMask) appendLittleEndian16(out, rowBytes * kep.height);
+    if (options.saveFormat == kSpriteWithMask)
+      appendLe(out, static_cast<uint32_t>(rowBytes * kep.height), 2);
     out.push_back(static_cast<uint8_t>(rowBytes));
     out.push_back(static_cast<uint8_t>(kep.height));
   }
