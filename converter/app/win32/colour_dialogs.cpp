@@ -16,20 +16,6 @@ namespace vz {
 
 namespace {
 
-// The crop fields hold digits; anything else becomes a character that no number has.
-std::string fieldText(HWND dialog, int id) {
-  wchar_t text[64] = {};
-  GetDlgItemTextW(dialog, id, text, 64);
-  std::string narrow;
-  for (const wchar_t* c = text; *c; ++c)
-    narrow += (*c >= L'0' && *c <= L'9') || *c == L'-' || *c == L' ' ? static_cast<char>(*c) : '?';
-  return narrow;
-}
-
-void setFieldText(HWND dialog, int id, const std::string& text) {
-  SetDlgItemTextW(dialog, id, std::wstring(text.begin(), text.end()).c_str());
-}
-
 // --- Effektus-beállítások ---------------------------------------------------------
 
 struct EffectSettingsContext {

@@ -1,6 +1,5 @@
 #include "converter/app/win32/resize_dialog.h"
 
-#include "base/utf16.h"
 #include "converter/app/win32/dialog_context.h"
 #include "converter/app/win32/message_prompts.h"
 #include "converter/commands/resize_dialog_model.h"
@@ -19,15 +18,9 @@ struct ResizeContext {
 // The radio buttons in ResizeMode's order.
 constexpr int kModeButtons[] = {IDC_RESIZE_FIT, IDC_RESIZE_FILL, IDC_RESIZE_STRETCH};
 
-std::string fieldText(HWND dialog, int id) {
-  wchar_t text[64] = {};
-  GetDlgItemTextW(dialog, id, text, 64);
-  return wideToUtf8(text);
-}
-
 void showControls(HWND dialog, const ResizeControls& controls) {
-  SetDlgItemTextW(dialog, IDC_RESIZE_WIDTH, utf8ToWide(controls.widthText).c_str());
-  SetDlgItemTextW(dialog, IDC_RESIZE_HEIGHT, utf8ToWide(controls.heightText).c_str());
+  setFieldText(dialog, IDC_RESIZE_WIDTH, controls.widthText);
+  setFieldText(dialog, IDC_RESIZE_HEIGHT, controls.heightText);
   CheckRadioButton(dialog, IDC_RESIZE_FIT, IDC_RESIZE_STRETCH,
                    kModeButtons[static_cast<int>(controls.mode)]);
 }
