@@ -10,7 +10,6 @@
 // PPM into a file in /dev/shm, so that it too puts the whole picture into fresh memory:
 // that is the fair partner of readJpg.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -19,6 +18,7 @@
 
 #include <memory>
 
+#include "bench_timing.h"
 #include "converter/formats/jpeg/jpeg_decoder.h"
 #include "converter/formats/jpeg/jpeg_reader.h"
 
@@ -63,17 +63,6 @@ bool writePicture(const std::string& path) {
   return std::fclose(file) == 0;
 }
 
-double bestSeconds(int runs, const std::function<bool()>& work) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    const auto begin = std::chrono::steady_clock::now();
-    if (!work()) return -1;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - begin;
-    best = std::min(best, elapsed.count());
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,7 +81,7 @@ int main(int argc, char** argv) {
                              " -outfile " + jpeg + " " + base + ".ppm";
     if (std::system(make.c_str()) != 0) return 1;
 
-    const double decoder = bestSeconds(runs, [&] {
+    const double decoder = bench::bestSeconds(runs, [&] {
       vz::JpegFileStream stream;
       if (!stream.open(jpeg)) return false;
       auto jpegDecoder = std::make_unique<vz::JpegDecoder>(&stream, true);
@@ -103,22 +92,22 @@ int main(int argc, char** argv) {
       while (jpegDecoder->readRow(row, length) == 0) ++rows;
       return rows == kHeight;
     });
-    const double ours = bestSeconds(runs, [&] {
+    const double ours = bench::bestSeconds(runs, [&] {
       vz::ImageDocument doc;
       return vz::readJpg(jpeg, doc) == vz::ReadStatus::kOk;
     });
-    const double djpeg = bestSeconds(runs, [&] {
+    const double djpeg = bench::bestSeconds(runs, [&] {
       const std::string command = "djpeg -dct fast -nosmooth -outfile /dev/null " + jpeg;
       return std::system(command.c_str()) == 0;
     });
     const std::string inMemory = "/dev/shm/vizorka-bench-jpeg.ppm";
-    const double djpegToMemory = bestSeconds(runs, [&] {
+    const double djpegToMemory = bench::bestSeconds(runs, [&] {
       std::remove(inMemory.c_str());
       const std::string command = "djpeg -dct fast -nosmooth -outfile " + inMemory + " " + jpeg;
       return std::system(command.c_str()) == 0;
     });
     std::remove(inMemory.c_str());
-    const double stb = bestSeconds(runs, [&] {
+    const double stb = bench::bestSeconds(runs, [&] {
       int width = 0, height = 0, channels = 0;
       stbi_uc* pixels = stbi_load(jpeg.c_str(), &width, &height, &channels, 3);
       stbi_image_free(pixels);

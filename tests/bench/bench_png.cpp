@@ -12,28 +12,17 @@
 #include <png.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "converter/formats/png_reader.h"
 #include "converter/model/file_io.h"
 
 namespace {
-
-double bestSeconds(int runs, const std::function<bool()>& work) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    const auto begin = std::chrono::steady_clock::now();
-    if (!work()) return -1;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - begin;
-    best = std::min(best, elapsed.count());
-  }
-  return best;
-}
 
 bool decodeWithLibpng(const std::vector<uint8_t>& file) {
   png_image image{};
@@ -67,15 +56,15 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> file;
     if (vz::readPictureFile(png, file) != vz::ReadStatus::kOk) return 1;
 
-    const double process = bestSeconds(
+    const double process = bench::bestSeconds(
         runs, [&] { return std::system((cli + " " + png + " --info >/dev/null").c_str()) == 0; });
-    const double pngtopam = bestSeconds(
+    const double pngtopam = bench::bestSeconds(
         runs, [&] { return std::system(("pngtopam " + png + " >/dev/null").c_str()) == 0; });
-    const double reader = bestSeconds(runs, [&] {
+    const double reader = bench::bestSeconds(runs, [&] {
       vz::ImageDocument doc;
       return vz::readPng(file.size(), file.data(), doc) == vz::ReadStatus::kOk;
     });
-    const double libpng = bestSeconds(runs, [&] { return decodeWithLibpng(file); });
+    const double libpng = bench::bestSeconds(runs, [&] { return decodeWithLibpng(file); });
     std::printf(
         "%s (%.1f MB): vizorka-cli %.1f ms, pngtopam %.1f ms; readPng %.1f ms, libpng %.1f ms\n",
         kind.name, file.size() / 1e6, 1000 * process, 1000 * pngtopam, 1000 * reader,
