@@ -26,11 +26,6 @@ constexpr uint32_t kBitFields = 3;
 constexpr int32_t kMaxPixelsPerRunLengthByte = 255 * 64;
 constexpr int64_t kAlwaysCoverablePixels = 1 << 20;
 
-ReadStatus fail(ImageDocument& doc, ReadStatus status) {
-  releasePicture(doc);
-  return status;
-}
-
 // The colour table of an indexed picture: entries of entrySize bytes (blue, green, red,
 // and a fourth byte in the Windows headers); the rest of the colour mode's entries black.
 void loadColourTable(const uint8_t* table, size_t entries, size_t entrySize,
@@ -51,21 +46,21 @@ ReadStatus readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument
   const uint32_t height = loadU16Le(info + 6);
   const uint32_t bits = loadU16Le(info + 10);
   if (loadU16Le(info + 8) != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
-    return fail(doc, ReadStatus::kUnsupported);
-  if (width == 0 || height == 0) return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kUnsupported);
+  if (width == 0 || height == 0) return failReading(doc, ReadStatus::kDamaged);
   const size_t tableStart = kFileHeaderSize + kOs2HeaderSize;
   const uint32_t rowsStart = loadU32Le(fileData + 10);
   const int64_t rowsSize = bitmapRowsSize(width, bits, height);
-  if (rowsSize < 0) return fail(doc, ReadStatus::kTooLarge);
+  if (rowsSize < 0) return failReading(doc, ReadStatus::kTooLarge);
   if (rowsStart < tableStart || rowsStart > fileSize ||
       static_cast<uint64_t>(rowsSize) > fileSize - rowsStart)
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   const int32_t colourMode = colourModeOfBitmapDepth(bits);
   ImageDocument picture;
   picture.palette = doc.palette;
   const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   if (colourMode != kTrueColour)
     loadColourTable(fileData + tableStart,
                     std::min<size_t>(colourMode, (rowsStart - tableStart) / 3), 3, picture);
@@ -138,26 +133,26 @@ ReadStatus readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDo
   const uint32_t bits = loadU16Le(info + 14);
   const uint32_t coloursUsed = loadU32Le(info + 32);
   // Run-length rows are stored bottom-up only.
-  if (width <= 0 || height <= 0) return fail(doc, ReadStatus::kDamaged);
+  if (width <= 0 || height <= 0) return failReading(doc, ReadStatus::kDamaged);
   const int32_t colourMode = colourModeOfBitmapDepth(bits);
   const size_t tableStart = kFileHeaderSize + headerSize;
   const size_t tableEntries =
       std::min<size_t>(coloursUsed == 0 ? colourMode : coloursUsed, colourMode);
   const uint32_t dataStart = loadU32Le(fileData + 10);
   if (tableStart + 4 * tableEntries > fileSize || dataStart < tableStart || dataStart > fileSize)
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
   // A run paints at most 255 pixels from two bytes and a move skips at most 255 rows
   // from four; a picture far larger than its data could cover so (a few bytes claiming
   // gigabytes) is refused, as the other readers refuse headers that claim more than
   // their data can fill.
   const int64_t coverable = int64_t{kMaxPixelsPerRunLengthByte} * (fileSize - dataStart);
   if (int64_t{width} * height > std::max<int64_t>(coverable, kAlwaysCoverablePixels))
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   ImageDocument picture;
   picture.palette = doc.palette;
   const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   loadColourTable(fileData + tableStart, tableEntries, 4, picture);
   const bool whole =
       decodeRunLength(fileData + dataStart, fileSize - dataStart, static_cast<int>(bits), picture);
@@ -322,7 +317,7 @@ ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   BmpForm form = BmpForm::kRows;
   uint32_t pixelOffset = 0;
   const ReadStatus status = checkBmpHeader(fileData, fileSize, form, pixelOffset);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   if (form == BmpForm::kOs2) return readOs2Bitmap(fileSize, fileData, doc);
   if (form == BmpForm::kRunLength) return readRunLengthBitmap(fileSize, fileData, doc);
   return readDib(pixelOffset, fileData + kFileHeaderSize, fileSize - kFileHeaderSize, doc);
@@ -333,7 +328,7 @@ ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, Ima
   picture.palette = doc.palette;
   DibRows rows;
   const ReadStatus status = startDib(pixelOffset, dib, dibSize, picture, rows);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   for (int64_t stored = 0; stored < rows.height; ++stored) {
     const uint8_t* source = dib + rows.start + static_cast<uint64_t>(stored) * rows.sourceStride;
     uint8_t* target = picture.row(documentRow(rows, stored));
@@ -349,46 +344,46 @@ ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, Ima
 ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
   PictureFile file;
   ReadStatus status = file.open(utf8Path);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   const auto fileSize = static_cast<size_t>(file.size());
   // The headers first: the first 14 + 56 + 1024 bytes, or more when the information
   // header says it is longer.
   std::vector<uint8_t> head;
   const size_t headSize = std::min(fileSize, kFileHeaderSize + kAlphaFieldEnd + 4 * 256);
-  if (!allocateZeroed(head, headSize)) return fail(doc, ReadStatus::kOutOfMemory);
+  if (!allocateZeroed(head, headSize)) return failReading(doc, ReadStatus::kOutOfMemory);
   status = file.readAt(0, head.data(), headSize);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   BmpForm form = BmpForm::kRows;
   uint32_t pixelOffset = 0;
   status = checkBmpHeader(head.data(), fileSize, form, pixelOffset);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   if (form != BmpForm::kRows) {
     // The rarer forms are decoded from the whole file in memory.
     std::vector<uint8_t> whole;
-    if (!allocateZeroed(whole, fileSize)) return fail(doc, ReadStatus::kOutOfMemory);
+    if (!allocateZeroed(whole, fileSize)) return failReading(doc, ReadStatus::kOutOfMemory);
     status = file.readAt(0, whole.data(), fileSize);
-    if (status != ReadStatus::kOk) return fail(doc, status);
+    if (status != ReadStatus::kOk) return failReading(doc, status);
     return readBmp(fileSize, whole.data(), doc);
   }
   const size_t dibSize = fileSize - kFileHeaderSize;
   const size_t span = kFileHeaderSize + dibHeadersSpan(loadU32Le(head.data() + 14), dibSize);
   if (span > headSize) {
-    if (!allocateZeroed(head, span)) return fail(doc, ReadStatus::kOutOfMemory);
+    if (!allocateZeroed(head, span)) return failReading(doc, ReadStatus::kOutOfMemory);
     status = file.readAt(0, head.data(), span);
-    if (status != ReadStatus::kOk) return fail(doc, status);
+    if (status != ReadStatus::kOk) return failReading(doc, status);
   }
 
   ImageDocument picture;
   picture.palette = doc.palette;
   DibRows rows;
   status = startDib(pixelOffset, head.data() + kFileHeaderSize, dibSize, picture, rows);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   // Straight into the document's rows, bottom-up ones from the last row up.
   const int64_t start = static_cast<int64_t>(kFileHeaderSize + rows.start);
   if (rows.bitFields) {
     std::vector<uint8_t> source;
     if (!allocateZeroed(source, static_cast<size_t>(rows.sourceStride)))
-      return fail(doc, ReadStatus::kOutOfMemory);
+      return failReading(doc, ReadStatus::kOutOfMemory);
     for (int64_t stored = 0; stored < rows.height && status == ReadStatus::kOk; ++stored) {
       status = file.readAt(start + stored * rows.sourceStride, source.data(), source.size());
       if (status == ReadStatus::kOk)
@@ -400,7 +395,7 @@ ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
                              rows.topDown ? picture.rowStride : -picture.rowStride,
                              static_cast<size_t>(picture.rowStride), rows.height);
   }
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   installPicture(doc, std::move(picture));
   return ReadStatus::kOk;
 }

@@ -292,15 +292,10 @@ int bitsPerPixelFor(int tableBits) {
   return tableBits <= 4 ? 4 : 8;
 }
 
-ReadStatus fail(ImageDocument& doc, ReadStatus status) {
-  releasePicture(doc);
-  return status;
-}
-
 }  // namespace
 
 ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kScreenDescriptorEnd) return fail(doc, ReadStatus::kDamaged);
+  if (fileSize < kScreenDescriptorEnd) return failReading(doc, ReadStatus::kDamaged);
   ImageDocument picture;
   picture.palette = doc.palette;
   const uint8_t screenFlags = fileData[10];
@@ -308,19 +303,19 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   bool hasTable = (screenFlags & kHasColourTable) != 0;
   size_t pos = kScreenDescriptorEnd;
   if (hasTable && !readColourTable(fileData, fileSize, pos, tableBits, picture))
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   // The first image; extensions are skipped, and so is any stray byte.
   size_t extensionBytes = 0;
   for (;;) {
-    if (pos >= fileSize || fileData[pos] == kTrailer) return fail(doc, ReadStatus::kDamaged);
+    if (pos >= fileSize || fileData[pos] == kTrailer) return failReading(doc, ReadStatus::kDamaged);
     if (fileData[pos] == kImageSeparator) break;
     if (fileData[pos] == kExtensionIntroducer)
       pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
     else
       ++pos;
   }
-  if (fileSize - pos < kImageDescriptorSize) return fail(doc, ReadStatus::kDamaged);
+  if (fileSize - pos < kImageDescriptorSize) return failReading(doc, ReadStatus::kDamaged);
   const uint32_t width = loadU16Le(fileData + pos + 5);
   const uint32_t height = loadU16Le(fileData + pos + 7);
   const uint8_t imageFlags = fileData[pos + 9];
@@ -329,13 +324,13 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
     tableBits = (imageFlags & 7) + 1;
     hasTable = true;
     if (!readColourTable(fileData, fileSize, pos, tableBits, picture))
-      return fail(doc, ReadStatus::kDamaged);
+      return failReading(doc, ReadStatus::kDamaged);
   }
-  if (pos >= fileSize) return fail(doc, ReadStatus::kDamaged);
+  if (pos >= fileSize) return failReading(doc, ReadStatus::kDamaged);
   const int minCodeSize = fileData[pos++];
   if (minCodeSize < kMinCodeSizeLow || minCodeSize > kMinCodeSizeHigh)
-    return fail(doc, ReadStatus::kDamaged);
-  if (width == 0 || height == 0) return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
+  if (width == 0 || height == 0) return failReading(doc, ReadStatus::kDamaged);
 
   size_t codeBytes = 0;
   walkSubBlocks(fileData, fileSize, pos, codeBytes);
@@ -344,10 +339,10 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   const uint64_t pixels = static_cast<uint64_t>(width) * height;
   if (pixels > kPixelAllowance &&
       (pixels - kPixelAllowance - 1) / kMaxPixelsPerDataByte >= codeBytes)
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   const ReadStatus allocated = allocatePictureForReading(picture, width, height, 1 << tableBits);
-  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
+  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
   if (!hasTable) greyRamp(tableBits, picture);
 
   RowSink sink(picture, bitsPerPixelFor(tableBits), (imageFlags & kInterlacedRows) != 0);

@@ -100,16 +100,11 @@ void readTriples(const uint8_t* triples, int count, ImageDocument& picture) {
     picture.palette[i] = makeColour(triples[3 * i], triples[3 * i + 1], triples[3 * i + 2]);
 }
 
-ReadStatus fail(ImageDocument& doc, ReadStatus status) {
-  releasePicture(doc);
-  return status;
-}
-
 }  // namespace
 
 ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kHeaderSize) return fail(doc, ReadStatus::kDamaged);
-  if (fileData[2] != kRleEncoding) return fail(doc, ReadStatus::kUnsupported);
+  if (fileSize < kHeaderSize) return failReading(doc, ReadStatus::kDamaged);
+  if (fileData[2] != kRleEncoding) return failReading(doc, ReadStatus::kUnsupported);
   const uint8_t version = fileData[1];
   const uint32_t bitsPerPlane = fileData[3];
   const uint32_t xMin = loadU16Le(fileData + 4);
@@ -118,14 +113,14 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   const uint32_t yMax = loadU16Le(fileData + 10);
   const uint32_t planes = fileData[65];
   const size_t bytesPerLine = loadU16Le(fileData + 66);
-  if (xMax < xMin || yMax < yMin) return fail(doc, ReadStatus::kDamaged);
+  if (xMax < xMin || yMax < yMin) return failReading(doc, ReadStatus::kDamaged);
   const int32_t width = static_cast<int32_t>(xMax - xMin + 1);
   const int32_t height = static_cast<int32_t>(yMax - yMin + 1);
 
   const Form form = formOf(bitsPerPlane, planes);
-  if (form == Form::kUnsupported) return fail(doc, ReadStatus::kUnsupported);
+  if (form == Form::kUnsupported) return failReading(doc, ReadStatus::kUnsupported);
   if (bytesPerLine < (static_cast<size_t>(width) * bitsPerPlane + 7) / 8)
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   const bool trailingPalette = form == Form::kBytes && version == kPaletteVersion &&
                                fileSize >= kHeaderSize + kTrailingPaletteSize &&
@@ -138,7 +133,7 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   // size can overflow it.
   if (scanLineTotal > kExpansionAllowance &&
       (scanLineTotal - kExpansionAllowance - 1) / kMaxExpansion >= dataEnd - kHeaderSize)
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   int32_t colourMode = 16;
   if (form == Form::kMonochrome) colourMode = 2;
@@ -148,7 +143,7 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   ImageDocument picture;
   picture.palette = doc.palette;
   const ReadStatus allocated = allocatePictureForReading(picture, width, height, colourMode);
-  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
+  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
 
   if (form == Form::kMonochrome) {
     picture.palette[0] = makeColour(0, 0, 0);

@@ -455,41 +455,36 @@ ReadStatus decodeRows(const ImageHeader& header, ImageDataStream& stream, const 
   return status;
 }
 
-ReadStatus fail(ImageDocument& doc, ReadStatus status) {
-  releasePicture(doc);
-  return status;
-}
-
 }  // namespace
 
 ReadStatus readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   if (fileSize < sizeof kSignature || std::memcmp(fileData, kSignature, sizeof kSignature) != 0)
-    return fail(doc, ReadStatus::kNotThisFormat);
+    return failReading(doc, ReadStatus::kNotThisFormat);
   Chunks chunks;
   ReadStatus status = walkChunks(fileSize, fileData, chunks);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   const ImageHeader& header = chunks.header;
 
   const int32_t colourMode = documentColourMode(header);
   const int64_t stride = rowStrideFor(colourMode, header.width);
   if (stride < 0 || header.height > kMaxPictureBytes / stride)
-    return fail(doc, ReadStatus::kTooLarge);
+    return failReading(doc, ReadStatus::kTooLarge);
   if (filteredBytes(header) > kMaxInflateRatio * chunks.imageDataBytes + kFilteredAllowance)
-    return fail(doc, ReadStatus::kDamaged);
+    return failReading(doc, ReadStatus::kDamaged);
 
   ImageDocument picture;
   picture.palette = doc.palette;
   status = allocatePictureForReading(picture, header.width, header.height, colourMode);
-  if (status != ReadStatus::kOk) return fail(doc, status);
+  if (status != ReadStatus::kOk) return failReading(doc, status);
   if (header.indexed()) fillPalette(chunks, colourMode, picture);
 
   ImageDataStream stream(chunks.imageData);
-  if (!stream.start()) return fail(doc, ReadStatus::kOutOfMemory);
+  if (!stream.start()) return failReading(doc, ReadStatus::kOutOfMemory);
   const PixelWriter writer(chunks, colourMode);
   uint64_t rowsDecoded = 0;
   status = decodeRows(header, stream, writer, picture, rowsDecoded);
-  if (status == ReadStatus::kOutOfMemory) return fail(doc, status);
-  if (rowsDecoded == 0) return fail(doc, ReadStatus::kDamaged);
+  if (status == ReadStatus::kOutOfMemory) return failReading(doc, status);
+  if (rowsDecoded == 0) return failReading(doc, ReadStatus::kDamaged);
   installPicture(doc, std::move(picture));
   return status;
 }

@@ -70,6 +70,12 @@ bool allocateZeroed(std::vector<uint8_t>& buffer, size_t size);
 // mode and flags stay as they are (callers decide about them).
 void releasePicture(ImageDocument& doc);
 
+// How a reader gives up: the document is left without a picture and the reason returned.
+inline ReadStatus failReading(ImageDocument& doc, ReadStatus status) {
+  releasePicture(doc);
+  return status;
+}
+
 // Sets up an empty (zeroed) pixel buffer for width x height in colourMode, with its
 // rowStride. Returns the buffer size, or 0 when the size is not acceptable or memory
 // cannot be had (nothing is then changed).

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "converter/model/tvc_colours.h"
 #include "converter/formats/tvc/tvc_bytes.h"
 #include "converter/model/little_endian.h"
+#include "converter/model/tvc_colours.h"
 
 namespace vz {
 
@@ -25,11 +25,6 @@ constexpr size_t kVidFramesOffset = 512;
 constexpr size_t kVidHeaderSize = 26;  // up to and with the frame size field
 constexpr uint32_t kVidMaxFrames = 40;
 constexpr uint64_t kLongestRun = 63;  // TVC bytes one RLE pair can give
-
-ReadStatus fail(ImageDocument& doc, ReadStatus status) {
-  releasePicture(doc);
-  return status;
-}
 
 bool startsWith(const uint8_t* data, size_t size, const char* signature) {
   return size >= 3 && std::memcmp(data, signature, 3) == 0;
@@ -165,7 +160,7 @@ ReadStatus decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& d
     height = std::min(height, rowsTheDataCanFill(pixelLength, rowBytes, rle));
   const ReadStatus allocated =
       allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height), doc.colourMode);
-  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
+  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
   doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
   if (modeByte >= kFirstUndecodedMode) return ReadStatus::kPartial;
 
@@ -224,19 +219,19 @@ ReadStatus readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   doc.colourMode = 16;
   doc.interlaced = false;
   // A file with no data is no picture; a short one keeps the rows it holds.
-  if (fileSize == 0) return fail(doc, ReadStatus::kDamaged);
+  if (fileSize == 0) return failReading(doc, ReadStatus::kDamaged);
   return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, kepDecodeColours);
 }
 
 ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                    KepDecodeColours& kepDecodeColours) {
   if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
-    return fail(doc, ReadStatus::kNotThisFormat);
+    return failReading(doc, ReadStatus::kNotThisFormat);
   const uint8_t modeByte = fileData[3];
   const int kind = modeByte & 3;
   doc.colourMode = kind == kTvcSixteenColours ? 16 : kind == kTvcTwoColours ? 2 : 4;
-  if (modeByte < kFirstHeaderMode) return fail(doc, ReadStatus::kUnsupported);
-  if (fileSize < kVidHeaderSize) return fail(doc, ReadStatus::kDamaged);
+  if (modeByte < kFirstHeaderMode) return failReading(doc, ReadStatus::kUnsupported);
+  if (fileSize < kVidHeaderSize) return failReading(doc, ReadStatus::kDamaged);
 
   const int32_t width = static_cast<int32_t>(loadU16Le(fileData + 8));
   const uint32_t frameHeight = loadU16Le(fileData + 10);
@@ -244,13 +239,13 @@ ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const size_t frameSize = loadU16Le(fileData + 24);
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(doc.colourMode, width));
   // A width of 0 has no rows to cut the frames into.
-  if (rowBytes == 0) return fail(doc, ReadStatus::kDamaged);
+  if (rowBytes == 0) return failReading(doc, ReadStatus::kDamaged);
   const size_t rowsPerFrame = frameSize / rowBytes;
   const uint64_t bufferRows = static_cast<uint64_t>(rowsPerFrame) * kVidMaxFrames;
   // The height never claims more rows than the frames' buffer holds; no frames, or
   // frames of no rows, are no picture.
   const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(frameHeight) * frames, bufferRows);
-  if (rows == 0) return fail(doc, ReadStatus::kDamaged);
+  if (rows == 0) return failReading(doc, ReadStatus::kDamaged);
 
   doc.palette.fill(0);
   if (doc.colourMode == 16)
@@ -261,7 +256,7 @@ ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
 
   const ReadStatus allocated =
       allocatePictureForReading(doc, width, static_cast<int64_t>(bufferRows), doc.colourMode);
-  if (allocated != ReadStatus::kOk) return fail(doc, allocated);
+  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
   doc.height = static_cast<int32_t>(rows);
   doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
 
