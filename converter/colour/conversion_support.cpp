@@ -4,6 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "converter/colour/conversions.h"
+
 namespace vz {
 
 bool hasConvertiblePicture(const ImageDocument& doc) {
@@ -13,8 +15,13 @@ bool hasConvertiblePicture(const ImageDocument& doc) {
   return doc.pixels.size() / static_cast<size_t>(doc.rowStride) >= static_cast<size_t>(doc.height);
 }
 
-bool readsAsColours(int32_t colourMode) {
-  return colourMode == kTrueColour || bitsPerPixel(colourMode) == 4 ||
+ColourMode ditheredColourMode(int kind, bool interlaced) {
+  if (kind == kDitherTwoColours) return ColourMode::kColours2;
+  return kind == kDitherFourColours && !interlaced ? ColourMode::kColours4 : ColourMode::kColours16;
+}
+
+bool readsAsColours(ColourMode colourMode) {
+  return colourMode == ColourMode::kTrueColour || bitsPerPixel(colourMode) == 4 ||
          bitsPerPixel(colourMode) == 8;
 }
 
@@ -32,7 +39,7 @@ const GreyLevelTable& greyLevelTable() {
 }
 
 void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t rowStride,
-                   int32_t colourMode) {
+                   ColourMode colourMode) {
   doc.pixels = std::move(pixels);
   doc.rowStride = rowStride;
   doc.colourMode = colourMode;

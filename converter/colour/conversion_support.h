@@ -19,14 +19,14 @@ bool hasConvertiblePicture(const ImageDocument& doc);
 
 // True colour or an indexed mode read through the palette: 4, 8, 16 and 32..256.
 // 1-bit pictures are not read by the conversions that use this.
-bool readsAsColours(int32_t colourMode);
+bool readsAsColours(ColourMode colourMode);
 
 // Calls visit(x, red, green, blue) for the first `width` pixels of a row in a
 // colour mode for which readsAsColours holds.
 template <typename Visit>
 void forEachPixelColour(const ImageDocument& doc, const uint8_t* row, Visit visit) {
   const int32_t width = doc.width;
-  if (doc.colourMode == kTrueColour) {
+  if (doc.colourMode == ColourMode::kTrueColour) {
     for (int32_t x = 0; x < width; ++x, row += 3) visit(x, row[2], row[1], row[0]);
   } else if (bitsPerPixel(doc.colourMode) == 4) {
     for (int32_t x = 0; x < width; ++x) {
@@ -85,7 +85,11 @@ class PackedRowWriter {
 
 // Installs a converted buffer in the document.
 void installPixels(ImageDocument& doc, std::vector<uint8_t>&& pixels, int32_t rowStride,
-                   int32_t colourMode);
+                   ColourMode colourMode);
+
+// The colour mode a dither of `kind` (a DitherKind) makes: 2, 4 or 16 colours; an
+// interlaced 4-colour picture keeps its two row sets in 16.
+ColourMode ditheredColourMode(int kind, bool interlaced);
 
 // The nearest-in-list answer (CMYK distance, ties to the lowest index), found by evaluating only
 // the candidates that can win. The unscaled black difference dominates: the cyan, magenta and

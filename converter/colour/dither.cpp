@@ -30,7 +30,8 @@ int bitsPerOutputPixel(int kind) {
 }
 
 int32_t outputStride(int kind, int32_t width) {
-  return static_cast<int32_t>(rowStrideFor(kind == kDitherTwoColours ? 2 : 16, width));
+  return static_cast<int32_t>(rowStrideFor(
+      kind == kDitherTwoColours ? ColourMode::kColours2 : ColourMode::kColours16, width));
 }
 
 bool canDither(const ImageDocument& doc, int kind) {
@@ -205,7 +206,7 @@ void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
       uint8_t* target = out.data() + static_cast<size_t>(y) * stride;
       uint8_t m[8];  // the matrix values of this row, by x % 8
       for (int i = 0; i < 8; ++i) m[i] = kBayerMatrix[i][y % 8];
-      if (kind == kDitherSixteenColours && in.colourMode == kTrueColour) {
+      if (kind == kDitherSixteenColours && in.colourMode == ColourMode::kTrueColour) {
         // The common case written out, two pixels a byte.
         const uint8_t* p = in.row(y);
         const int32_t width = in.width;
@@ -237,8 +238,7 @@ void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
     }
   });
 
-  const int32_t mode = kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours ? 4 : 16);
-  installPixels(doc, std::move(out), stride, mode);
+  installPixels(doc, std::move(out), stride, ditheredColourMode(kind, false));
   if (kind == kDitherTwoColours)
     setPaletteFromTvcIndices(doc, 0, &settings.colourChoices[kTwoColourSet], 2);
   else if (kind == kDitherFourColours)
@@ -358,9 +358,7 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
     for (int64_t group = nextGroup++; group < groups; group = nextGroup++) ditherGroup(group);
   });
 
-  const int32_t mode =
-      kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours && !interlaced ? 4 : 16);
-  installPixels(doc, std::move(out), stride, mode);
+  installPixels(doc, std::move(out), stride, ditheredColourMode(kind, interlaced));
   std::fill(doc.palette.begin(), doc.palette.begin() + 16, 0);
   if (kind == kDitherTwoColours)
     setPaletteFromTvcIndices(doc, 0, &settings.colourChoices[kTwoColourSet], 2);

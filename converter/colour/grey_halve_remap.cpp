@@ -11,7 +11,7 @@ const uint8_t kFourGreyLevels[4] = {0, 150, 76, 255};
 const uint8_t kFourGreyTvcIndices[4] = {0, 12, 10, 15};  // black, bright green, bright red, white
 
 bool trueColourOr256(const ImageDocument& doc) {
-  return doc.colourMode == kTrueColour || doc.colourMode == 256;
+  return doc.colourMode == ColourMode::kTrueColour || doc.colourMode == ColourMode::kColours256;
 }
 
 // The 256-grey rule adds green and red first and blue last, unlike the grey level.
@@ -38,7 +38,7 @@ void greyConversion(ImageDocument& doc, int kind, int threads) {
     indexOfGrey[g] = static_cast<uint8_t>(best);
   }
 
-  const int32_t stride = static_cast<int32_t>(rowStrideFor(16, doc.width));
+  const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours16, doc.width));
   std::vector<uint8_t> out;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
   const GreyLevelTable& grey = greyLevelTable();
@@ -52,18 +52,18 @@ void greyConversion(ImageDocument& doc, int kind, int threads) {
     }
   });
   if (kind == kFourGreys) {
-    installPixels(doc, std::move(out), stride, 4);
+    installPixels(doc, std::move(out), stride, ColourMode::kColours4);
     setPaletteFromTvcIndices(doc, 0, kFourGreyTvcIndices, 4);
   } else {
-    installPixels(doc, std::move(out), stride, 16);
+    installPixels(doc, std::move(out), stride, ColourMode::kColours16);
     setTvcPalette(doc);
   }
 }
 
 void grey256Conversion(ImageDocument& doc, int threads) {
   if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return;
-  if (doc.colourMode == kTrueColour) {
-    const int32_t stride = static_cast<int32_t>(rowStrideFor(256, doc.width));
+  if (doc.colourMode == ColourMode::kTrueColour) {
+    const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours256, doc.width));
     std::vector<uint8_t> out;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
     forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
@@ -74,7 +74,7 @@ void grey256Conversion(ImageDocument& doc, int threads) {
           row[x] = grey256Of(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
       }
     });
-    installPixels(doc, std::move(out), stride, 256);
+    installPixels(doc, std::move(out), stride, ColourMode::kColours256);
   } else {
     uint8_t greyOfEntry[256];
     for (size_t i = 0; i < 256; ++i)
@@ -88,7 +88,7 @@ void grey256Conversion(ImageDocument& doc, int threads) {
 }
 
 void halve(ImageDocument& doc, int direction, int threads) {
-  if (!hasConvertiblePicture(doc) || doc.colourMode != kTrueColour) return;
+  if (!hasConvertiblePicture(doc) || doc.colourMode != ColourMode::kTrueColour) return;
   const int32_t stride = doc.rowStride;
   std::vector<uint8_t> out;
   if (direction == kHalveVertically) {
@@ -110,7 +110,7 @@ void halve(ImageDocument& doc, int direction, int threads) {
   } else if (direction == kHalveHorizontally) {
     const int32_t width = doc.width / 2;
     if (width == 0) return;
-    const int32_t newStride = static_cast<int32_t>(rowStrideFor(kTrueColour, width));
+    const int32_t newStride = static_cast<int32_t>(rowStrideFor(ColourMode::kTrueColour, width));
     if (!allocateZeroed(out, static_cast<size_t>(newStride) * static_cast<size_t>(doc.height)))
       return;
     forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
@@ -122,24 +122,24 @@ void halve(ImageDocument& doc, int direction, int threads) {
             row[channel] = static_cast<uint8_t>((in[channel] + in[3 + channel]) / 2);
       }
     });
-    installPixels(doc, std::move(out), newStride, kTrueColour);
+    installPixels(doc, std::move(out), newStride, ColourMode::kTrueColour);
     doc.width = width;
   }
 }
 
 void paletteRemap(ImageDocument& doc, const std::array<uint8_t, 4>& remap) {
   if (!hasConvertiblePicture(doc)) return;
-  const int mode = doc.colourMode;
-  if (mode != 2 && mode != 4) return;
-  const int used = mode == 2 ? 2 : 4;
-  const uint8_t valueMask = mode == 2 ? 1 : 3;
+  const ColourMode mode = doc.colourMode;
+  if (mode != ColourMode::kColours2 && mode != ColourMode::kColours4) return;
+  const int used = mode == ColourMode::kColours2 ? 2 : 4;
+  const uint8_t valueMask = mode == ColourMode::kColours2 ? 1 : 3;
   bool identity = true;
   for (int i = 0; i < used; ++i) identity = identity && remap[static_cast<size_t>(i)] == i;
   if (identity) return;
 
   uint8_t byteTable[256];
   for (int b = 0; b < 256; ++b) {
-    if (mode == 2) {
+    if (mode == ColourMode::kColours2) {
       // Each bit becomes remap[bit]: the exchange (1, 0) inverts the byte.
       const uint8_t ones = (remap[1] & 1) ? static_cast<uint8_t>(b) : 0;
       const uint8_t zeros = (remap[0] & 1) ? static_cast<uint8_t>(~b) : 0;
@@ -150,7 +150,7 @@ void paletteRemap(ImageDocument& doc, const std::array<uint8_t, 4>& remap) {
                                (remap[static_cast<size_t>(b & 3)] & valueMask));
     }
   }
-  const int32_t bytes = mode == 2 ? (doc.width + 7) / 8 : (doc.width + 1) / 2;
+  const int32_t bytes = mode == ColourMode::kColours2 ? (doc.width + 7) / 8 : (doc.width + 1) / 2;
   for (int32_t y = 0; y < doc.height; ++y) {
     uint8_t* row = doc.row(y);
     for (int32_t i = 0; i < bytes; ++i) row[i] = byteTable[row[i]];

@@ -24,8 +24,8 @@ void remapNibblesInPlace(ImageDocument& doc, const NibbleTable& table, int threa
 }
 
 void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int threads) {
-  if (doc.colourMode == 2) return;
-  const int32_t stride = static_cast<int32_t>(rowStrideFor(2, doc.width));
+  if (doc.colourMode == ColourMode::kColours2) return;
+  const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours2, doc.width));
   std::vector<uint8_t> out;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
 
@@ -39,7 +39,7 @@ void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int
       const uint8_t* in = doc.row(y);
       PackedRowWriter writer(out.data() + static_cast<size_t>(y) * stride, 1);
       for (int32_t x = 0; x < doc.width; ++x) {
-        if (doc.colourMode == kTrueColour)
+        if (doc.colourMode == ColourMode::kTrueColour)
           writer.append(grey.of(in[3 * x + 2], in[3 * x + 1], in[3 * x]) > settings.threshold);
         else
           writer.append(lightEntry[getPackedPixel(in, x, bits)]);
@@ -47,7 +47,7 @@ void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int
       writer.finish();
     }
   });
-  installPixels(doc, std::move(out), stride, 2);
+  installPixels(doc, std::move(out), stride, ColourMode::kColours2);
   setPaletteFromTvcIndices(doc, 0, &settings.colourChoices[kTwoColourSet], 2);
   doc.interlaced = false;
 }
@@ -60,14 +60,14 @@ NibbleTable nearestTvcOfPaletteEntries(const ImageDocument& doc) {
 }
 
 void convertToSixteenColours(ImageDocument& doc, int threads) {
-  const int32_t mode = doc.colourMode;
-  if (mode == 16) {
+  const ColourMode mode = doc.colourMode;
+  if (mode == ColourMode::kColours16) {
     remapNibblesInPlace(doc, nearestTvcOfPaletteEntries(doc), threads);
-  } else if (mode == kTrueColour || bitsPerPixel(mode) == 8) {
-    const int32_t stride = static_cast<int32_t>(rowStrideFor(16, doc.width));
+  } else if (mode == ColourMode::kTrueColour || bitsPerPixel(mode) == 8) {
+    const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours16, doc.width));
     std::vector<uint8_t> out;
     if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
-    if (mode == kTrueColour) {
+    if (mode == ColourMode::kTrueColour) {
       const NearestColourSearch search(kTvcPalette.data(), kTvcColourCount);
       forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
         for (int32_t y = begin; y < end; ++y) {
@@ -96,12 +96,12 @@ void convertToSixteenColours(ImageDocument& doc, int threads) {
         }
       });
     }
-    installPixels(doc, std::move(out), stride, 16);
+    installPixels(doc, std::move(out), stride, ColourMode::kColours16);
   } else {
     return;
   }
   setTvcPalette(doc);
-  doc.colourMode = 16;
+  doc.colourMode = ColourMode::kColours16;
   doc.interlaced = false;
 }
 
@@ -125,11 +125,11 @@ std::array<int, 4> rankMostFrequent(const ColourHistogram& counts) {
 }
 
 void convertToFourColours(ImageDocument& doc, int threads) {
-  if (doc.colourMode == 4) {
+  if (doc.colourMode == ColourMode::kColours4) {
     for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(nearestTvcColour(doc.palette[i]));
     return;
   }
-  if (doc.colourMode != 16) return;
+  if (doc.colourMode != ColourMode::kColours16) return;
   const std::array<int, 4> slots = rankMostFrequent(fillColourHistogram(doc));
   std::array<ColourValue, 4> chosen{};
   std::array<Cmyk, 4> forms{};
@@ -142,7 +142,7 @@ void convertToFourColours(ImageDocument& doc, int threads) {
     table[i] = static_cast<uint8_t>(nearestInList(doc.palette[i], forms.data(), 4));
   for (size_t s = 0; s < 4; ++s) doc.palette[s] = chosen[s];
   remapNibblesInPlace(doc, table, threads);
-  doc.colourMode = 4;
+  doc.colourMode = ColourMode::kColours4;
   doc.interlaced = false;
 }
 

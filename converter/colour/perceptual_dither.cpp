@@ -318,8 +318,8 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
 
   const int32_t width = doc.width, height = doc.height;
   const int bits = kind == kDitherTwoColours ? 1 : 4;
-  const int32_t stride =
-      static_cast<int32_t>(rowStrideFor(kind == kDitherTwoColours ? 2 : 16, width));
+  const int32_t stride = static_cast<int32_t>(rowStrideFor(
+      kind == kDitherTwoColours ? ColourMode::kColours2 : ColourMode::kColours16, width));
   std::vector<uint8_t> out;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height))) return;
 
@@ -342,9 +342,7 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
   });
   if (failed) return;
 
-  const int32_t mode =
-      kind == kDitherTwoColours ? 2 : (kind == kDitherFourColours && !interlaced ? 4 : 16);
-  installPixels(doc, std::move(out), stride, mode);
+  installPixels(doc, std::move(out), stride, ditheredColourMode(kind, interlaced));
   std::fill(doc.palette.begin(), doc.palette.begin() + 16, 0);
   if (kind == kDitherSixteenColours)
     setTvcPalette(doc);

@@ -118,7 +118,7 @@ std::vector<Tap> axisTaps(int32_t sourceSize, double start, double length, int32
 // One source row as blue, green, red bytes: the document's own for true colour, else
 // its palette colours written into `expanded`.
 const uint8_t* rowAsBgr(const ImageDocument& doc, int32_t y, std::vector<uint8_t>& expanded) {
-  if (doc.colourMode == kTrueColour) return doc.row(y);
+  if (doc.colourMode == ColourMode::kTrueColour) return doc.row(y);
   const uint8_t* row = doc.row(y);
   const int bits = bitsPerPixel(doc.colourMode);
   for (int32_t x = 0; x < doc.width; ++x) {
@@ -254,8 +254,7 @@ class BandQueue {
 };
 
 bool resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument& result) {
-  result.pictureSize = allocatePicture(result, plan.width, plan.height, kTrueColour);
-  if (result.pictureSize <= 0) return false;
+  if (allocatePicture(result, plan.width, plan.height, ColourMode::kTrueColour) <= 0) return false;
   // The horizontal weights also turn the decode table's whole numbers back into 0..1.
   const std::vector<Tap> across =
       axisTaps(source.width, plan.left, plan.sourceWidth, plan.width, 1 / kLinearScale);
@@ -268,7 +267,7 @@ bool resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument
   for (Workspace& space : spaces) {
     for (std::vector<float>& row : space.rows) row.resize(3 * static_cast<size_t>(plan.width));
     space.sums.resize(3 * static_cast<size_t>(plan.width));
-    if (source.colourMode != kTrueColour)
+    if (source.colourMode != ColourMode::kTrueColour)
       space.expanded.resize(3 * static_cast<size_t>(source.width));
   }
   // Each output row sums its source rows in the same order whichever worker takes it,
@@ -325,8 +324,7 @@ bool resizePicture(ImageDocument& doc, const ResizeTarget& target) {
   doc.width = result.width;
   doc.height = result.height;
   doc.rowStride = result.rowStride;
-  doc.colourMode = kTrueColour;
-  doc.pictureSize = result.pictureSize;
+  doc.colourMode = ColourMode::kTrueColour;
   doc.palette = {};
   doc.tvcPicture = false;
   doc.interlaced = false;

@@ -58,7 +58,7 @@ int nearestTvcColour(ColourValue colour) {
 ColourHistogram fillColourHistogram(const ImageDocument& doc) {
   ColourHistogram counts{};
   const int bits = bitsPerPixel(doc.colourMode);
-  if (doc.colourMode == kTrueColour || bits == 0 || !doc.holdsPicture()) return counts;
+  if (doc.colourMode == ColourMode::kTrueColour || bits == 0 || !doc.holdsPicture()) return counts;
   if (doc.pixels.size() < static_cast<size_t>(doc.rowStride) * static_cast<size_t>(doc.height))
     return counts;
   for (int32_t y = 0; y < doc.height; ++y) {

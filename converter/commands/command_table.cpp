@@ -343,8 +343,8 @@ std::string infoJson(const AppState& state) {
   const ImageDocument& doc = state.document;
   std::ostringstream out;
   out << "{\"width\":" << doc.width << ",\"height\":" << doc.height
-      << ",\"rowStride\":" << doc.rowStride << ",\"colourMode\":" << doc.colourMode
-      << ",\"pictureSize\":" << doc.pictureSize << ",\"tvcPicture\":" << (doc.tvcPicture ? 1 : 0)
+      << ",\"rowStride\":" << doc.rowStride << ",\"colourMode\":" << paletteEntries(doc.colourMode)
+      << ",\"pictureSize\":" << doc.pictureSize() << ",\"tvcPicture\":" << (doc.tvcPicture ? 1 : 0)
       << ",\"interlaced\":" << (doc.interlaced ? 1 : 0)
       << ",\"zoomX\":" << static_cast<int>(state.view.zoomX)
       << ",\"zoomY\":" << static_cast<int>(state.view.zoomY) << ",\"palette\":[";
@@ -425,16 +425,18 @@ ViewUpdate runSavePreview(CommandCall& call) {
 // Enabling rules ----------------------------------------------------------------------
 
 bool holdsTvcDepth(const AppState& state) {
-  const int32_t mode = state.document.colourMode;
-  return mode == 2 || mode == 4 || mode == 16;
+  const ColourMode mode = state.document.colourMode;
+  return mode == ColourMode::kColours2 || mode == ColourMode::kColours4 ||
+         mode == ColourMode::kColours16;
 }
 
 bool holdsFewColours(const AppState& state) {
-  return state.document.colourMode == 2 || state.document.colourMode == 4;
+  return state.document.colourMode == ColourMode::kColours2 ||
+         state.document.colourMode == ColourMode::kColours4;
 }
 
 bool holdsTrueColour(const AppState& state) {
-  return state.document.colourMode == kTrueColour;
+  return state.document.colourMode == ColourMode::kTrueColour;
 }
 
 bool holdsPicture(const AppState& state) {

@@ -74,23 +74,23 @@ bool knownExtension(const std::string& extension) {
 
 // Reads the chosen file into the (empty) document by its extension, reporting what
 // goes wrong. The unknown-extension question has been answered already.
-ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPrompts& prompts) {
+Status readChosenFile(AppState& state, const std::string& extension, UserPrompts& prompts) {
   ImageDocument& doc = state.document;
   // Folders, pipes and files larger than any picture never reach a reader.
-  if (checkPictureFile(state.filePath) != ReadStatus::kOk) {
+  if (checkPictureFile(state.filePath) != StatusCode::kOk) {
     prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-    return ReadStatus::kCannotOpen;
+    return StatusCode::kCannotOpen;
   }
-  ReadStatus status = ReadStatus::kOk;
+  Status status = StatusCode::kOk;
   if (extension == "JPG") {
     status = readJpg(state.filePath, doc);
   } else if (extension == "BMP") {
     status = readBmpFile(state.filePath, doc);
   } else {
     status = readPictureFile(state.filePath, state.fileData);
-    if (status != ReadStatus::kOk) {
+    if (status != StatusCode::kOk) {
       prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-      return ReadStatus::kCannotOpen;
+      return StatusCode::kCannotOpen;
     }
     const size_t size = state.fileData.size();
     const uint8_t* data = state.fileData.data();
@@ -110,10 +110,10 @@ ReadStatus readChosenFile(AppState& state, const std::string& extension, UserPro
         status = readKep(size, data, doc, state.kepDecodeColours);
     }
   }
-  if (status == ReadStatus::kCannotOpen) {
+  if (status == StatusCode::kCannotOpen) {
     prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
   } else if (!givesPicture(status) ||
-             ((extension == "JPG" || extension == "PNG") && status == ReadStatus::kPartial)) {
+             ((extension == "JPG" || extension == "PNG") && status == StatusCode::kPartial)) {
     // A JPEG or PNG that broke off part-way keeps the rows it had, after the message.
     prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
   }
@@ -150,9 +150,9 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string&
 
   setZoom(state, 1, 1);
   if (doc.tvcPicture) {
-    if (doc.colourMode == 2)
+    if (doc.colourMode == ColourMode::kColours2)
       state.view.zoomY = 2;
-    else if (doc.colourMode == 16 && !doc.interlaced)
+    else if (doc.colourMode == ColourMode::kColours16 && !doc.interlaced)
       state.view.zoomX = 2;
   }
   state.view.blackAndWhiteView = false;
@@ -162,12 +162,11 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string&
 }
 
 ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
-                        const std::function<int32_t(ImageDocument&)>& readPicture) {
+                        const std::function<bool(ImageDocument&)>& readPicture) {
   state.fileTitle = texts::kUntitled;
   releaseForNewPicture(state);
   ImageDocument& doc = state.document;
-  doc.pictureSize = readPicture(doc);
-  if (doc.pictureSize <= 0) {
+  if (!readPicture(doc) || !doc.holdsPicture()) {
     releasePicture(doc);
     prompts.showError(texts::kPasteFailed, texts::kPasteCaption);
   }
@@ -202,7 +201,8 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
 
 ViewUpdate nearestCommand(AppState& state, int target) {
   ImageDocument& doc = state.document;
-  if (target == 4 && (doc.colourMode == kTrueColour || doc.colourMode > 16))
+  if (target == 4 &&
+      (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16))
     nearestColourConversion(doc, state.effects, 16, threadsOf(state));
   nearestColourConversion(doc, state.effects, target, threadsOf(state));
   return renderRepaint();

@@ -18,7 +18,7 @@ enum class CommandOutcome { kDone, kNoPicture, kWriteFailed };
 
 // What the platform must do after a command, in this order.
 struct ViewUpdate {
-  bool titleChanged = false;     // show windowTitle()
+  bool titleChanged = false;  // show windowTitle()
   // A new picture replaced the old one (Open, Paste): its history starts afresh and it
   // is shown from its top-left corner.
   bool newPicture = false;
@@ -50,10 +50,10 @@ ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string&
 
 // Paste as new picture, once the clipboard holds a bitmap: the title becomes
 // "nevtelen", the old picture goes, and readPicture fills the document from the
-// clipboard (returning the picture size). A failed read is reported and leaves the
+// clipboard (returning whether a picture arrived). A failed read is reported and leaves the
 // document empty. filePath stays as it was.
 ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
-                        const std::function<int32_t(ImageDocument&)>& readPicture);
+                        const std::function<bool(ImageDocument&)>& readPicture);
 
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);

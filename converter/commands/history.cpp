@@ -1,6 +1,5 @@
 #include "converter/commands/history.h"
 
-#include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
@@ -9,66 +8,29 @@ namespace vz {
 
 namespace {
 
-bool sameDocument(const ImageDocument& a, const ImageDocument& b) {
-  return a.width == b.width && a.height == b.height && a.rowStride == b.rowStride &&
-         a.colourMode == b.colourMode && a.pictureSize == b.pictureSize &&
-         a.tvcPicture == b.tvcPicture && a.interlaced == b.interlaced && a.palette == b.palette &&
-         a.pixels == b.pixels;
+// The one place that knows what a step holds: the state's part and the snapshot trade
+// places, so an undo or redo moves pictures without copying them.
+void exchange(AppState& state, DocumentSnapshot& snapshot) {
+  std::swap(state.document, snapshot.document);
+  std::swap(state.view.zoomX, snapshot.zoomX);
+  std::swap(state.view.zoomY, snapshot.zoomY);
+  std::swap(state.view.blackAndWhiteView, snapshot.blackAndWhiteView);
+  std::swap(state.filePath, snapshot.filePath);
+  std::swap(state.fileTitle, snapshot.fileTitle);
+  std::swap(state.history.revision, snapshot.revision);
 }
 
 // A copy of the state for an undo step; none when memory cannot be had for it.
-std::optional<DocumentSnapshot> copySnapshot(const AppState& state) {
+std::optional<DocumentSnapshot> copySnapshot(AppState& state) {
+  DocumentSnapshot shown;
+  exchange(state, shown);
+  std::optional<DocumentSnapshot> copy;
   try {
-    return DocumentSnapshot{
-        state.document, state.view.zoomX, state.view.zoomY,      state.view.blackAndWhiteView,
-        state.filePath, state.fileTitle,  state.history.revision};
+    copy = shown;
   } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
-}
-
-// Tells a document from its changed self without a copy: its fields and a 64-bit
-// FNV-1a over its pixels, eight bytes at a time.
-uint64_t fingerprint(const ImageDocument& doc) {
-  uint64_t hash = 14695981039346656037u;
-  const auto mix = [&hash](uint64_t value) { hash = (hash ^ value) * 1099511628211u; };
-  for (int64_t field :
-       {int64_t{doc.width}, int64_t{doc.height}, int64_t{doc.rowStride}, int64_t{doc.colourMode},
-        int64_t{doc.pictureSize}, int64_t{doc.tvcPicture}, int64_t{doc.interlaced}})
-    mix(static_cast<uint64_t>(field));
-  for (ColourValue colour : doc.palette) mix(colour);
-  const size_t whole = doc.pixels.size() / 8 * 8;
-  for (size_t i = 0; i < whole; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, doc.pixels.data() + i, 8);
-    mix(word);
-  }
-  for (size_t i = whole; i < doc.pixels.size(); ++i) mix(doc.pixels[i]);
-  return hash;
-}
-
-// The document leaves the state for the snapshot: an undo or redo swaps pictures
-// without copying them.
-DocumentSnapshot takeSnapshot(AppState& state) {
-  DocumentSnapshot snapshot;
-  snapshot.document = std::move(state.document);
-  snapshot.zoomX = state.view.zoomX;
-  snapshot.zoomY = state.view.zoomY;
-  snapshot.blackAndWhiteView = state.view.blackAndWhiteView;
-  snapshot.filePath = state.filePath;
-  snapshot.fileTitle = state.fileTitle;
-  snapshot.revision = state.history.revision;
-  return snapshot;
-}
-
-void restoreSnapshot(AppState& state, DocumentSnapshot&& snapshot) {
-  state.document = std::move(snapshot.document);
-  state.view.zoomX = snapshot.zoomX;
-  state.view.zoomY = snapshot.zoomY;
-  state.view.blackAndWhiteView = snapshot.blackAndWhiteView;
-  state.filePath = std::move(snapshot.filePath);
-  state.fileTitle = std::move(snapshot.fileTitle);
-  state.history.revision = snapshot.revision;
+  exchange(state, shown);
+  return copy;
 }
 
 size_t stepCount(const DocumentHistory& history) {
@@ -92,6 +54,17 @@ ViewUpdate showAnew() {
   update.titleChanged = update.newScreenBitmap = update.render = update.layout = update.repaint =
       true;
   return update;
+}
+
+// Brings back the newest step of `from`; the state it replaces becomes the newest of `to`.
+ViewUpdate stepThrough(AppState& state, std::deque<DocumentSnapshot>& from,
+                       std::deque<DocumentSnapshot>& to) {
+  if (from.empty()) return {};
+  DocumentSnapshot step = std::move(from.back());
+  from.pop_back();
+  exchange(state, step);
+  to.push_back(std::move(step));
+  return showAnew();
 }
 
 }  // namespace
@@ -129,7 +102,7 @@ ViewUpdate recordChanges(AppState& state, const std::function<ViewUpdate()>& com
   if (update.newPicture) {
     startHistory(state);
   } else if (!undoOrRedo && (hadPicture || state.document.holdsPicture())) {
-    if (before && !sameDocument(before->document, state.document)) {
+    if (before && before->document != state.document) {
       history.redoSteps.clear();
       history.undoSteps.push_back(std::move(*before));
       history.revision = ++history.lastRevision;
@@ -157,23 +130,11 @@ void markSaved(AppState& state) {
 }
 
 ViewUpdate undoCommand(AppState& state) {
-  DocumentHistory& history = state.history;
-  if (history.undoSteps.empty()) return {};
-  DocumentSnapshot previous = std::move(history.undoSteps.back());
-  history.undoSteps.pop_back();
-  history.redoSteps.push_back(takeSnapshot(state));
-  restoreSnapshot(state, std::move(previous));
-  return showAnew();
+  return stepThrough(state, state.history.undoSteps, state.history.redoSteps);
 }
 
 ViewUpdate redoCommand(AppState& state) {
-  DocumentHistory& history = state.history;
-  if (history.redoSteps.empty()) return {};
-  DocumentSnapshot next = std::move(history.redoSteps.back());
-  history.redoSteps.pop_back();
-  history.undoSteps.push_back(takeSnapshot(state));
-  restoreSnapshot(state, std::move(next));
-  return showAnew();
+  return stepThrough(state, state.history.redoSteps, state.history.undoSteps);
 }
 
 size_t historyBytes(const DocumentHistory& history) {

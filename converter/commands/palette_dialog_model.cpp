@@ -6,7 +6,7 @@
 namespace vz {
 
 PaletteDialogModel::PaletteDialogModel(const ImageDocument& doc)
-    : rows_(doc.colourMode == 2 ? 2 : 4) {
+    : rows_(doc.colourMode == ColourMode::kColours2 ? 2 : 4) {
   for (size_t i = 0; i < 4; ++i) {
     const int index = tvcIndexOf(doc.palette[i]);
     colours_[i] = static_cast<uint8_t>(index < 0 ? 0 : index);
@@ -30,7 +30,7 @@ int PaletteDialogModel::chooseNewIndex(int row, int newIndex, bool mergeAllowed)
 }
 
 void PaletteDialogModel::apply(ImageDocument& doc) const {
-  if (doc.colourMode != 2 && doc.colourMode != 4) return;
+  if (doc.colourMode != ColourMode::kColours2 && doc.colourMode != ColourMode::kColours4) return;
   for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(colours_[i]);
   paletteRemap(doc, remap_);
 }

@@ -30,7 +30,8 @@ constexpr int64_t kAlwaysCoverablePixels = 1 << 20;
 // and a fourth byte in the Windows headers); the rest of the colour mode's entries black.
 void loadColourTable(const uint8_t* table, size_t entries, size_t entrySize,
                      ImageDocument& picture) {
-  std::fill(picture.palette.begin(), picture.palette.begin() + picture.colourMode, 0);
+  std::fill(picture.palette.begin(), picture.palette.begin() + paletteEntries(picture.colourMode),
+            0);
   for (size_t i = 0; i < entries; ++i) {
     const uint8_t* entry = table + entrySize * i;
     picture.palette[i] = makeColour(entry[2], entry[1], entry[0]);
@@ -40,36 +41,37 @@ void loadColourTable(const uint8_t* table, size_t entries, size_t entrySize,
 // An OS/2 1.x bitmap: a 12-byte header with 16-bit width and height, a colour table of
 // 3-byte entries (as many as fit before the pixels, at most the depth's), rows
 // bottom-up, uncompressed.
-ReadStatus readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   const uint8_t* info = fileData + kFileHeaderSize;
   const uint32_t width = loadU16Le(info + 4);
   const uint32_t height = loadU16Le(info + 6);
   const uint32_t bits = loadU16Le(info + 10);
   if (loadU16Le(info + 8) != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
-    return failReading(doc, ReadStatus::kUnsupported);
-  if (width == 0 || height == 0) return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kUnsupported);
+  if (width == 0 || height == 0) return failReading(doc, StatusCode::kDamaged);
   const size_t tableStart = kFileHeaderSize + kOs2HeaderSize;
   const uint32_t rowsStart = loadU32Le(fileData + 10);
   const int64_t rowsSize = bitmapRowsSize(width, bits, height);
-  if (rowsSize < 0) return failReading(doc, ReadStatus::kTooLarge);
+  if (rowsSize < 0) return failReading(doc, StatusCode::kTooLarge);
   if (rowsStart < tableStart || rowsStart > fileSize ||
       static_cast<uint64_t>(rowsSize) > fileSize - rowsStart)
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
-  const int32_t colourMode = colourModeOfBitmapDepth(bits);
+  const ColourMode colourMode = colourModeOfBitmapDepth(bits);
   ImageDocument picture;
   picture.palette = doc.palette;
-  const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
-  if (colourMode != kTrueColour)
+  const Status status = allocatePictureForReading(picture, width, height, colourMode);
+  if (status != StatusCode::kOk) return failReading(doc, status);
+  if (colourMode != ColourMode::kTrueColour)
     loadColourTable(fileData + tableStart,
-                    std::min<size_t>(colourMode, (rowsStart - tableStart) / 3), 3, picture);
+                    std::min<size_t>(paletteEntries(colourMode), (rowsStart - tableStart) / 3), 3,
+                    picture);
   const size_t sourceStride = static_cast<size_t>(rowsSize / height);
   for (uint32_t y = 0; y < height; ++y)
     std::memcpy(picture.row(static_cast<int32_t>(height - 1 - y)),
                 fileData + rowsStart + y * sourceStride, sourceStride);
   installPicture(doc, std::move(picture));
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
 // Run-length coded 4- or 8-bit rows, bottom-up: a count and a value paint count pixels
@@ -125,7 +127,7 @@ bool decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDocument& 
 
 // A run-length coded BMP file (RLE8 or RLE4) with a Windows header of 40 bytes or more.
 // kPartial when the data ends before the end-of-bitmap mark and the last row.
-ReadStatus readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   const uint8_t* info = fileData + kFileHeaderSize;
   const uint32_t headerSize = loadU32Le(info);
   const int32_t width = loadI32Le(info + 4);
@@ -133,45 +135,45 @@ ReadStatus readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDo
   const uint32_t bits = loadU16Le(info + 14);
   const uint32_t coloursUsed = loadU32Le(info + 32);
   // Run-length rows are stored bottom-up only.
-  if (width <= 0 || height <= 0) return failReading(doc, ReadStatus::kDamaged);
-  const int32_t colourMode = colourModeOfBitmapDepth(bits);
+  if (width <= 0 || height <= 0) return failReading(doc, StatusCode::kDamaged);
+  const ColourMode colourMode = colourModeOfBitmapDepth(bits);
   const size_t tableStart = kFileHeaderSize + headerSize;
-  const size_t tableEntries =
-      std::min<size_t>(coloursUsed == 0 ? colourMode : coloursUsed, colourMode);
+  const size_t tableEntries = std::min<size_t>(
+      coloursUsed == 0 ? paletteEntries(colourMode) : coloursUsed, paletteEntries(colourMode));
   const uint32_t dataStart = loadU32Le(fileData + 10);
   if (tableStart + 4 * tableEntries > fileSize || dataStart < tableStart || dataStart > fileSize)
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
   // A run paints at most 255 pixels from two bytes and a move skips at most 255 rows
   // from four; a picture far larger than its data could cover so (a few bytes claiming
   // gigabytes) is refused, as the other readers refuse headers that claim more than
   // their data can fill.
   const int64_t coverable = int64_t{kMaxPixelsPerRunLengthByte} * (fileSize - dataStart);
   if (int64_t{width} * height > std::max<int64_t>(coverable, kAlwaysCoverablePixels))
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  const Status status = allocatePictureForReading(picture, width, height, colourMode);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   loadColourTable(fileData + tableStart, tableEntries, 4, picture);
   const bool whole =
       decodeRunLength(fileData + dataStart, fileSize - dataStart, static_cast<int>(bits), picture);
   installPicture(doc, std::move(picture));
-  return whole ? ReadStatus::kOk : ReadStatus::kPartial;
+  return whole ? StatusCode::kOk : StatusCode::kPartial;
 }
 
 }  // namespace
 
-int32_t colourModeOfBitmapDepth(uint32_t bits) {
+ColourMode colourModeOfBitmapDepth(uint32_t bits) {
   switch (bits) {
     case 1:
-      return 2;
+      return ColourMode::kColours2;
     case 4:
-      return 16;
+      return ColourMode::kColours16;
     case 8:
-      return 256;
+      return ColourMode::kColours256;
     default:
-      return kTrueColour;
+      return ColourMode::kTrueColour;
   }
 }
 
@@ -193,14 +195,13 @@ enum class BmpForm { kRows, kRunLength, kOs2 };
 // `head` (at least the first 14 + 40 bytes of the file, or all of a shorter one); fileSize
 // is the size of the whole file. Gives the form and, for kRows, the rows' offset from the
 // information header.
-ReadStatus checkBmpHeader(const uint8_t* head, size_t fileSize, BmpForm& form,
-                          uint32_t& pixelOffset) {
-  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') return ReadStatus::kNotThisFormat;
+Status checkBmpHeader(const uint8_t* head, size_t fileSize, BmpForm& form, uint32_t& pixelOffset) {
+  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') return StatusCode::kNotThisFormat;
   form = BmpForm::kOs2;
   if (fileSize >= kFileHeaderSize + kOs2HeaderSize &&
       loadU32Le(head + kFileHeaderSize) == kOs2HeaderSize)
-    return ReadStatus::kOk;
-  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return ReadStatus::kDamaged;
+    return StatusCode::kOk;
+  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return StatusCode::kDamaged;
   const uint8_t* info = head + kFileHeaderSize;
   const uint32_t headerSize = loadU32Le(info);
   const uint32_t bits = loadU16Le(info + 14);
@@ -209,15 +210,15 @@ ReadStatus checkBmpHeader(const uint8_t* head, size_t fileSize, BmpForm& form,
       (compression == kRunLength8 && bits == 8) || (compression == kRunLength4 && bits == 4);
   if (headerSize < kMinInfoHeaderSize || loadU16Le(info + 12) != 1 ||
       (compression != kUncompressed && compression != kBitFields && !runLength))
-    return ReadStatus::kUnsupported;
+    return StatusCode::kUnsupported;
   form = runLength ? BmpForm::kRunLength : BmpForm::kRows;
-  if (runLength) return ReadStatus::kOk;
+  if (runLength) return StatusCode::kOk;
   // The pixel offset is measured from the information header; one pointing into the
   // headers is refused rather than read as pixels.
   const uint32_t fileOffset = loadU32Le(head + 10);
-  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize)) return ReadStatus::kDamaged;
+  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize)) return StatusCode::kDamaged;
   pixelOffset = fileOffset - static_cast<uint32_t>(kFileHeaderSize);
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
 // The bytes of a DIB's headers: the information header, the masks and the colour table all
@@ -242,30 +243,30 @@ struct DibRows {
 // for the rows. dibSize is the size of the whole DIB, of which at least the first
 // dibHeadersSpan bytes are at `dib`: every check is against dibSize, and every byte looked
 // at lies within that span.
-ReadStatus startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize,
-                    ImageDocument& picture, DibRows& rows) {
-  if (dibSize < kMinInfoHeaderSize) return ReadStatus::kDamaged;
+Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& picture,
+                DibRows& rows) {
+  if (dibSize < kMinInfoHeaderSize) return StatusCode::kDamaged;
   const uint32_t headerSize = loadU32Le(dib);
-  if (headerSize < kMinInfoHeaderSize) return ReadStatus::kUnsupported;
-  if (headerSize > dibSize) return ReadStatus::kDamaged;
+  if (headerSize < kMinInfoHeaderSize) return StatusCode::kUnsupported;
+  if (headerSize > dibSize) return StatusCode::kDamaged;
   const int32_t width = loadI32Le(dib + 4);
   const int32_t storedHeight = loadI32Le(dib + 8);
   const uint32_t bits = loadU16Le(dib + 14);
   const uint32_t compression = loadU32Le(dib + 16);
   const uint32_t coloursUsed = loadU32Le(dib + 32);
-  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN) return ReadStatus::kDamaged;
+  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN) return StatusCode::kDamaged;
   const bool topDown = storedHeight < 0;
   const int64_t height = topDown ? -static_cast<int64_t>(storedHeight) : storedHeight;
 
   const bool indexed = bits == 1 || bits == 4 || bits == 8;
   const bool bitFieldDepth = bits == 16 || bits == 32;
-  if (!indexed && bits != 24 && !bitFieldDepth) return ReadStatus::kUnsupported;
+  if (!indexed && bits != 24 && !bitFieldDepth) return StatusCode::kUnsupported;
   if (compression != kUncompressed && !(bitFieldDepth && compression == kBitFields))
-    return ReadStatus::kUnsupported;
+    return StatusCode::kUnsupported;
 
-  const int32_t colourMode = colourModeOfBitmapDepth(bits);
+  const ColourMode colourMode = colourModeOfBitmapDepth(bits);
   const int64_t rowsSize = bitmapRowsSize(width, bits, height);
-  if (rowsSize < 0) return ReadStatus::kTooLarge;
+  if (rowsSize < 0) return StatusCode::kTooLarge;
 
   // The masks of a bit-field DIB follow a 40-byte header, or are part of a longer one;
   // a header long enough for an alpha mask may ask for transparency too.
@@ -275,8 +276,8 @@ ReadStatus startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize,
     if (headerSize == kMinInfoHeaderSize)
       tableStart = kMaskFieldsEnd;
     else if (headerSize < kMaskFieldsEnd)
-      return ReadStatus::kDamaged;
-    if (dibSize < kMaskFieldsEnd) return ReadStatus::kDamaged;
+      return StatusCode::kDamaged;
+    if (dibSize < kMaskFieldsEnd) return StatusCode::kDamaged;
     masks = {loadU32Le(dib + 40), loadU32Le(dib + 44), loadU32Le(dib + 48)};
     // Alpha bits outside the pixel would make every pixel transparent: they count as none.
     const uint32_t pixelBits = bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
@@ -286,16 +287,16 @@ ReadStatus startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize,
   size_t tableEntries = coloursUsed;
   if (indexed && tableEntries == 0) tableEntries = static_cast<size_t>(colourMode);
   tableEntries = std::min<size_t>(tableEntries, 256);
-  if (indexed && tableStart + 4 * tableEntries > dibSize) return ReadStatus::kDamaged;
+  if (indexed && tableStart + 4 * tableEntries > dibSize) return StatusCode::kDamaged;
 
   const uint64_t rowsStart = pixelOffset != 0 ? pixelOffset : tableStart + 4 * tableEntries;
   if (rowsStart > dibSize || static_cast<uint64_t>(rowsSize) > dibSize - rowsStart)
-    return ReadStatus::kDamaged;
+    return StatusCode::kDamaged;
 
-  const ReadStatus status = allocatePictureForReading(picture, width, height, colourMode);
-  if (status != ReadStatus::kOk) return status;
+  const Status status = allocatePictureForReading(picture, width, height, colourMode);
+  if (status != StatusCode::kOk) return status;
   if (indexed) {
-    std::fill(picture.palette.begin(), picture.palette.begin() + colourMode, 0);
+    std::fill(picture.palette.begin(), picture.palette.begin() + paletteEntries(colourMode), 0);
     for (size_t i = 0; i < tableEntries; ++i) {
       const uint8_t* entry = dib + tableStart + 4 * i;
       picture.palette[i] = makeColour(entry[2], entry[1], entry[0]);
@@ -303,7 +304,7 @@ ReadStatus startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize,
   }
   rows = {rowsStart,     rowsSize / height,      height, topDown,
           bitFieldDepth, static_cast<int>(bits), masks};
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
 // The document row a stored row goes to.
@@ -313,22 +314,22 @@ int32_t documentRow(const DibRows& rows, int64_t storedRow) {
 
 }  // namespace
 
-ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   BmpForm form = BmpForm::kRows;
   uint32_t pixelOffset = 0;
-  const ReadStatus status = checkBmpHeader(fileData, fileSize, form, pixelOffset);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  const Status status = checkBmpHeader(fileData, fileSize, form, pixelOffset);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   if (form == BmpForm::kOs2) return readOs2Bitmap(fileSize, fileData, doc);
   if (form == BmpForm::kRunLength) return readRunLengthBitmap(fileSize, fileData, doc);
   return readDib(pixelOffset, fileData + kFileHeaderSize, fileSize - kFileHeaderSize, doc);
 }
 
-ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
+Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
   ImageDocument picture;
   picture.palette = doc.palette;
   DibRows rows;
-  const ReadStatus status = startDib(pixelOffset, dib, dibSize, picture, rows);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  const Status status = startDib(pixelOffset, dib, dibSize, picture, rows);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   for (int64_t stored = 0; stored < rows.height; ++stored) {
     const uint8_t* source = dib + rows.start + static_cast<uint64_t>(stored) * rows.sourceStride;
     uint8_t* target = picture.row(documentRow(rows, stored));
@@ -338,55 +339,55 @@ ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, Ima
       std::memcpy(target, source, static_cast<size_t>(picture.rowStride));
   }
   installPicture(doc, std::move(picture));
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
-ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
+Status readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
   PictureFile file;
-  ReadStatus status = file.open(utf8Path);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  Status status = file.open(utf8Path);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   const auto fileSize = static_cast<size_t>(file.size());
   // The headers first: the first 14 + 56 + 1024 bytes, or more when the information
   // header says it is longer.
   std::vector<uint8_t> head;
   const size_t headSize = std::min(fileSize, kFileHeaderSize + kAlphaFieldEnd + 4 * 256);
-  if (!allocateZeroed(head, headSize)) return failReading(doc, ReadStatus::kOutOfMemory);
+  if (!allocateZeroed(head, headSize)) return failReading(doc, StatusCode::kOutOfMemory);
   status = file.readAt(0, head.data(), headSize);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   BmpForm form = BmpForm::kRows;
   uint32_t pixelOffset = 0;
   status = checkBmpHeader(head.data(), fileSize, form, pixelOffset);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   if (form != BmpForm::kRows) {
     // The rarer forms are decoded from the whole file in memory.
     std::vector<uint8_t> whole;
-    if (!allocateZeroed(whole, fileSize)) return failReading(doc, ReadStatus::kOutOfMemory);
+    if (!allocateZeroed(whole, fileSize)) return failReading(doc, StatusCode::kOutOfMemory);
     status = file.readAt(0, whole.data(), fileSize);
-    if (status != ReadStatus::kOk) return failReading(doc, status);
+    if (status != StatusCode::kOk) return failReading(doc, status);
     return readBmp(fileSize, whole.data(), doc);
   }
   const size_t dibSize = fileSize - kFileHeaderSize;
   const size_t span = kFileHeaderSize + dibHeadersSpan(loadU32Le(head.data() + 14), dibSize);
   if (span > headSize) {
-    if (!allocateZeroed(head, span)) return failReading(doc, ReadStatus::kOutOfMemory);
+    if (!allocateZeroed(head, span)) return failReading(doc, StatusCode::kOutOfMemory);
     status = file.readAt(0, head.data(), span);
-    if (status != ReadStatus::kOk) return failReading(doc, status);
+    if (status != StatusCode::kOk) return failReading(doc, status);
   }
 
   ImageDocument picture;
   picture.palette = doc.palette;
   DibRows rows;
   status = startDib(pixelOffset, head.data() + kFileHeaderSize, dibSize, picture, rows);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   // Straight into the document's rows, bottom-up ones from the last row up.
   const int64_t start = static_cast<int64_t>(kFileHeaderSize + rows.start);
   if (rows.bitFields) {
     std::vector<uint8_t> source;
     if (!allocateZeroed(source, static_cast<size_t>(rows.sourceStride)))
-      return failReading(doc, ReadStatus::kOutOfMemory);
-    for (int64_t stored = 0; stored < rows.height && status == ReadStatus::kOk; ++stored) {
+      return failReading(doc, StatusCode::kOutOfMemory);
+    for (int64_t stored = 0; stored < rows.height && status == StatusCode::kOk; ++stored) {
       status = file.readAt(start + stored * rows.sourceStride, source.data(), source.size());
-      if (status == ReadStatus::kOk)
+      if (status == StatusCode::kOk)
         bitFieldRowToBgr(source.data(), rows.bits, picture.width, rows.masks,
                          picture.row(documentRow(rows, stored)));
     }
@@ -395,9 +396,9 @@ ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
                              rows.topDown ? picture.rowStride : -picture.rowStride,
                              static_cast<size_t>(picture.rowStride), rows.height);
   }
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   installPicture(doc, std::move(picture));
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
 }  // namespace vz

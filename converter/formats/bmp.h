@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
 // The colour mode of a Windows bitmap's depth: 1 -> 2, 4 -> 16, 8 -> 256, else true
 // colour.
-int32_t colourModeOfBitmapDepth(uint32_t bits);
+ColourMode colourModeOfBitmapDepth(uint32_t bits);
 
 // Bytes of the rows of a bitmap of the given width, depth and height, each row padded
 // to 4 bytes; -1 when they would exceed the document limit kMaxPictureBytes. Widths and
@@ -24,12 +24,12 @@ int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height);
 // never painted stay 0, kPartial when the data ends before the end-of-bitmap mark) are
 // read here; kUnsupported for other OS/2 headers, planes other than 1, or another
 // compression than none and bit fields; otherwise what readDib gives.
-ReadStatus readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
 
 // A BMP file, read as readBmp reads its bytes, but straight from the file into the
 // document. The file is opened as readPictureFile opens it; kCannotOpen when it cannot be
 // opened or read; kDamaged also when it ends before its rows (it shrank meanwhile).
-ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc);
+Status readBmpFile(const std::string& utf8Path, ImageDocument& doc);
 
 // A DIB: an information header of 40 bytes or more, the channel masks of a bit-field
 // bitmap (after a 40-byte header, or inside a longer one), the colour table, the rows.
@@ -37,6 +37,6 @@ ReadStatus readBmpFile(const std::string& utf8Path, ImageDocument& doc);
 // the colour table. 1, 4, 8 and 24 bits are kept as they are; 16 and 32 bits become
 // true colour, composited over white when the header has an alpha mask. On kOk the
 // document holds the picture; otherwise it is empty.
-ReadStatus readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc);
+Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc);
 
 }  // namespace vz

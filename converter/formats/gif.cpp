@@ -294,8 +294,8 @@ int bitsPerPixelFor(int tableBits) {
 
 }  // namespace
 
-ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kScreenDescriptorEnd) return failReading(doc, ReadStatus::kDamaged);
+Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  if (fileSize < kScreenDescriptorEnd) return failReading(doc, StatusCode::kDamaged);
   ImageDocument picture;
   picture.palette = doc.palette;
   const uint8_t screenFlags = fileData[10];
@@ -303,19 +303,19 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   bool hasTable = (screenFlags & kHasColourTable) != 0;
   size_t pos = kScreenDescriptorEnd;
   if (hasTable && !readColourTable(fileData, fileSize, pos, tableBits, picture))
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
   // The first image; extensions are skipped, and so is any stray byte.
   size_t extensionBytes = 0;
   for (;;) {
-    if (pos >= fileSize || fileData[pos] == kTrailer) return failReading(doc, ReadStatus::kDamaged);
+    if (pos >= fileSize || fileData[pos] == kTrailer) return failReading(doc, StatusCode::kDamaged);
     if (fileData[pos] == kImageSeparator) break;
     if (fileData[pos] == kExtensionIntroducer)
       pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
     else
       ++pos;
   }
-  if (fileSize - pos < kImageDescriptorSize) return failReading(doc, ReadStatus::kDamaged);
+  if (fileSize - pos < kImageDescriptorSize) return failReading(doc, StatusCode::kDamaged);
   const uint32_t width = loadU16Le(fileData + pos + 5);
   const uint32_t height = loadU16Le(fileData + pos + 7);
   const uint8_t imageFlags = fileData[pos + 9];
@@ -324,13 +324,13 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
     tableBits = (imageFlags & 7) + 1;
     hasTable = true;
     if (!readColourTable(fileData, fileSize, pos, tableBits, picture))
-      return failReading(doc, ReadStatus::kDamaged);
+      return failReading(doc, StatusCode::kDamaged);
   }
-  if (pos >= fileSize) return failReading(doc, ReadStatus::kDamaged);
+  if (pos >= fileSize) return failReading(doc, StatusCode::kDamaged);
   const int minCodeSize = fileData[pos++];
   if (minCodeSize < kMinCodeSizeLow || minCodeSize > kMinCodeSizeHigh)
-    return failReading(doc, ReadStatus::kDamaged);
-  if (width == 0 || height == 0) return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
+  if (width == 0 || height == 0) return failReading(doc, StatusCode::kDamaged);
 
   size_t codeBytes = 0;
   walkSubBlocks(fileData, fileSize, pos, codeBytes);
@@ -339,10 +339,11 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   const uint64_t pixels = static_cast<uint64_t>(width) * height;
   if (pixels > kPixelAllowance &&
       (pixels - kPixelAllowance - 1) / kMaxPixelsPerDataByte >= codeBytes)
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
-  const ReadStatus allocated = allocatePictureForReading(picture, width, height, 1 << tableBits);
-  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
+  const Status allocated =
+      allocatePictureForReading(picture, width, height, static_cast<ColourMode>(1 << tableBits));
+  if (allocated != StatusCode::kOk) return failReading(doc, allocated);
   if (!hasTable) greyRamp(tableBits, picture);
 
   RowSink sink(picture, bitsPerPixelFor(tableBits), (imageFlags & kInterlacedRows) != 0);
@@ -350,7 +351,7 @@ ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   const bool complete = sink.complete();
 
   installPicture(doc, std::move(picture));
-  return complete ? ReadStatus::kOk : ReadStatus::kPartial;
+  return complete ? StatusCode::kOk : StatusCode::kPartial;
 }
 
 }  // namespace vz

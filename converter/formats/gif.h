@@ -4,13 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
 // Fills the document from a whole GIF file. kPartial when the image data ends before
 // the picture is full; a failed read leaves the document empty.
-ReadStatus readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
 
 }  // namespace vz

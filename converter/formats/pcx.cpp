@@ -102,9 +102,9 @@ void readTriples(const uint8_t* triples, int count, ImageDocument& picture) {
 
 }  // namespace
 
-ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
-  if (fileSize < kHeaderSize) return failReading(doc, ReadStatus::kDamaged);
-  if (fileData[2] != kRleEncoding) return failReading(doc, ReadStatus::kUnsupported);
+Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+  if (fileSize < kHeaderSize) return failReading(doc, StatusCode::kDamaged);
+  if (fileData[2] != kRleEncoding) return failReading(doc, StatusCode::kUnsupported);
   const uint8_t version = fileData[1];
   const uint32_t bitsPerPlane = fileData[3];
   const uint32_t xMin = loadU16Le(fileData + 4);
@@ -113,14 +113,14 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   const uint32_t yMax = loadU16Le(fileData + 10);
   const uint32_t planes = fileData[65];
   const size_t bytesPerLine = loadU16Le(fileData + 66);
-  if (xMax < xMin || yMax < yMin) return failReading(doc, ReadStatus::kDamaged);
+  if (xMax < xMin || yMax < yMin) return failReading(doc, StatusCode::kDamaged);
   const int32_t width = static_cast<int32_t>(xMax - xMin + 1);
   const int32_t height = static_cast<int32_t>(yMax - yMin + 1);
 
   const Form form = formOf(bitsPerPlane, planes);
-  if (form == Form::kUnsupported) return failReading(doc, ReadStatus::kUnsupported);
+  if (form == Form::kUnsupported) return failReading(doc, StatusCode::kUnsupported);
   if (bytesPerLine < (static_cast<size_t>(width) * bitsPerPlane + 7) / 8)
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
   const bool trailingPalette = form == Form::kBytes && version == kPaletteVersion &&
                                fileSize >= kHeaderSize + kTrailingPaletteSize &&
@@ -133,17 +133,17 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   // size can overflow it.
   if (scanLineTotal > kExpansionAllowance &&
       (scanLineTotal - kExpansionAllowance - 1) / kMaxExpansion >= dataEnd - kHeaderSize)
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
-  int32_t colourMode = 16;
-  if (form == Form::kMonochrome) colourMode = 2;
-  if (form == Form::kBytes) colourMode = 256;
-  if (form == Form::kTrueColour) colourMode = kTrueColour;
+  ColourMode colourMode = ColourMode::kColours16;
+  if (form == Form::kMonochrome) colourMode = ColourMode::kColours2;
+  if (form == Form::kBytes) colourMode = ColourMode::kColours256;
+  if (form == Form::kTrueColour) colourMode = ColourMode::kTrueColour;
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const ReadStatus allocated = allocatePictureForReading(picture, width, height, colourMode);
-  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
+  const Status allocated = allocatePictureForReading(picture, width, height, colourMode);
+  if (allocated != StatusCode::kOk) return failReading(doc, allocated);
 
   if (form == Form::kMonochrome) {
     picture.palette[0] = makeColour(0, 0, 0);
@@ -153,7 +153,8 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   } else if (form != Form::kTrueColour) {
     // An 8-bit picture without its 256 colours keeps its pixels, shown with the
     // header's 16 colours and black for the rest.
-    if (colourMode == 256) std::fill(picture.palette.begin(), picture.palette.end(), 0);
+    if (colourMode == ColourMode::kColours256)
+      std::fill(picture.palette.begin(), picture.palette.end(), 0);
     readTriples(fileData + kHeaderPaletteOffset, 16, picture);
   }
 
@@ -178,7 +179,7 @@ ReadStatus readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc)
   }
 
   installPicture(doc, std::move(picture));
-  return rowsDone == height ? ReadStatus::kOk : ReadStatus::kPartial;
+  return rowsDone == height ? StatusCode::kOk : StatusCode::kPartial;
 }
 
 }  // namespace vz

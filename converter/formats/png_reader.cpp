@@ -122,13 +122,13 @@ struct Chunks {
 // Walks the chunks from the signature to IEND or the end of the data, checking each
 // CRC. A file that ends inside a chunk ends the walk there; image data in that last
 // chunk counts as far as it goes (its CRC cannot be checked).
-ReadStatus walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) {
+Status walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) {
   size_t pos = sizeof kSignature;
   while (fileSize - pos >= kChunkHeaderSize) {
     const uint32_t length = loadU32Be(fileData + pos);
     const uint8_t* type = fileData + pos + 4;
     const uint8_t* data = type + 4;
-    if (length > kMaxChunkLength) return ReadStatus::kDamaged;
+    if (length > kMaxChunkLength) return StatusCode::kDamaged;
     const size_t left = fileSize - pos - kChunkHeaderSize;
     if (left < static_cast<size_t>(length) + kCrcSize) {
       if (chunks.haveHeader && chunkIs(type, "IDAT")) {
@@ -139,18 +139,18 @@ ReadStatus walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) 
       break;
     }
     const uLong crc = crc32(crc32(0, Z_NULL, 0), type, length + 4);
-    if (crc != loadU32Be(data + length)) return ReadStatus::kDamaged;
+    if (crc != loadU32Be(data + length)) return StatusCode::kDamaged;
 
     if (!chunks.haveHeader) {
       if (!chunkIs(type, "IHDR") || !readHeader(data, length, chunks.header))
-        return ReadStatus::kDamaged;
+        return StatusCode::kDamaged;
       chunks.haveHeader = true;
     } else if (chunkIs(type, "IHDR")) {
-      return ReadStatus::kDamaged;
+      return StatusCode::kDamaged;
     } else if (chunkIs(type, "PLTE")) {
       // Only a palette picture uses it; the others may carry a suggested palette.
       if (chunks.header.colourType == kPalette) {
-        if (length % 3 != 0 || length == 0 || length > 3 * 256) return ReadStatus::kDamaged;
+        if (length % 3 != 0 || length == 0 || length > 3 * 256) return StatusCode::kDamaged;
         chunks.palette = data;
         chunks.paletteEntries = length / 3;
       }
@@ -163,14 +163,14 @@ ReadStatus walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) 
     } else if (chunkIs(type, "IEND")) {
       break;
     } else if ((type[0] & 0x20) == 0) {
-      return ReadStatus::kUnsupported;  // a critical chunk: the picture needs what it says
+      return StatusCode::kUnsupported;  // a critical chunk: the picture needs what it says
     }
     pos += kChunkHeaderSize + length + kCrcSize;
   }
-  if (!chunks.haveHeader || chunks.imageData.empty()) return ReadStatus::kDamaged;
+  if (!chunks.haveHeader || chunks.imageData.empty()) return StatusCode::kDamaged;
   if (chunks.header.colourType == kPalette && chunks.palette == nullptr)
-    return ReadStatus::kDamaged;
-  return ReadStatus::kOk;
+    return StatusCode::kDamaged;
+  return StatusCode::kOk;
 }
 
 // The passes of interlaced pictures: first column and row, and steps.
@@ -207,9 +207,9 @@ uint64_t filteredBytes(const ImageHeader& header) {
   return total;
 }
 
-int32_t documentColourMode(const ImageHeader& header) {
-  if (!header.indexed()) return kTrueColour;
-  return header.depth >= 8 ? 256 : 1 << header.depth;
+ColourMode documentColourMode(const ImageHeader& header) {
+  if (!header.indexed()) return ColourMode::kTrueColour;
+  return static_cast<ColourMode>(header.depth >= 8 ? 256 : 1 << header.depth);
 }
 
 // (v x 255 + 32767) / 65535: a 16-bit sample brought to 8 bits.
@@ -237,7 +237,7 @@ uint32_t sampleAt(const uint8_t* row, size_t index, int depth) {
   }
 }
 
-void fillPalette(const Chunks& chunks, int32_t colourMode, ImageDocument& picture) {
+void fillPalette(const Chunks& chunks, ColourMode colourMode, ImageDocument& picture) {
   const ImageHeader& header = chunks.header;
   if (header.colourType == kGrey) {
     const uint32_t top = header.depth >= 8 ? 255 : (1u << header.depth) - 1;
@@ -247,7 +247,7 @@ void fillPalette(const Chunks& chunks, int32_t colourMode, ImageDocument& pictur
     }
     return;
   }
-  std::fill(picture.palette.begin(), picture.palette.begin() + colourMode, 0);
+  std::fill(picture.palette.begin(), picture.palette.begin() + paletteEntries(colourMode), 0);
   const size_t entries = std::min<size_t>(chunks.paletteEntries, static_cast<size_t>(colourMode));
   for (size_t i = 0; i < entries; ++i) {
     const uint8_t* entry = chunks.palette + 3 * i;
@@ -261,7 +261,7 @@ void fillPalette(const Chunks& chunks, int32_t colourMode, ImageDocument& pictur
 // Turns unfiltered rows into document pixels.
 class PixelWriter {
  public:
-  PixelWriter(const Chunks& chunks, int32_t colourMode)
+  PixelWriter(const Chunks& chunks, ColourMode colourMode)
       : header_(chunks.header), targetBits_(bitsPerPixel(colourMode)) {
     const uint8_t* key = chunks.transparency;
     if (header_.colourType == kGrey && chunks.transparencyLength >= 2) {
@@ -411,16 +411,16 @@ class ImageDataStream {
 // Inflates and unfilters the rows pass by pass and stores them. kPartial when the data
 // ends before the last row or a row names an unknown filter; rowsDecoded counts the
 // rows stored.
-ReadStatus decodeRows(const ImageHeader& header, ImageDataStream& stream, const PixelWriter& writer,
-                      ImageDocument& picture, uint64_t& rowsDecoded) {
+Status decodeRows(const ImageHeader& header, ImageDataStream& stream, const PixelWriter& writer,
+                  ImageDocument& picture, uint64_t& rowsDecoded) {
   const size_t longestRow = static_cast<size_t>(header.rowBytes(header.width));
   std::vector<uint8_t> block;
   std::vector<uint8_t> above;  // the row above the block's first row
   if (!allocateZeroed(block, std::max(kBlockBytes, longestRow + 1)) ||
       !allocateZeroed(above, longestRow))
-    return ReadStatus::kOutOfMemory;
+    return StatusCode::kOutOfMemory;
   const size_t distance = header.filterDistance();
-  ReadStatus status = ReadStatus::kOk;
+  Status status = StatusCode::kOk;
   forEachPass(header, [&](const Pass& pass, uint32_t columns, uint32_t rows) {
     const size_t rowLength = static_cast<size_t>(header.rowBytes(columns));
     const size_t stored = rowLength + 1;  // the filter type comes first
@@ -433,7 +433,7 @@ ReadStatus decodeRows(const ImageHeader& header, ImageDataStream& stream, const 
       for (size_t r = 0; r < got; ++r) {
         uint8_t* row = block.data() + r * stored;
         if (!unfilterRow(row[0], distance, row + 1, prior, rowLength)) {
-          status = ReadStatus::kPartial;
+          status = StatusCode::kPartial;
           return false;
         }
         const uint32_t documentRow = pass.yStart + (y + static_cast<uint32_t>(r)) * pass.yStep;
@@ -443,7 +443,7 @@ ReadStatus decodeRows(const ImageHeader& header, ImageDataStream& stream, const 
         ++rowsDecoded;
       }
       if (got < wanted) {
-        status = ReadStatus::kPartial;
+        status = StatusCode::kPartial;
         return false;
       }
       std::memcpy(above.data(), prior, rowLength);
@@ -457,34 +457,34 @@ ReadStatus decodeRows(const ImageHeader& header, ImageDataStream& stream, const 
 
 }  // namespace
 
-ReadStatus readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
   if (fileSize < sizeof kSignature || std::memcmp(fileData, kSignature, sizeof kSignature) != 0)
-    return failReading(doc, ReadStatus::kNotThisFormat);
+    return failReading(doc, StatusCode::kNotThisFormat);
   Chunks chunks;
-  ReadStatus status = walkChunks(fileSize, fileData, chunks);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  Status status = walkChunks(fileSize, fileData, chunks);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   const ImageHeader& header = chunks.header;
 
-  const int32_t colourMode = documentColourMode(header);
+  const ColourMode colourMode = documentColourMode(header);
   const int64_t stride = rowStrideFor(colourMode, header.width);
   if (stride < 0 || header.height > kMaxPictureBytes / stride)
-    return failReading(doc, ReadStatus::kTooLarge);
+    return failReading(doc, StatusCode::kTooLarge);
   if (filteredBytes(header) > kMaxInflateRatio * chunks.imageDataBytes + kFilteredAllowance)
-    return failReading(doc, ReadStatus::kDamaged);
+    return failReading(doc, StatusCode::kDamaged);
 
   ImageDocument picture;
   picture.palette = doc.palette;
   status = allocatePictureForReading(picture, header.width, header.height, colourMode);
-  if (status != ReadStatus::kOk) return failReading(doc, status);
+  if (status != StatusCode::kOk) return failReading(doc, status);
   if (header.indexed()) fillPalette(chunks, colourMode, picture);
 
   ImageDataStream stream(chunks.imageData);
-  if (!stream.start()) return failReading(doc, ReadStatus::kOutOfMemory);
+  if (!stream.start()) return failReading(doc, StatusCode::kOutOfMemory);
   const PixelWriter writer(chunks, colourMode);
   uint64_t rowsDecoded = 0;
   status = decodeRows(header, stream, writer, picture, rowsDecoded);
-  if (status == ReadStatus::kOutOfMemory) return failReading(doc, status);
-  if (rowsDecoded == 0) return failReading(doc, ReadStatus::kDamaged);
+  if (status == StatusCode::kOutOfMemory) return failReading(doc, status);
+  if (rowsDecoded == 0) return failReading(doc, StatusCode::kDamaged);
   installPicture(doc, std::move(picture));
   return status;
 }

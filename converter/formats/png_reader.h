@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
@@ -26,6 +26,6 @@ namespace vz {
 // kTooLarge beyond the document limit. Image data that ends or goes bad part-way gives
 // kPartial with the rows decoded before (kDamaged when there are none). Nothing is
 // inflated beyond the picture's own size. A failed read leaves the document empty.
-ReadStatus readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
 
 }  // namespace vz

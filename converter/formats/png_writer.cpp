@@ -81,7 +81,7 @@ class Deflater {
 };
 
 std::vector<uint8_t> encode(const ImageDocument& doc, const std::vector<ColourValue>& colourTable) {
-  const bool trueColour = doc.colourMode == kTrueColour;
+  const bool trueColour = doc.colourMode == ColourMode::kTrueColour;
   const int bits = bitsPerPixel(doc.colourMode);
 
   std::vector<uint8_t> out(kSignature, kSignature + sizeof(kSignature));

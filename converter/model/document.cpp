@@ -1,6 +1,9 @@
 #include "converter/model/document.h"
 
+#include <cstring>
 #include <exception>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 #ifdef __linux__
@@ -9,31 +12,64 @@
 
 namespace vz {
 
-bool isValidColourMode(int32_t colourMode) {
+bool operator==(const ImageDocument& a, const ImageDocument& b) {
+  return describingFields(a) == describingFields(b) && a.pixels == b.pixels;
+}
+
+uint64_t fingerprint(const ImageDocument& doc) {
+  uint64_t hash = 14695981039346656037u;
+  const auto mix = [&hash](uint64_t value) { hash = (hash ^ value) * 1099511628211u; };
+  const auto mixField = [&mix](const auto& field) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(field)>, std::array<ColourValue, 256>>) {
+      for (ColourValue colour : field) mix(colour);
+    } else {
+      mix(static_cast<uint64_t>(field));
+    }
+  };
+  std::apply([&mixField](const auto&... fields) { (mixField(fields), ...); },
+             describingFields(doc));
+  const size_t whole = doc.pixels.size() / 8 * 8;
+  for (size_t i = 0; i < whole; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, doc.pixels.data() + i, 8);
+    mix(word);
+  }
+  for (size_t i = whole; i < doc.pixels.size(); ++i) mix(doc.pixels[i]);
+  return hash;
+}
+
+bool isValidColourMode(ColourMode colourMode) {
   return bitsPerPixel(colourMode) != 0;
 }
 
-int bitsPerPixel(int32_t colourMode) {
-  switch (colourMode) {
-    case 0:
-      return 24;
-    case 2:
-      return 1;
-    case 4:
-    case 8:
-    case 16:
-      return 4;
-    case 32:
-    case 64:
-    case 128:
-    case 256:
-      return 8;
-    default:
-      return 0;
-  }
+bool colourModeOfEntries(int64_t entries, ColourMode& mode) {
+  if (entries < 0 || entries > 256) return false;
+  const auto candidate = static_cast<ColourMode>(entries);
+  if (!isValidColourMode(candidate)) return false;
+  mode = candidate;
+  return true;
 }
 
-int64_t rowStrideFor(int32_t colourMode, int64_t width) {
+int bitsPerPixel(ColourMode colourMode) {
+  switch (colourMode) {
+    case ColourMode::kTrueColour:
+      return 24;
+    case ColourMode::kColours2:
+      return 1;
+    case ColourMode::kColours4:
+    case ColourMode::kColours8:
+    case ColourMode::kColours16:
+      return 4;
+    case ColourMode::kColours32:
+    case ColourMode::kColours64:
+    case ColourMode::kColours128:
+    case ColourMode::kColours256:
+      return 8;
+  }
+  return 0;
+}
+
+int64_t rowStrideFor(ColourMode colourMode, int64_t width) {
   const int bits = bitsPerPixel(colourMode);
   if (bits == 0 || width < 0 || width > 0x7FFFFFFF) return -1;
   const int64_t bytes = (width * bits + 7) / 8;
@@ -78,10 +114,9 @@ void releasePicture(ImageDocument& doc) {
   doc.pixels = std::vector<uint8_t>();
   doc.width = 0;
   doc.height = 0;
-  doc.pictureSize = 0;
 }
 
-int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32_t colourMode) {
+int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, ColourMode colourMode) {
   const int64_t stride = rowStrideFor(colourMode, width);
   if (stride < 0 || height < 0 || height > 0x7FFFFFFF) return 0;
   if (stride > 0 && height > kMaxPictureBytes / stride) return 0;
@@ -94,18 +129,17 @@ int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32
   return static_cast<int32_t>(size);
 }
 
-ReadStatus allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
-                                     int32_t colourMode) {
-  if (width <= 0 || height <= 0) return ReadStatus::kDamaged;
+Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
+                                 ColourMode colourMode) {
+  if (width <= 0 || height <= 0) return StatusCode::kDamaged;
   const int64_t stride = rowStrideFor(colourMode, width);
-  if (stride < 0 || height > kMaxPictureBytes / stride) return ReadStatus::kTooLarge;
-  return allocatePicture(doc, width, height, colourMode) > 0 ? ReadStatus::kOk
-                                                             : ReadStatus::kOutOfMemory;
+  if (stride < 0 || height > kMaxPictureBytes / stride) return StatusCode::kTooLarge;
+  return allocatePicture(doc, width, height, colourMode) > 0 ? StatusCode::kOk
+                                                             : StatusCode::kOutOfMemory;
 }
 
 void installPicture(ImageDocument& doc, ImageDocument&& picture) {
   doc.pixels = std::move(picture.pixels);
-  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
   doc.width = picture.width;
   doc.height = picture.height;
   doc.rowStride = picture.rowStride;

@@ -4,9 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
-#include "converter/model/read_status.h"
+#include "base/status.h"
 
 namespace vz {
 
@@ -27,35 +28,79 @@ constexpr uint8_t blueOf(ColourValue c) {
   return static_cast<uint8_t>(c >> 16);
 }
 
-// colourMode 0 is true colour (blue, green, red bytes); otherwise it is the number of
-// palette entries the pixel values index: 2 (1 bit), 4, 8, 16 (4 bits), 32..256 (8 bits).
-constexpr int32_t kTrueColour = 0;
+// How pixels are stored: true colour (blue, green, red bytes), or indices into a palette
+// of as many entries as the mode's value: 2 (1 bit), 4, 8, 16 (4 bits), 32..256 (8 bits).
+// The values are those stored files and the --info line have always shown.
+enum class ColourMode : int32_t {
+  kTrueColour = 0,
+  kColours2 = 2,
+  kColours4 = 4,
+  kColours8 = 8,
+  kColours16 = 16,
+  kColours32 = 32,
+  kColours64 = 64,
+  kColours128 = 128,
+  kColours256 = 256,
+};
+
+// The palette entries a mode indexes; 0 for true colour.
+constexpr int paletteEntries(ColourMode mode) {
+  return static_cast<int>(mode);
+}
+
+// The 2-, 4- and 16-colour modes the TVC shows.
+constexpr bool isTvcColourMode(ColourMode mode) {
+  return mode == ColourMode::kColours2 || mode == ColourMode::kColours4 ||
+         mode == ColourMode::kColours16;
+}
 
 struct ImageDocument {
   std::vector<uint8_t> pixels;  // rowStride x height bytes, top row first
   int32_t width = 0;
   int32_t height = 0;
   int32_t rowStride = 0;  // always a multiple of 4
-  int32_t colourMode = kTrueColour;
+  ColourMode colourMode = ColourMode::kTrueColour;
   std::array<ColourValue, 256> palette{};
-  int32_t pictureSize = 0;  // > 0: the document holds a picture
   bool tvcPicture = false;
   bool interlaced = false;
 
-  bool holdsPicture() const { return pictureSize > 0; }
+  // The bytes of the picture; never more than kMaxPictureBytes.
+  int32_t pictureSize() const { return static_cast<int32_t>(pixels.size()); }
+  bool holdsPicture() const { return !pixels.empty(); }
   uint8_t* row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * rowStride; }
   const uint8_t* row(int32_t y) const { return pixels.data() + static_cast<size_t>(y) * rowStride; }
 };
 
-// True for the nine colour modes the document may hold.
-bool isValidColourMode(int32_t colourMode);
+// Everything but the pixels, for comparing and fingerprinting documents in one place.
+inline auto describingFields(const ImageDocument& doc) {
+  return std::tie(doc.width, doc.height, doc.rowStride, doc.colourMode, doc.palette, doc.tvcPicture,
+                  doc.interlaced);
+}
+
+// Same fields, same pixels.
+bool operator==(const ImageDocument& a, const ImageDocument& b);
+inline bool operator!=(const ImageDocument& a, const ImageDocument& b) {
+  return !(a == b);
+}
+
+// A 64-bit FNV-1a over the fields and the pixels: tells a document from its changed self
+// without keeping a copy.
+uint64_t fingerprint(const ImageDocument& doc);
+
+// True for the nine colour modes the document may hold (a mode made from a number may
+// be none of them).
+bool isValidColourMode(ColourMode colourMode);
+
+// The mode indexing `entries` palette entries (0: true colour); false for any number that
+// is not a mode's.
+bool colourModeOfEntries(int64_t entries, ColourMode& mode);
 
 // Bits per pixel of a colour mode: 24, 1, 4 or 8; 0 for an invalid mode.
-int bitsPerPixel(int32_t colourMode);
+int bitsPerPixel(ColourMode colourMode);
 
 // Bytes per stored row for a width in a colour mode, padded to a multiple of 4.
 // Returns -1 when the width is negative or the stride would not fit 31 bits.
-int64_t rowStrideFor(int32_t colourMode, int64_t width);
+int64_t rowStrideFor(ColourMode colourMode, int64_t width);
 
 // Largest pixel buffer any reader or conversion makes; bigger pictures are refused
 // rather than risking an allocation failure or a size that overflows 32 bits.
@@ -66,12 +111,17 @@ constexpr int64_t kMaxPictureBytes = 0x7FFFFFFF;
 // here.
 bool allocateZeroed(std::vector<uint8_t>& buffer, size_t size);
 
-// Forget the picture: no pixels, width, height and pictureSize 0. Palette, colour
-// mode and flags stay as they are (callers decide about them).
+// Forget the picture: no pixels, width and height 0. Palette, colour mode and flags stay
+// as they are (callers decide about them).
 void releasePicture(ImageDocument& doc);
 
+// A picture arrived, whole or in part.
+inline bool givesPicture(const Status& status) {
+  return status == StatusCode::kOk || status == StatusCode::kPartial;
+}
+
 // How a reader gives up: the document is left without a picture and the reason returned.
-inline ReadStatus failReading(ImageDocument& doc, ReadStatus status) {
+inline Status failReading(ImageDocument& doc, Status status) {
   releasePicture(doc);
   return status;
 }
@@ -79,16 +129,16 @@ inline ReadStatus failReading(ImageDocument& doc, ReadStatus status) {
 // Sets up an empty (zeroed) pixel buffer for width x height in colourMode, with its
 // rowStride. Returns the buffer size, or 0 when the size is not acceptable or memory
 // cannot be had (nothing is then changed).
-int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, int32_t colourMode);
+int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, ColourMode colourMode);
 
 // allocatePicture as a reader needs it: kOk; kDamaged for a width or height below 1;
 // kTooLarge beyond the document limit; kOutOfMemory when the memory cannot be had.
-ReadStatus allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
-                                     int32_t colourMode);
+Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
+                                 ColourMode colourMode);
 
 // Hands a reader's finished picture to the document: pixels, size, row stride, colour
-// mode and palette; pictureSize becomes the buffer size. Readers build into a separate
-// record so that a failure halfway never leaves a half-built document.
+// mode and palette. Readers build into a separate record so that a failure halfway never
+// leaves a half-built document.
 void installPicture(ImageDocument& doc, ImageDocument&& picture);
 
 // Packed-pixel access: bitsPerPixel 1 (leftmost pixel in bit 7) or 4 (left pixel in

@@ -65,45 +65,44 @@ bool factsOfOpenFile(std::FILE* file, FileFacts& facts) {
   return true;
 }
 
-ReadStatus screenFile(const FileFacts& facts, int64_t maxBytes) {
-  if (!facts.regular) return ReadStatus::kCannotOpen;
-  return facts.size > maxBytes ? ReadStatus::kTooLarge : ReadStatus::kOk;
+Status screenFile(const FileFacts& facts, int64_t maxBytes) {
+  if (!facts.regular) return StatusCode::kCannotOpen;
+  return facts.size > maxBytes ? StatusCode::kTooLarge : StatusCode::kOk;
 }
 
 // Opens a regular file of at most maxBytes for reading. The path is looked at before it
 // is opened, so that a pipe is never opened; then the file that did open is looked at,
 // in case the path changed in between.
-ReadStatus openRegularFile(const std::string& utf8Path, int64_t maxBytes, FileHandle& file,
-                           int64_t& size) {
+Status openRegularFile(const std::string& utf8Path, int64_t maxBytes, FileHandle& file,
+                       int64_t& size) {
   FileFacts facts;
-  if (!factsOfPath(utf8Path, facts)) return ReadStatus::kCannotOpen;
-  ReadStatus status = screenFile(facts, maxBytes);
-  if (status != ReadStatus::kOk) return status;
+  if (!factsOfPath(utf8Path, facts)) return StatusCode::kCannotOpen;
+  Status status = screenFile(facts, maxBytes);
+  if (status != StatusCode::kOk) return status;
   file.reset(openFile(utf8Path, "rb"));
-  if (!file || !factsOfOpenFile(file.get(), facts)) return ReadStatus::kCannotOpen;
+  if (!file || !factsOfOpenFile(file.get(), facts)) return StatusCode::kCannotOpen;
   status = screenFile(facts, maxBytes);
   size = facts.size;
   return status;
 }
 
-ReadStatus readRegularFile(const std::string& utf8Path, int64_t maxBytes,
-                           std::vector<uint8_t>& data) {
+Status readRegularFile(const std::string& utf8Path, int64_t maxBytes, std::vector<uint8_t>& data) {
   data.clear();
   FileHandle file;
   int64_t size = 0;
-  const ReadStatus status = openRegularFile(utf8Path, maxBytes, file, size);
-  if (status != ReadStatus::kOk) return status;
+  const Status status = openRegularFile(utf8Path, maxBytes, file, size);
+  if (status != StatusCode::kOk) return status;
   if (static_cast<uint64_t>(size) > std::numeric_limits<size_t>::max() ||
       !allocateZeroed(data, static_cast<size_t>(size)))
-    return ReadStatus::kOutOfMemory;
+    return StatusCode::kOutOfMemory;
   // A file that shrank meanwhile gives what it still holds.
   const size_t read = size > 0 ? std::fread(data.data(), 1, data.size(), file.get()) : 0;
   data.resize(read);
   if (std::ferror(file.get())) {
     data.clear();
-    return ReadStatus::kCannotOpen;
+    return StatusCode::kCannotOpen;
   }
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
 }  // namespace
@@ -112,10 +111,10 @@ PictureFile::~PictureFile() {
   if (file_) std::fclose(file_);
 }
 
-ReadStatus PictureFile::open(const std::string& utf8Path) {
+Status PictureFile::open(const std::string& utf8Path) {
   FileHandle file;
-  const ReadStatus status = openRegularFile(utf8Path, kMaxPictureFileBytes, file, size_);
-  if (status == ReadStatus::kOk) {
+  const Status status = openRegularFile(utf8Path, kMaxPictureFileBytes, file, size_);
+  if (status == StatusCode::kOk) {
     if (file_) std::fclose(file_);
     file_ = file.release();
   }
@@ -125,43 +124,43 @@ ReadStatus PictureFile::open(const std::string& utf8Path) {
 #ifdef _WIN32
 namespace {
 
-ReadStatus readNext(std::FILE* file, uint8_t* target, size_t count) {
-  if (count == 0 || std::fread(target, 1, count, file) == count) return ReadStatus::kOk;
-  return std::ferror(file) ? ReadStatus::kCannotOpen : ReadStatus::kDamaged;
+Status readNext(std::FILE* file, uint8_t* target, size_t count) {
+  if (count == 0 || std::fread(target, 1, count, file) == count) return StatusCode::kOk;
+  return std::ferror(file) ? StatusCode::kCannotOpen : StatusCode::kDamaged;
 }
 
 }  // namespace
 
-ReadStatus PictureFile::readAt(int64_t offset, uint8_t* target, size_t count) {
-  if (_fseeki64(file_, offset, SEEK_SET) != 0) return ReadStatus::kCannotOpen;
+Status PictureFile::readAt(int64_t offset, uint8_t* target, size_t count) {
+  if (_fseeki64(file_, offset, SEEK_SET) != 0) return StatusCode::kCannotOpen;
   return readNext(file_, target, count);
 }
 
-ReadStatus PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride,
-                                   size_t rowBytes, int64_t rows) {
-  if (_fseeki64(file_, offset, SEEK_SET) != 0) return ReadStatus::kCannotOpen;
-  ReadStatus status = ReadStatus::kOk;
-  for (int64_t row = 0; row < rows && status == ReadStatus::kOk; ++row)
+Status PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride, size_t rowBytes,
+                               int64_t rows) {
+  if (_fseeki64(file_, offset, SEEK_SET) != 0) return StatusCode::kCannotOpen;
+  Status status = StatusCode::kOk;
+  for (int64_t row = 0; row < rows && status == StatusCode::kOk; ++row)
     status = readNext(file_, first + row * stride, rowBytes);
   return status;
 }
 #else
 // Positioned reads on the descriptor; the stream's own buffer is never used.
-ReadStatus PictureFile::readAt(int64_t offset, uint8_t* target, size_t count) {
+Status PictureFile::readAt(int64_t offset, uint8_t* target, size_t count) {
   while (count > 0) {
     const ssize_t got = pread(fileno(file_), target, count, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return ReadStatus::kCannotOpen;
-    if (got == 0) return ReadStatus::kDamaged;
+    if (got < 0) return StatusCode::kCannotOpen;
+    if (got == 0) return StatusCode::kDamaged;
     target += got;
     count -= static_cast<size_t>(got);
     offset += got;
   }
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 
-ReadStatus PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride,
-                                   size_t rowBytes, int64_t rows) {
+Status PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride, size_t rowBytes,
+                               int64_t rows) {
   // Each read fills a batch of rows where they belong, whatever their order.
   constexpr int64_t kBatch = 512;
   iovec parts[kBatch];
@@ -170,36 +169,36 @@ ReadStatus PictureFile::readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t str
     for (int i = 0; i < count; ++i) parts[i] = {first + (done + i) * stride, rowBytes};
     const ssize_t got = preadv(fileno(file_), parts, count, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return ReadStatus::kCannotOpen;
-    if (got == 0) return ReadStatus::kDamaged;
+    if (got < 0) return StatusCode::kCannotOpen;
+    if (got == 0) return StatusCode::kDamaged;
     // A short read ends within some row: the rest of that row is read on its own.
     const int64_t whole = got / static_cast<int64_t>(rowBytes);
     const size_t part = static_cast<size_t>(got % static_cast<int64_t>(rowBytes));
     offset += got;
     done += whole;
     if (part != 0) {
-      const ReadStatus status = readAt(offset, first + done * stride + part, rowBytes - part);
-      if (status != ReadStatus::kOk) return status;
+      const Status status = readAt(offset, first + done * stride + part, rowBytes - part);
+      if (status != StatusCode::kOk) return status;
       offset += static_cast<int64_t>(rowBytes - part);
       ++done;
     }
   }
-  return ReadStatus::kOk;
+  return StatusCode::kOk;
 }
 #endif
 
-ReadStatus checkPictureFile(const std::string& utf8Path) {
+Status checkPictureFile(const std::string& utf8Path) {
   FileHandle file;
   int64_t size = 0;
   return openRegularFile(utf8Path, kMaxPictureFileBytes, file, size);
 }
 
-ReadStatus readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data) {
+Status readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data) {
   return readRegularFile(utf8Path, kMaxPictureFileBytes, data);
 }
 
 bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data) {
-  return readRegularFile(utf8Path, std::numeric_limits<int64_t>::max(), data) == ReadStatus::kOk;
+  return readRegularFile(utf8Path, std::numeric_limits<int64_t>::max(), data) == StatusCode::kOk;
 }
 
 }  // namespace vz

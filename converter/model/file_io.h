@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
@@ -20,11 +20,11 @@ constexpr int64_t kMaxPictureFileBytes = kMaxPictureBytes + (int64_t{1} << 28);
 // file that opens, of at most kMaxPictureFileBytes; kTooLarge for a bigger one;
 // kCannotOpen for anything else (missing, a folder, a pipe or device, no permission).
 // A pipe or device is never opened: opening a pipe could wait forever.
-ReadStatus checkPictureFile(const std::string& utf8Path);
+Status checkPictureFile(const std::string& utf8Path);
 
 // Reads a picture file whole, after the same checks; data is empty unless kOk.
 // kOutOfMemory when no buffer can be had for it.
-ReadStatus readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data);
+Status readPictureFile(const std::string& utf8Path, std::vector<uint8_t>& data);
 
 // A picture file read piece by piece, opened after the checks of readPictureFile. Each
 // read answers kOk; kDamaged when the file ends first (it shrank since it was opened); or
@@ -37,16 +37,16 @@ class PictureFile {
   ~PictureFile();
 
   // kOk; kTooLarge or kCannotOpen as checkPictureFile gives them.
-  ReadStatus open(const std::string& utf8Path);
+  Status open(const std::string& utf8Path);
   // The size the file had when it was opened.
   int64_t size() const { return size_; }
   // Reads `count` bytes from `offset`.
-  ReadStatus readAt(int64_t offset, uint8_t* target, size_t count);
+  Status readAt(int64_t offset, uint8_t* target, size_t count);
   // Reads `rows` rows of `rowBytes` each, stored one after another from `offset`, into
   // rows `stride` bytes apart from `first`: with a negative stride the rows fill upward,
   // as bottom-up bitmaps store them. Where the system can, in a few reads.
-  ReadStatus readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride, size_t rowBytes,
-                        int64_t rows);
+  Status readRowsAt(int64_t offset, uint8_t* first, ptrdiff_t stride, size_t rowBytes,
+                    int64_t rows);
 
  private:
   std::FILE* file_ = nullptr;

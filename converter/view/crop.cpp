@@ -33,7 +33,6 @@ bool cropDocument(ImageDocument& doc, int32_t x0, int32_t y0, int32_t x1, int32_
   doc.width = cut.width;
   doc.height = cut.height;
   doc.rowStride = cut.rowStride;
-  doc.pictureSize = size;
   return true;
 }
 

@@ -13,9 +13,9 @@ bool buildPreview(const ImageDocument& doc, const ViewState& view, ImageDocument
   const int zoomX = std::max<int>(1, view.zoomX);
   const int zoomY = std::max<int>(1, view.zoomY);
   ImageDocument zoomed;
-  zoomed.pictureSize = allocatePicture(zoomed, int64_t{doc.width} * zoomX,
-                                       int64_t{doc.height} * zoomY, doc.colourMode);
-  if (zoomed.pictureSize <= 0) return false;
+  if (allocatePicture(zoomed, int64_t{doc.width} * zoomX, int64_t{doc.height} * zoomY,
+                      doc.colourMode) <= 0)
+    return false;
   const int bits = bitsPerPixel(doc.colourMode);
   for (int32_t y = 0; y < doc.height; ++y) {
     const uint8_t* row = doc.row(y);

@@ -36,7 +36,7 @@ using Command = std::vector<std::string>;
 // colours, as in a photograph.
 vz::ImageDocument photoLikePicture(int32_t width, int32_t height) {
   vz::ImageDocument doc;
-  doc.pictureSize = vz::allocatePicture(doc, width, height, vz::kTrueColour);
+  vz::allocatePicture(doc, width, height, vz::ColourMode::kTrueColour);
   std::mt19937 random(12345);
   std::normal_distribution<double> noise(0.0, 6.0);
   for (int32_t y = 0; y < height; ++y) {

@@ -103,7 +103,7 @@ bool benchOne(const char* name, bool noisy) {
   bool theirs = true;
   double ourSeconds = 0;
   double giflibSeconds = 0;
-  bestSeconds([&] { ours = vz::readGif(file.size(), file.data(), doc) == vz::ReadStatus::kOk; },
+  bestSeconds([&] { ours = vz::readGif(file.size(), file.data(), doc) == vz::StatusCode::kOk; },
               [&] {
                 MemoryReader reader{&file, 0};
                 int error = 0;

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     });
     const double ours = bench::bestSeconds(runs, [&] {
       vz::ImageDocument doc;
-      return vz::readJpg(jpeg, doc) == vz::ReadStatus::kOk;
+      return vz::readJpg(jpeg, doc) == vz::StatusCode::kOk;
     });
     const double djpeg = bench::bestSeconds(runs, [&] {
       const std::string command = "djpeg -dct fast -nosmooth -outfile /dev/null " + jpeg;

@@ -25,7 +25,7 @@ inline void setPixel(vz::ImageDocument& doc, int32_t x, int32_t y, double red, d
 // middle to black at the bottom.
 inline vz::ImageDocument colourGradient(int32_t width, int32_t height) {
   vz::ImageDocument doc;
-  doc.pictureSize = vz::allocatePicture(doc, width, height, vz::kTrueColour);
+  vz::allocatePicture(doc, width, height, vz::ColourMode::kTrueColour);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
       const double hue = 6.0 * x / width;
@@ -46,7 +46,7 @@ inline vz::ImageDocument colourGradient(int32_t width, int32_t height) {
 // uniform sensor-like noise of that many levels either way.
 inline vz::ImageDocument plasma(int32_t width, int32_t height, int noise = 0) {
   vz::ImageDocument doc;
-  doc.pictureSize = vz::allocatePicture(doc, width, height, vz::kTrueColour);
+  vz::allocatePicture(doc, width, height, vz::ColourMode::kTrueColour);
   const double scale = 256.0 / width;
   std::mt19937 random(2024);
   const auto jitter = [&] {

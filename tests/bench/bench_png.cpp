@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
                              "-type TrueColor -depth 8 " + kind.options + " " + png;
     if (std::system(make.c_str()) != 0) return 1;
     std::vector<uint8_t> file;
-    if (vz::readPictureFile(png, file) != vz::ReadStatus::kOk) return 1;
+    if (vz::readPictureFile(png, file) != vz::StatusCode::kOk) return 1;
 
     const double process = bench::bestSeconds(
         runs, [&] { return std::system((cli + " " + png + " --info >/dev/null").c_str()) == 0; });
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         runs, [&] { return std::system(("pngtopam " + png + " >/dev/null").c_str()) == 0; });
     const double reader = bench::bestSeconds(runs, [&] {
       vz::ImageDocument doc;
-      return vz::readPng(file.size(), file.data(), doc) == vz::ReadStatus::kOk;
+      return vz::readPng(file.size(), file.data(), doc) == vz::StatusCode::kOk;
     });
     const double libpng = bench::bestSeconds(runs, [&] { return decodeWithLibpng(file); });
     std::printf(

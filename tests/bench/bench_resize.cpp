@@ -31,7 +31,7 @@ constexpr int kHeight = 3000;
 // A photograph's worth of detail: smooth colour fields with noise.
 vz::ImageDocument makePicture() {
   vz::ImageDocument doc;
-  doc.pictureSize = vz::allocatePicture(doc, kWidth, kHeight, vz::kTrueColour);
+  vz::allocatePicture(doc, kWidth, kHeight, vz::ColourMode::kTrueColour);
   std::mt19937 random(1234);
   for (int y = 0; y < kHeight; ++y) {
     uint8_t* row = doc.row(y);
@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
   // the area-weighted mean, not the same rule).
   vz::ImageDocument peer;
   std::vector<uint8_t> bytes;
-  if (vz::readWholeFile(theirs, bytes) && vz::readBmp(bytes.size(), bytes.data(), peer) == vz::ReadStatus::kOk &&
+  if (vz::readWholeFile(theirs, bytes) &&
+      vz::readBmp(bytes.size(), bytes.data(), peer) == vz::StatusCode::kOk &&
       peer.width == resized.width && peer.height == resized.height) {
     int largest = 0;
     double total = 0;

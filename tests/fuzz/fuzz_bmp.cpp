@@ -28,8 +28,8 @@ struct ScratchFile {
   }
 };
 
-void checkOutcome(vz::ReadStatus status, const vz::ImageDocument& doc) {
-  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize))
+void checkOutcome(vz::Status status, const vz::ImageDocument& doc) {
+  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize()))
     __builtin_trap();
   if (!vz::givesPicture(status) && !doc.pixels.empty()) __builtin_trap();
 }
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the given size, so that any over-read hits the sanitizer.
   std::vector<uint8_t> file(data, data + size);
   vz::ImageDocument doc;
-  const vz::ReadStatus status = vz::readBmp(file.size(), file.data(), doc);
+  const vz::Status status = vz::readBmp(file.size(), file.data(), doc);
   checkOutcome(status, doc);
 
   static const ScratchFile scratch;

@@ -9,8 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the given size, so that any over-read hits the sanitizer.
   std::vector<uint8_t> file(data, data + size);
   vz::ImageDocument doc;
-  const vz::ReadStatus status = vz::readPcx(file.size(), file.data(), doc);
-  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize))
+  const vz::Status status = vz::readPcx(file.size(), file.data(), doc);
+  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize()))
     __builtin_trap();
   if (!vz::givesPicture(status) && !doc.pixels.empty()) __builtin_trap();
   return 0;

@@ -12,8 +12,8 @@
 
 namespace {
 
-void checkOutcome(vz::ReadStatus status, const vz::ImageDocument& doc) {
-  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize))
+void checkOutcome(vz::Status status, const vz::ImageDocument& doc) {
+  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize()))
     __builtin_trap();
   if (!vz::givesPicture(status) && !doc.pixels.empty()) __builtin_trap();
 }

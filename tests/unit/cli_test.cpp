@@ -160,8 +160,8 @@ TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
   const std::vector<uint8_t> original = test::readFileBytes(kSample);
   const std::vector<uint8_t> written = test::readFileBytes(exported);
   ImageDocument source, result;
-  ASSERT_EQ(readBmp(original.size(), original.data(), source), ReadStatus::kOk);
-  ASSERT_EQ(readBmp(written.size(), written.data(), result), ReadStatus::kOk);
+  ASSERT_EQ(readBmp(original.size(), original.data(), source), StatusCode::kOk);
+  ASSERT_EQ(readBmp(written.size(), written.data(), result), StatusCode::kOk);
   ASSERT_EQ(result.width, 33);
   ASSERT_EQ(result.height, 7);
   for (int y = 0; y < 7; ++y)
@@ -172,16 +172,17 @@ TEST(Cli, ExportWritesTheDocumentAsItsOwnBmp) {
 // encodeBmp writes every colour mode in its own depth with the render's colour table,
 // and reading it back gives the same pixels.
 TEST(Render, ExportRoundTripsEveryColourMode) {
-  for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
+  for (ColourMode mode : kEveryColourMode) {
     SCOPED_TRACE(mode);
     ImageDocument doc;
-    doc.pictureSize = allocatePicture(doc, 13, 5, mode);
+    allocatePicture(doc, 13, 5, mode);
     const int bits = bitsPerPixel(mode);
-    const int values = mode == 0 ? 256 : mode;
+    const bool trueColour = mode == ColourMode::kTrueColour;
+    const int values = trueColour ? 256 : paletteEntries(mode);
     for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < (mode == 0 ? 39 : 13); ++x) {
+      for (int x = 0; x < (trueColour ? 39 : 13); ++x) {
         const auto value = static_cast<uint8_t>((x * 7 + y * 3) % values);
-        if (mode == 0)
+        if (trueColour)
           doc.row(y)[x] = value;
         else
           setPackedPixel(doc.row(y), x, bits, value);
@@ -189,7 +190,7 @@ TEST(Render, ExportRoundTripsEveryColourMode) {
     for (int i = 0; i < 256; ++i) doc.palette[static_cast<size_t>(i)] = 0x010203u * i;
     const std::vector<uint8_t> file = encodeBmp(doc, describeRender(doc, false).colourTable);
     ImageDocument back;
-    ASSERT_EQ(readBmp(file.size(), file.data(), back), ReadStatus::kOk);
+    ASSERT_EQ(readBmp(file.size(), file.data(), back), StatusCode::kOk);
     EXPECT_EQ(back.width, 13);
     EXPECT_EQ(back.height, 5);
     EXPECT_EQ(back.pixels, doc.pixels);
@@ -201,14 +202,14 @@ TEST(Render, ExportRoundTripsEveryColourMode) {
 
 TEST(Render, ColourTableSizeAndBlackAndWhiteView) {
   ImageDocument doc;
-  doc.colourMode = 4;
+  doc.colourMode = ColourMode::kColours4;
   doc.palette[0] = 0x0000FF;
   EXPECT_EQ(describeRender(doc, false).colourTable.size(), 16u);
   EXPECT_EQ(describeRender(doc, false).bitsPerPixel, 4);
   EXPECT_EQ(describeRender(doc, true).colourTable[0], 0x4C4C4Cu);  // grey level 76
-  doc.colourMode = 128;
+  doc.colourMode = ColourMode::kColours128;
   EXPECT_EQ(describeRender(doc, false).colourTable.size(), 128u);
-  doc.colourMode = 0;
+  doc.colourMode = ColourMode::kTrueColour;
   EXPECT_TRUE(describeRender(doc, true).colourTable.empty());
   EXPECT_EQ(describeRender(doc, true).bitsPerPixel, 24);
 }

@@ -19,7 +19,7 @@ namespace {
 
 ImageDocument photoLikePicture(int32_t width, int32_t height) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, kTrueColour);
+  allocatePicture(doc, width, height, ColourMode::kTrueColour);
   std::mt19937 random(99);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {

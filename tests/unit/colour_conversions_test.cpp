@@ -12,7 +12,7 @@ namespace {
 
 ImageDocument uniformTrueColour(int32_t width, int32_t height, ColourValue colour) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, kTrueColour);
+  allocatePicture(doc, width, height, ColourMode::kTrueColour);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
       doc.row(y)[3 * x] = blueOf(colour);
@@ -32,10 +32,10 @@ ImageDocument trueColourRow(const std::vector<ColourValue>& colours) {
   return doc;
 }
 
-ImageDocument indexed(int32_t mode, int32_t width, int32_t height,
+ImageDocument indexed(ColourMode mode, int32_t width, int32_t height,
                       const std::vector<uint8_t>& values) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, mode);
+  allocatePicture(doc, width, height, mode);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x)
       setPackedPixel(doc.row(y), x, bitsPerPixel(mode),
@@ -67,7 +67,7 @@ TEST(NearestTwoColours, ThresholdAndRowPacking) {
   doc.palette[2] = 0x123456;
   doc.interlaced = true;
   nearestColourConversion(doc, settings, 2);
-  EXPECT_EQ(doc.colourMode, 2);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours2);
   EXPECT_EQ(doc.rowStride, 4);
   EXPECT_EQ(doc.row(0)[0], 0x40);  // grey level 128 is not above the threshold, 129 is
   EXPECT_EQ(doc.row(0)[1], 0xC0);  // pixels 9 and 10 in the two top bits, the rest 0
@@ -81,7 +81,7 @@ TEST(NearestSixteenColours, PacksPairsAndMapsBlackToZero) {
   EffectSettings settings;
   ImageDocument doc = trueColourRow({0x000000, 0xFFFFFF, 0x0000FF});
   nearestColourConversion(doc, settings, 16);
-  EXPECT_EQ(doc.colourMode, 16);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(doc.rowStride, 4);
   EXPECT_EQ(doc.row(0)[0], 0x0F);
   EXPECT_EQ(doc.row(0)[1], 0xA0);  // bright red, then the empty low nibble
@@ -91,24 +91,24 @@ TEST(NearestSixteenColours, PacksPairsAndMapsBlackToZero) {
 TEST(NearestConversions, LeaveModesTheyDoNotHandleUnchanged) {
   EffectSettings settings;
   for (int target : {2, 4, 16}) {
-    const ImageDocument original = indexed(2, 9, 2, {1, 0, 1});
+    const ImageDocument original = indexed(ColourMode::kColours2, 9, 2, {1, 0, 1});
     ImageDocument doc = original;
     nearestColourConversion(doc, settings, target);
     EXPECT_EQ(doc.pixels, original.pixels);
-    EXPECT_EQ(doc.colourMode, 2);
+    EXPECT_EQ(doc.colourMode, ColourMode::kColours2);
   }
-  const ImageDocument eight = indexed(8, 5, 2, {7, 3});
+  const ImageDocument eight = indexed(ColourMode::kColours8, 5, 2, {7, 3});
   for (int target : {4, 16}) {
     ImageDocument doc = eight;
     nearestColourConversion(doc, settings, target);
     EXPECT_EQ(doc.pixels, eight.pixels);
-    EXPECT_EQ(doc.colourMode, 8);
+    EXPECT_EQ(doc.colourMode, ColourMode::kColours8);
   }
 }
 
 TEST(NearestFourColours, RanksByCountAndFillsWithUnusedValues) {
   EffectSettings settings;
-  ImageDocument doc = indexed(16, 5, 1, {9, 3, 9, 9, 3});
+  ImageDocument doc = indexed(ColourMode::kColours16, 5, 1, {9, 3, 9, 9, 3});
   for (int i = 0; i < 16; ++i) doc.palette[static_cast<size_t>(i)] = tvcColour(i);
   doc.palette[3] = tvcColour(12);
   doc.palette[9] = tvcColour(10);
@@ -116,7 +116,7 @@ TEST(NearestFourColours, RanksByCountAndFillsWithUnusedValues) {
   doc.palette[1] = tvcColour(1);
   doc.palette[5] = 0xABCDEF;
   nearestColourConversion(doc, settings, 4);
-  EXPECT_EQ(doc.colourMode, 4);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours4);
   // Slots: 9 (three times), 3 (twice), then the unused values 0 and 1.
   EXPECT_EQ(doc.palette[0], tvcColour(10));
   EXPECT_EQ(doc.palette[1], tvcColour(12));
@@ -130,7 +130,7 @@ TEST(NearestFourColours, RanksByCountAndFillsWithUnusedValues) {
 
 TEST(NearestFourColours, FourColourPictureOnlySnapsItsPalette) {
   EffectSettings settings;
-  ImageDocument doc = indexed(4, 3, 1, {0, 1, 2});
+  ImageDocument doc = indexed(ColourMode::kColours4, 3, 1, {0, 1, 2});
   doc.palette[0] = 0x101010;
   doc.palette[1] = 0xF0F0F0;
   doc.interlaced = true;  // only pixel-changing cases clear it
@@ -148,7 +148,7 @@ TEST(NearestCommand, FourColoursOfTrueColourGoesThroughSixteen) {
       trueColourRow({0x0000FF, 0x0000FF, 0x0000FF, 0x00FF00, 0x00FF00, 0xFFFFFF, 0x000000});
   nearestCommand(state, 4);
   const ImageDocument& doc = state.document;
-  EXPECT_EQ(doc.colourMode, 4);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours4);
   EXPECT_EQ(doc.palette[0], tvcColour(10));
   EXPECT_EQ(doc.palette[1], tvcColour(12));
   EXPECT_EQ(doc.palette[2], tvcColour(0));  // black and white once each: 0 ranks first
@@ -173,7 +173,7 @@ TEST(OrderedDither, TwoColoursOfWhiteLeaveOneDarkPixelPerBlock) {
   EffectSettings settings;
   ImageDocument doc = uniformTrueColour(16, 16, 0xFFFFFF);
   orderedDither(doc, settings, kDitherTwoColours);
-  EXPECT_EQ(doc.colourMode, 2);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours2);
   for (int32_t y = 0; y < 16; ++y)
     for (int32_t x = 0; x < 16; ++x)
       EXPECT_EQ(pixelAt(doc, x, y), (x % 8 == 7 && y % 8 == 0) ? 0 : 1) << x << "," << y;
@@ -225,7 +225,7 @@ TEST(FloydSteinberg, FourColoursGreyOnlyTheChannelNoCandidateHas) {
   EffectSettings settings;  // 4-colour set black, bright red, bright yellow, white
   ImageDocument doc = trueColourRow({0xFF0000, 0x0000FF, 0x00FF00});
   floydSteinbergDither(doc, settings, kDitherFourColours);
-  EXPECT_EQ(doc.colourMode, 4);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours4);
   // Blue becomes grey level 28, nearest black; red stays red.
   EXPECT_EQ(pixelAt(doc, 0, 0), 0);
   EXPECT_EQ(pixelAt(doc, 1, 0), 1);
@@ -236,7 +236,7 @@ TEST(FloydSteinberg, InterlacedRowsUseTheEvenLineSet) {
   settings.interlacedFourColour = true;
   ImageDocument doc = uniformTrueColour(5, 4, 0xFF00FF);  // bright magenta
   floydSteinbergDither(doc, settings, kDitherFourColours);
-  EXPECT_EQ(doc.colourMode, 16);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_TRUE(doc.interlaced);
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 5; ++x) {
@@ -253,7 +253,7 @@ TEST(FloydSteinberg, InterlacedRowsUseTheEvenLineSet) {
   ImageDocument plain = uniformTrueColour(5, 4, 0xFF00FF);
   plain.interlaced = true;
   floydSteinbergDither(plain, settings, kDitherFourColours);
-  EXPECT_EQ(plain.colourMode, 4);
+  EXPECT_EQ(plain.colourMode, ColourMode::kColours4);
   EXPECT_FALSE(plain.interlaced);
 }
 
@@ -261,11 +261,11 @@ TEST(Dithering, LeavesTwoColourAndEmptyPicturesAlone) {
   EffectSettings settings;
   for (auto dither : {floydSteinbergDither, orderedDither, perceptualDither})
     for (int kind = 0; kind < 3; ++kind) {
-      const ImageDocument twoColours = indexed(2, 9, 3, {1, 0, 0});
+      const ImageDocument twoColours = indexed(ColourMode::kColours2, 9, 3, {1, 0, 0});
       ImageDocument doc = twoColours;
       dither(doc, settings, kind, 1);
       EXPECT_EQ(doc.pixels, twoColours.pixels);
-      EXPECT_EQ(doc.colourMode, 2);
+      EXPECT_EQ(doc.colourMode, ColourMode::kColours2);
 
       ImageDocument empty;
       dither(empty, settings, kind, 1);
@@ -280,7 +280,7 @@ TEST(Dithering, OneRowPictureKeepsItsRowThroughPreDistortion) {
   state.document = uniformTrueColour(7, 1, 0x808080);
   ditherCommand(state, kDitherTwoColours);
   EXPECT_EQ(state.document.height, 1);
-  EXPECT_EQ(state.document.colourMode, 2);
+  EXPECT_EQ(state.document.colourMode, ColourMode::kColours2);
   EXPECT_EQ(state.view.zoomY, 2);
   EXPECT_TRUE(state.document.tvcPicture);
 
@@ -288,7 +288,7 @@ TEST(Dithering, OneRowPictureKeepsItsRowThroughPreDistortion) {
   narrow.document = uniformTrueColour(1, 5, 0x808080);
   ditherCommand(narrow, kDitherSixteenColours);
   EXPECT_EQ(narrow.document.width, 1);
-  EXPECT_EQ(narrow.document.colourMode, 16);
+  EXPECT_EQ(narrow.document.colourMode, ColourMode::kColours16);
 }
 
 TEST(DitherCommand, PreDistortsTwoAndSixteenColoursOnly) {
@@ -305,27 +305,27 @@ TEST(DitherCommand, PreDistortsTwoAndSixteenColoursOnly) {
   ditherCommand(four, kDitherFourColours);
   EXPECT_EQ(four.document.width, 8);
   EXPECT_EQ(four.document.height, 6);
-  EXPECT_EQ(four.document.colourMode, 4);
+  EXPECT_EQ(four.document.colourMode, ColourMode::kColours4);
   EXPECT_TRUE(four.document.tvcPicture);
 }
 
 TEST(GreyConversion, TiesGoToTheLowerIndex) {
   ImageDocument four = trueColourRow({colourOfGreyLevel(113), 0x000000});
   greyConversion(four, kFourGreys);
-  EXPECT_EQ(four.colourMode, 4);
+  EXPECT_EQ(four.colourMode, ColourMode::kColours4);
   EXPECT_EQ(four.row(0)[0], 0x10);  // bright green (150) beats bright red (76)
   EXPECT_EQ(four.palette[1], tvcColour(12));
   EXPECT_EQ(four.palette[2], tvcColour(10));
 
   ImageDocument sixteen = trueColourRow({colourOfGreyLevel(137), 0x000000, 0xFFFFFF});
   greyConversion(sixteen, kSixteenGreys);
-  EXPECT_EQ(sixteen.colourMode, 16);
+  EXPECT_EQ(sixteen.colourMode, ColourMode::kColours16);
   EXPECT_EQ(sixteen.row(0)[0], 0x60);  // 137 lies between 129 and 145; black is 0, not 8
   EXPECT_EQ(sixteen.row(0)[1], 0xF0);
 }
 
 TEST(GreyConversion, PalettedModesOtherThan256AreLeftAlone) {
-  for (int32_t mode : {2, 4, 16}) {
+  for (ColourMode mode : {ColourMode::kColours2, ColourMode::kColours4, ColourMode::kColours16}) {
     const ImageDocument original = indexed(mode, 5, 2, {1, 0});
     for (int kind : {kFourGreys, kSixteenGreys}) {
       ImageDocument doc = original;
@@ -339,12 +339,12 @@ TEST(GreyConversion, PalettedModesOtherThan256AreLeftAlone) {
 TEST(Grey256, AddsBlueLastForTrueColourButUsesTheGreyLevelForPalettes) {
   ImageDocument trueColour = uniformTrueColour(3, 1, 0x808080);
   grey256Conversion(trueColour);
-  EXPECT_EQ(trueColour.colourMode, 256);
+  EXPECT_EQ(trueColour.colourMode, ColourMode::kColours256);
   EXPECT_EQ(trueColour.rowStride, 4);
   EXPECT_EQ(trueColour.row(0)[0], 127);
   EXPECT_EQ(trueColour.palette[200], 0xC8C8C8u);
 
-  ImageDocument paletted = indexed(256, 2, 1, {4, 4});
+  ImageDocument paletted = indexed(ColourMode::kColours256, 2, 1, {4, 4});
   paletted.palette[4] = 0x808080;
   grey256Conversion(paletted);
   EXPECT_EQ(paletted.row(0)[0], 128);
@@ -354,14 +354,13 @@ TEST(Halve, DropsTheOddLastRowOrColumnAndRoundsDown) {
   ImageDocument doc = uniformTrueColour(5, 3, 0);
   doc.row(0)[0] = 255;
   doc.row(1)[0] = 0;
-  const int32_t size = doc.pictureSize;
   ImageDocument vertical = doc;
   halve(vertical, kHalveVertically);
   EXPECT_EQ(vertical.width, 5);
   EXPECT_EQ(vertical.height, 1);
   EXPECT_EQ(vertical.rowStride, 16);
   EXPECT_EQ(vertical.row(0)[0], 127);
-  EXPECT_EQ(vertical.pictureSize, size);
+  EXPECT_EQ(vertical.pictureSize(), 16);  // the buffer of the one row left
 
   doc.row(0)[3] = 0;
   ImageDocument horizontal = doc;
@@ -372,13 +371,13 @@ TEST(Halve, DropsTheOddLastRowOrColumnAndRoundsDown) {
   EXPECT_EQ(horizontal.row(0)[0], 127);
   EXPECT_EQ(horizontal.pixels.size(), 24u);
 
-  ImageDocument paletted = indexed(16, 4, 4, {1});
+  ImageDocument paletted = indexed(ColourMode::kColours16, 4, 4, {1});
   halve(paletted, kHalveVertically);
   EXPECT_EQ(paletted.height, 4);
 }
 
 TEST(PaletteRemap, ExchangesAndMergesValuesWithTheirColours) {
-  ImageDocument doc = indexed(4, 5, 1, {0, 1, 2, 3, 1});
+  ImageDocument doc = indexed(ColourMode::kColours4, 5, 1, {0, 1, 2, 3, 1});
   for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(static_cast<int>(i + 9));
   ImageDocument swapped = doc;
   paletteRemap(swapped, {1, 0, 2, 3});
@@ -396,7 +395,7 @@ TEST(PaletteRemap, ExchangesAndMergesValuesWithTheirColours) {
 }
 
 TEST(PaletteRemap, TwoColourExchangeInvertsAndIdentityDoesNothing) {
-  ImageDocument doc = indexed(2, 10, 1, {1, 0, 0});
+  ImageDocument doc = indexed(ColourMode::kColours2, 10, 1, {1, 0, 0});
   doc.palette[0] = 0x111111;
   doc.palette[1] = 0x222222;
   const ImageDocument original = doc;

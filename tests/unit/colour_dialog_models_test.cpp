@@ -80,7 +80,7 @@ TEST(EffectSettingsDialog, ResetThenOkGivesTheStartValues) {
 
 ImageDocument fourColourPicture() {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, 4, 1, 4);
+  allocatePicture(doc, 4, 1, ColourMode::kColours4);
   doc.row(0)[0] = 0x01;
   doc.row(0)[1] = 0x23;
   for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(static_cast<int>(12 + i));
@@ -119,7 +119,7 @@ TEST(PaletteDialog, OkRecoloursThenRemaps) {
 
 TEST(PaletteDialog, TwoColourPictureWithForeignColoursShowsAndStoresBlack) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, 8, 1, 2);
+  allocatePicture(doc, 8, 1, ColourMode::kColours2);
   doc.row(0)[0] = 0xF0;
   doc.palette[0] = 0x123456;
   doc.palette[1] = 0xFFFFFF;

@@ -6,11 +6,10 @@
 
 #include "converter/colour/conversion_support.h"
 #include "tests/unit/colour_reference.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
-
-const int32_t kModes[] = {0, 2, 4, 8, 16, 32, 64, 128, 256};
 
 // Colours drawn from a mix that finds ties and edges: the TVC colours, neutral
 // greys, saturated primaries and plain random values.
@@ -31,18 +30,18 @@ ColourValue randomColour(std::mt19937& random) {
   }
 }
 
-ImageDocument randomPicture(std::mt19937& random, int32_t mode, int32_t maxWidth = 37,
+ImageDocument randomPicture(std::mt19937& random, ColourMode mode, int32_t maxWidth = 37,
                             int32_t maxHeight = 9) {
   ImageDocument doc;
   const int32_t width = 1 + static_cast<int32_t>(random() % maxWidth);
   const int32_t height = 1 + static_cast<int32_t>(random() % maxHeight);
-  doc.pictureSize = allocatePicture(doc, width, height, mode);
+  allocatePicture(doc, width, height, mode);
   for (ColourValue& entry : doc.palette) entry = randomColour(random);
   const int bits = bitsPerPixel(mode);
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = doc.row(y);
     for (int32_t x = 0; x < width; ++x) {
-      if (mode == kTrueColour) {
+      if (mode == ColourMode::kTrueColour) {
         const ColourValue c = randomColour(random);
         row[3 * x] = blueOf(c);
         row[3 * x + 1] = greenOf(c);
@@ -102,7 +101,7 @@ TEST(FastConversions, MatchThePlainVersionsOnRandomPictures) {
   std::mt19937 random(20240607);
   for (const Conversion& conversion : conversions)
     for (int kind : conversion.kinds)
-      for (int32_t mode : kModes)
+      for (ColourMode mode : kEveryColourMode)
         for (int trial = 0; trial < 12; ++trial) {
           const ImageDocument original = randomPicture(random, mode);
           const EffectSettings settings = randomSettings(random);
@@ -112,7 +111,7 @@ TEST(FastConversions, MatchThePlainVersionsOnRandomPictures) {
           conversion.reference(expected, settings, kind);
           expectSameDocument(fast, expected,
                              std::string(conversion.name) + " kind " + std::to_string(kind) +
-                                 " mode " + std::to_string(mode) + " trial " +
+                                 " mode " + std::to_string(paletteEntries(mode)) + " trial " +
                                  std::to_string(trial));
         }
 }
@@ -122,7 +121,7 @@ TEST(FastConversions, MatchThePlainVersionsOnRandomPictures) {
 TEST(FastConversions, FloydSteinbergMatchesOnAGradientWithNoise) {
   std::mt19937 random(7);
   ImageDocument original;
-  original.pictureSize = allocatePicture(original, 301, 64, kTrueColour);
+  allocatePicture(original, 301, 64, ColourMode::kTrueColour);
   for (int32_t y = 0; y < original.height; ++y)
     for (int32_t x = 0; x < original.width; ++x) {
       uint8_t* p = original.row(y) + 3 * x;
@@ -205,7 +204,7 @@ TEST(FastConversions, ThreadsGiveTheBytesOfOneThread) {
   std::mt19937 random(20250101);
   for (const Conversion& conversion : conversions)
     for (int kind : conversion.kinds)
-      for (int32_t mode : kModes)
+      for (ColourMode mode : kEveryColourMode)
         for (int trial = 0; trial < 3; ++trial) {
           const bool strips = conversion.fast == perceptualDither;
           const ImageDocument original =
@@ -218,7 +217,7 @@ TEST(FastConversions, ThreadsGiveTheBytesOfOneThread) {
             conversion.fast(shared, settings, kind, threads);
             expectSameDocument(shared, single,
                                std::string(conversion.name) + " kind " + std::to_string(kind) +
-                                   " mode " + std::to_string(mode) + " threads " +
+                                   " mode " + std::to_string(paletteEntries(mode)) + " threads " +
                                    std::to_string(threads));
           }
         }

@@ -17,11 +17,12 @@ inline bool convertible(const ImageDocument& doc) {
 
 inline ColourValue pixelColour(const ImageDocument& doc, int32_t x, int32_t y) {
   const uint8_t* row = doc.row(y);
-  if (doc.colourMode == kTrueColour) return makeColour(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+  if (doc.colourMode == ColourMode::kTrueColour)
+    return makeColour(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
   return doc.palette[getPackedPixel(row, x, bitsPerPixel(doc.colourMode))];
 }
 
-inline ImageDocument withNewPixels(const ImageDocument& doc, int32_t colourMode) {
+inline ImageDocument withNewPixels(const ImageDocument& doc, ColourMode colourMode) {
   ImageDocument out = doc;
   out.rowStride = static_cast<int32_t>(rowStrideFor(colourMode, doc.width));
   out.pixels.assign(static_cast<size_t>(out.rowStride) * doc.height, 0);
@@ -31,10 +32,10 @@ inline ImageDocument withNewPixels(const ImageDocument& doc, int32_t colourMode)
 
 inline void nearest(ImageDocument& doc, const EffectSettings& s, int target) {
   if (!convertible(doc)) return;
-  const int mode = doc.colourMode;
+  const ColourMode mode = doc.colourMode;
   if (target == 2) {
-    if (mode == 2) return;
-    ImageDocument out = withNewPixels(doc, 2);
+    if (mode == ColourMode::kColours2) return;
+    ImageDocument out = withNewPixels(doc, ColourMode::kColours2);
     for (int32_t y = 0; y < doc.height; ++y)
       for (int32_t x = 0; x < doc.width; ++x)
         setPackedPixel(out.row(y), x, 1, greyLevel(pixelColour(doc, x, y)) > s.threshold);
@@ -43,17 +44,17 @@ inline void nearest(ImageDocument& doc, const EffectSettings& s, int target) {
     out.interlaced = false;
     doc = out;
   } else if (target == 16) {
-    if (mode == 16) {
+    if (mode == ColourMode::kColours16) {
       for (int32_t y = 0; y < doc.height; ++y)
         for (int32_t x = 0; x < (doc.width + 1) / 2 * 2; ++x)
           setPackedPixel(doc.row(y), x, 4,
                          nearestTvcColour(doc.palette[getPackedPixel(doc.row(y), x, 4)]));
-    } else if (mode == kTrueColour || mode >= 32) {
-      ImageDocument out = withNewPixels(doc, 16);
+    } else if (mode == ColourMode::kTrueColour || paletteEntries(mode) >= 32) {
+      ImageDocument out = withNewPixels(doc, ColourMode::kColours16);
       for (int32_t y = 0; y < doc.height; ++y) {
         for (int32_t x = 0; x < doc.width; ++x)
           setPackedPixel(out.row(y), x, 4, nearestTvcColour(pixelColour(doc, x, y)));
-        if (mode != kTrueColour && doc.width % 2)
+        if (mode != ColourMode::kTrueColour && doc.width % 2)
           setPackedPixel(out.row(y), doc.width, 4, nearestTvcColour(doc.palette[0]));
       }
       doc = out;
@@ -61,14 +62,14 @@ inline void nearest(ImageDocument& doc, const EffectSettings& s, int target) {
       return;
     }
     for (int i = 0; i < 16; ++i) doc.palette[i] = tvcColour(i);
-    doc.colourMode = 16;
+    doc.colourMode = ColourMode::kColours16;
     doc.interlaced = false;
   } else if (target == 4) {
-    if (mode == 4) {
+    if (mode == ColourMode::kColours4) {
       for (int i = 0; i < 4; ++i) doc.palette[i] = tvcColour(nearestTvcColour(doc.palette[i]));
       return;
     }
-    if (mode != 16) return;
+    if (mode != ColourMode::kColours16) return;
     const ColourHistogram counts = fillColourHistogram(doc);
     std::vector<int> order(16);
     for (int v = 0; v < 16; ++v) order[v] = v;
@@ -86,7 +87,7 @@ inline void nearest(ImageDocument& doc, const EffectSettings& s, int target) {
     for (int32_t y = 0; y < doc.height; ++y)
       for (int32_t x = 0; x < (doc.width + 1) / 2 * 2; ++x)
         setPackedPixel(doc.row(y), x, 4, table[getPackedPixel(doc.row(y), x, 4)]);
-    doc.colourMode = 4;
+    doc.colourMode = ColourMode::kColours4;
     doc.interlaced = false;
   }
 }
@@ -96,12 +97,13 @@ const int kBayer[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 1
                           {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
                           {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
 
-inline int outputMode(int kind) {
-  return kind == 0 ? 2 : (kind == 1 ? 4 : 16);
+inline ColourMode outputMode(int kind, bool interlaced = false) {
+  return kind == 0 ? ColourMode::kColours2
+                   : (kind == 1 && !interlaced ? ColourMode::kColours4 : ColourMode::kColours16);
 }
 
 inline void ordered(ImageDocument& doc, const EffectSettings& s, int kind) {
-  if (!convertible(doc) || doc.colourMode == 2) return;
+  if (!convertible(doc) || doc.colourMode == ColourMode::kColours2) return;
   ImageDocument out = withNewPixels(doc, outputMode(kind));
   const int bits = kind == 0 ? 1 : 4;
   for (int32_t y = 0; y < doc.height; ++y)
@@ -135,7 +137,7 @@ inline bool inList(int index, std::array<int, 6> list) {
 }
 
 inline void floydSteinberg(ImageDocument& doc, const EffectSettings& s, int kind) {
-  if (!convertible(doc) || doc.colourMode == 2) return;
+  if (!convertible(doc) || doc.colourMode == ColourMode::kColours2) return;
   const bool interlaced = kind == 1 && s.interlacedFourColour;
   std::vector<int> indices;
   if (kind == 0) indices = {0, 15};
@@ -167,7 +169,7 @@ inline void floydSteinberg(ImageDocument& doc, const EffectSettings& s, int kind
       rgb[y][3 * x + 1] = g;
       rgb[y][3 * x + 2] = b;
     }
-  ImageDocument out = withNewPixels(doc, kind == 0 ? 2 : (kind == 1 && !interlaced ? 4 : 16));
+  ImageDocument out = withNewPixels(doc, outputMode(kind, interlaced));
   for (int32_t y = 0; y < doc.height; ++y) {
     const bool odd = interlaced && (y % 2 == 1);
     const int first = odd ? 4 : 0;
@@ -219,9 +221,12 @@ inline int nearestGrey(int red, int green, int blue, const uint8_t* greyTable, i
 }
 
 inline void grey(ImageDocument& doc, int kind) {
-  if (!convertible(doc) || (doc.colourMode != kTrueColour && doc.colourMode != 256)) return;
+  if (!convertible(doc) ||
+      (doc.colourMode != ColourMode::kTrueColour && doc.colourMode != ColourMode::kColours256))
+    return;
   static const uint8_t fourGreys[4] = {0, 150, 76, 255};
-  ImageDocument out = withNewPixels(doc, kind == 1 ? 4 : 16);
+  ImageDocument out =
+      withNewPixels(doc, kind == 1 ? ColourMode::kColours4 : ColourMode::kColours16);
   for (int32_t y = 0; y < doc.height; ++y)
     for (int32_t x = 0; x < doc.width; ++x) {
       const ColourValue c = pixelColour(doc, x, y);

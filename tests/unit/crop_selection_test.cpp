@@ -2,20 +2,21 @@
 
 #include "converter/view/layout.h"
 #include "converter/view/selection.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
 
 // A picture whose pixel (x, y) has a value that names its column and row, so a crop
 // shows where it started.
-AppState stateWithPicture(int32_t colourMode, int32_t width, int32_t height) {
+AppState stateWithPicture(ColourMode colourMode, int32_t width, int32_t height) {
   AppState state;
   ImageDocument& doc = state.document;
-  doc.pictureSize = allocatePicture(doc, width, height, colourMode);
+  allocatePicture(doc, width, height, colourMode);
   const int bits = bitsPerPixel(colourMode);
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
-      if (colourMode == kTrueColour) {
+      if (colourMode == ColourMode::kTrueColour) {
         uint8_t* p = doc.row(y) + 3 * x;
         p[0] = static_cast<uint8_t>(x);
         p[1] = static_cast<uint8_t>(y);
@@ -29,7 +30,7 @@ AppState stateWithPicture(int32_t colourMode, int32_t width, int32_t height) {
 }
 
 uint8_t valueAt(const ImageDocument& doc, int32_t x, int32_t y) {
-  if (doc.colourMode == kTrueColour) return doc.row(y)[3 * x];
+  if (doc.colourMode == ColourMode::kTrueColour) return doc.row(y)[3 * x];
   return getPackedPixel(doc.row(y), x, bitsPerPixel(doc.colourMode));
 }
 
@@ -96,7 +97,7 @@ TEST(SelectionMode, MouseMovesOutsideSelectionModeDrawNothing) {
 }
 
 TEST(SelectionMapping, CentredPictureAtZoomOne) {
-  AppState state = stateWithPicture(kTrueColour, 100, 50);
+  AppState state = stateWithPicture(ColourMode::kTrueColour, 100, 50);
   updateLayout(state.view, state.document, 300, 200);  // picture at (100, 75)
   const DocumentRect cut = selectionToDocument(state.view, state.document, {110, 80, 130, 100});
   EXPECT_EQ(cut.x0, 10);
@@ -106,7 +107,7 @@ TEST(SelectionMapping, CentredPictureAtZoomOne) {
 }
 
 TEST(SelectionMapping, RectangleStickingOutIsCutAtThePictureEdges) {
-  AppState state = stateWithPicture(kTrueColour, 100, 50);
+  AppState state = stateWithPicture(ColourMode::kTrueColour, 100, 50);
   updateLayout(state.view, state.document, 300, 200);
   const DocumentRect cut = selectionToDocument(state.view, state.document, {0, 0, 150, 100});
   EXPECT_EQ(cut.x0, 0);
@@ -119,7 +120,7 @@ TEST(SelectionMapping, RectangleStickingOutIsCutAtThePictureEdges) {
 }
 
 TEST(SelectionMapping, ScrolledPictureAtZoomTwoCoversHalfAsManyPixels) {
-  AppState state = stateWithPicture(kTrueColour, 1000, 1000);
+  AppState state = stateWithPicture(ColourMode::kTrueColour, 1000, 1000);
   state.view.zoomX = 2;
   state.view.zoomY = 2;
   updateLayout(state.view, state.document, 401, 401);  // scrolled to 399, 399
@@ -144,20 +145,20 @@ TEST(SelectionMapping, VeryWidePictureScrolledToItsMiddle) {
 }
 
 TEST(Crop, DefaultSelectionInsideThePictureCutsTheCropSize) {
-  AppState state = stateWithPicture(kTrueColour, 400, 300);
+  AppState state = stateWithPicture(ColourMode::kTrueColour, 400, 300);
   updateLayout(state.view, state.document, 500, 400);  // picture at (50, 50)
   selectAt(state, 400, 330);
   ASSERT_TRUE(cropToSelection(state));
   EXPECT_EQ(state.document.width, 256);
   EXPECT_EQ(state.document.height, 240);
   EXPECT_EQ(state.document.rowStride, 768);
-  EXPECT_EQ(state.document.pictureSize, 768 * 240);
+  EXPECT_EQ(state.document.pictureSize(), 768 * 240);
   EXPECT_EQ(valueAt(state.document, 0, 0), 400 - 256 - 50);  // first column 94
   EXPECT_EQ(state.document.row(0)[1], 330 - 240 - 50);       // first row 40
 }
 
 TEST(Crop, ZoomTwoDownHalvesTheDoubledSelection) {
-  AppState state = stateWithPicture(2, 600, 600);
+  AppState state = stateWithPicture(ColourMode::kColours2, 600, 600);
   state.view.zoomY = 2;
   updateLayout(state.view, state.document, 700, 700);  // picture at x 50, scrolled down
   selectAt(state, 600, 600);
@@ -168,7 +169,7 @@ TEST(Crop, ZoomTwoDownHalvesTheDoubledSelection) {
 
 // Crop one rectangle in every colour mode: the packed modes start mid-byte.
 TEST(Crop, EveryColourModeKeepsThePixelsUnderTheSelection) {
-  for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
+  for (ColourMode mode : kEveryColourMode) {
     AppState state = stateWithPicture(mode, 40, 30);
     const ImageDocument original = state.document;
     updateLayout(state.view, state.document, 60, 50);  // picture at (10, 10)
@@ -189,10 +190,10 @@ TEST(Crop, EveryColourModeKeepsThePixelsUnderTheSelection) {
 }
 
 TEST(Crop, RectangleOutsideThePictureLeavesTheDocumentAsItWas) {
-  AppState state = stateWithPicture(4, 100, 50);
+  AppState state = stateWithPicture(ColourMode::kColours4, 100, 50);
   updateLayout(state.view, state.document, 300, 200);  // picture at (100, 75)
   const std::vector<uint8_t> pixels = state.document.pixels;
-  const int32_t size = state.document.pictureSize;
+  const int32_t size = state.document.pictureSize();
   state.effects.cropWidth = 20;
   state.effects.cropHeight = 20;
   for (auto [x, y] : {std::pair{50, 150}, std::pair{100, 150}, std::pair{280, 150},
@@ -201,7 +202,7 @@ TEST(Crop, RectangleOutsideThePictureLeavesTheDocumentAsItWas) {
     EXPECT_FALSE(cropToSelection(state)) << x << "," << y;
     cancelSelection(state.selection);
   }
-  EXPECT_EQ(state.document.pictureSize, size);
+  EXPECT_EQ(state.document.pictureSize(), size);
   EXPECT_EQ(state.document.width, 100);
   EXPECT_EQ(state.document.pixels, pixels);
 }
@@ -210,7 +211,7 @@ TEST(Crop, NoPictureNothingToCut) {
   AppState state;
   selectAt(state, 300, 300);
   EXPECT_FALSE(cropToSelection(state));
-  EXPECT_EQ(state.document.pictureSize, 0);
+  EXPECT_EQ(state.document.pictureSize(), 0);
 }
 
 }  // namespace

@@ -27,18 +27,18 @@ TEST(GreyLevel, NeutralGreysThatLoseOneLevel) {
 }
 
 TEST(RowStride, EveryColourModePadsToFourBytes) {
-  EXPECT_EQ(rowStrideFor(2, 1), 4);
-  EXPECT_EQ(rowStrideFor(2, 33), 8);
-  EXPECT_EQ(rowStrideFor(0, 5), 16);
-  EXPECT_EQ(rowStrideFor(0, 4), 12);
-  EXPECT_EQ(rowStrideFor(4, 9), 8);
-  EXPECT_EQ(rowStrideFor(16, 8), 4);
-  EXPECT_EQ(rowStrideFor(8, 3), 4);
-  EXPECT_EQ(rowStrideFor(256, 5), 8);
-  EXPECT_EQ(rowStrideFor(64, 4), 4);
-  EXPECT_EQ(rowStrideFor(3, 4), -1);
-  EXPECT_EQ(rowStrideFor(0, -1), -1);
-  EXPECT_EQ(rowStrideFor(0, 0x7FFFFFFF), -1);  // would not fit 31 bits
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours2, 1), 4);
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours2, 33), 8);
+  EXPECT_EQ(rowStrideFor(ColourMode::kTrueColour, 5), 16);
+  EXPECT_EQ(rowStrideFor(ColourMode::kTrueColour, 4), 12);
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours4, 9), 8);
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours16, 8), 4);
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours8, 3), 4);
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours256, 5), 8);
+  EXPECT_EQ(rowStrideFor(ColourMode::kColours64, 4), 4);
+  EXPECT_EQ(rowStrideFor(static_cast<ColourMode>(3), 4), -1);
+  EXPECT_EQ(rowStrideFor(ColourMode::kTrueColour, -1), -1);
+  EXPECT_EQ(rowStrideFor(ColourMode::kTrueColour, 0x7FFFFFFF), -1);  // would not fit 31 bits
 }
 
 TEST(PackedPixels, BitAndNibblePositions) {
@@ -63,20 +63,20 @@ TEST(PackedPixels, BitAndNibblePositions) {
 
 TEST(AllocatePicture, ZeroedBufferAndRefusedSizes) {
   ImageDocument doc;
-  EXPECT_EQ(allocatePicture(doc, 5, 3, 0), 48);
+  EXPECT_EQ(allocatePicture(doc, 5, 3, ColourMode::kTrueColour), 48);
   EXPECT_EQ(doc.rowStride, 16);
   EXPECT_EQ(doc.pixels.size(), 48u);
   for (uint8_t b : doc.pixels) EXPECT_EQ(b, 0);
   ImageDocument big;
-  EXPECT_EQ(allocatePicture(big, 3000000, 2000000, 0), 0);
+  EXPECT_EQ(allocatePicture(big, 3000000, 2000000, ColourMode::kTrueColour), 0);
   EXPECT_EQ(big.pixels.size(), 0u);
-  EXPECT_EQ(allocatePicture(big, 10, 10, 5), 0);
+  EXPECT_EQ(allocatePicture(big, 10, 10, static_cast<ColourMode>(5)), 0);
 }
 
 TEST(ProgramState, StartValues) {
   AppState state;
   EXPECT_FALSE(state.document.holdsPicture());
-  EXPECT_EQ(state.document.colourMode, 0);
+  EXPECT_EQ(state.document.colourMode, ColourMode::kTrueColour);
   EXPECT_EQ(state.view.zoomX, 1);
   EXPECT_EQ(state.view.zoomY, 1);
   EXPECT_EQ(state.selection.selectionState, kSelectionIdle);

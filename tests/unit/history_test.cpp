@@ -61,8 +61,9 @@ class ScriptedHost : public CommandHost, public UserPrompts {
   }
   bool clipboardHoldsPicture() override { return true; }
   bool pasteFromClipboard(AppState& state, ViewUpdate& update) override {
-    update = pasteCommand(
-        state, *this, [](ImageDocument& doc) { return allocatePicture(doc, 3, 3, kTrueColour); });
+    update = pasteCommand(state, *this, [](ImageDocument& doc) {
+      return allocatePicture(doc, 3, 3, ColourMode::kTrueColour);
+    });
     return true;
   }
   // The palette dialog exchanges entries 0 and 1.
@@ -85,7 +86,7 @@ class ScriptedHost : public CommandHost, public UserPrompts {
 AppState openedPicture(const test::ScratchFolder& folder, ScriptedHost& host, int32_t width = 40,
                        int32_t height = 30) {
   ImageDocument picture;
-  picture.pictureSize = allocatePicture(picture, width, height, kTrueColour);
+  allocatePicture(picture, width, height, ColourMode::kTrueColour);
   for (size_t i = 0; i < picture.pixels.size(); ++i)
     picture.pixels[i] = static_cast<uint8_t>(i * 7 + i / 251);
   EXPECT_TRUE(writeWholeFile(folder / "foto.bmp",
@@ -103,7 +104,7 @@ AppState openedPicture(const test::ScratchFolder& folder, ScriptedHost& host, in
   const ImageDocument& b = s.document;
   if (a.pixels != b.pixels || a.width != b.width || a.height != b.height ||
       a.rowStride != b.rowStride || a.colourMode != b.colourMode || a.palette != b.palette ||
-      a.pictureSize != b.pictureSize || a.tvcPicture != b.tvcPicture ||
+      a.pictureSize() != b.pictureSize() || a.tvcPicture != b.tvcPicture ||
       a.interlaced != b.interlaced)
     return ::testing::AssertionFailure() << "the document differs";
   if (state.view.zoomX != s.zoomX || state.view.zoomY != s.zoomY ||

@@ -43,7 +43,7 @@ std::string quoted(const fs::path& path) {
 
 // A 16-colour KEP file of 21 x 5 with every value in it.
 fs::path writeSixteenColourKep(const fs::path& folder) {
-  ImageDocument doc = kep_test::makePicture(16, 21, 5);
+  ImageDocument doc = kep_test::makePicture(ColourMode::kColours16, 21, 5);
   for (int32_t y = 0; y < doc.height; ++y)
     for (int32_t x = 0; x < doc.width; ++x)
       setPackedPixel(doc.row(y), x, 4, static_cast<uint8_t>((x / 3 + y) % 16));
@@ -78,7 +78,7 @@ TEST(KepCli, SavedFilesReopenWithTheSamePicture) {
     EXPECT_NE(reopened.output.find("\"width\":21,\"height\":5"), std::string::npos)
         << reopened.output;
     const ImageDocument copy = readBack(saved);
-    EXPECT_EQ(copy.colourMode, 16);
+    EXPECT_EQ(copy.colourMode, ColourMode::kColours16);
     EXPECT_EQ(copy.pixels, original.pixels) << coding;
   }
 }

@@ -19,7 +19,7 @@ using kep_test::makePicture;
 struct Loaded {
   ImageDocument doc;
   KepDecodeColours colours{};
-  ReadStatus status = ReadStatus::kDamaged;
+  Status status = StatusCode::kDamaged;
 };
 
 Loaded loadKep(const Bytes& file) {
@@ -53,9 +53,9 @@ TEST(KepReaderHeaderless, UnknownFileIsAFourColourPictureInTheDefaultColours) {
   file[0] = 0xA6;  // pixels 1, 2, 3, 0
   file[64] = 0xFF;
   const Loaded loaded = loadKep(file);
-  EXPECT_EQ(loaded.status, ReadStatus::kOk);
-  EXPECT_EQ(loaded.doc.pictureSize, 128 * 250);
-  EXPECT_EQ(loaded.doc.colourMode, 4);
+  EXPECT_EQ(loaded.status, StatusCode::kOk);
+  EXPECT_EQ(loaded.doc.pictureSize(), 128 * 250);
+  EXPECT_EQ(loaded.doc.colourMode, ColourMode::kColours4);
   EXPECT_EQ(loaded.doc.width, 256);
   EXPECT_EQ(loaded.doc.height, 250);
   EXPECT_EQ(loaded.doc.rowStride, 128);
@@ -73,7 +73,7 @@ TEST(KepReaderHeaderless, SignedFormsCountRowsOverTheWholeFile) {
   // data bytes, which stay zero instead of being read past the file.
   Bytes file = withPreamble(0, 128, 0x77);
   Loaded two = loadKep(file);
-  EXPECT_EQ(two.doc.colourMode, 2);
+  EXPECT_EQ(two.doc.colourMode, ColourMode::kColours2);
   EXPECT_EQ(two.doc.width, 512);
   EXPECT_EQ(two.doc.height, 2);
   EXPECT_EQ(two.doc.row(1)[59], 0x77);
@@ -84,38 +84,38 @@ TEST(KepReaderHeaderless, SignedFormsCountRowsOverTheWholeFile) {
   file[4] = 0x55;  // white
   file[5] = 0x44;  // bright red
   Loaded four = loadKep(file);
-  EXPECT_EQ(four.doc.colourMode, 4);
+  EXPECT_EQ(four.doc.colourMode, ColourMode::kColours4);
   EXPECT_EQ(four.doc.height, 3);
   EXPECT_EQ(four.doc.palette[0], tvcColour(15));
   EXPECT_EQ(four.colours[1], tvcColour(10));
   EXPECT_EQ(four.doc.row(0)[0], 0x33);  // data from offset 8
 
   Loaded sixteen = loadKep(withPreamble(2, 128, 0x06));
-  EXPECT_EQ(sixteen.doc.colourMode, 16);
+  EXPECT_EQ(sixteen.doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(sixteen.doc.width, 128);
   EXPECT_EQ(sixteen.doc.row(0)[0], 0x12);
   EXPECT_EQ(sixteen.doc.palette[13], tvcColour(13));
 
   Loaded signedFour = loadKep(withPreamble(3, 64, 0xA6));
-  EXPECT_EQ(signedFour.doc.colourMode, 4);
+  EXPECT_EQ(signedFour.doc.colourMode, ColourMode::kColours4);
   EXPECT_FALSE(signedFour.doc.interlaced);
   EXPECT_EQ(signedFour.doc.row(0)[0], 0x12);
 }
 
 TEST(KepReaderShortFiles, TruncatedHeadersGiveNoPicture) {
-  EXPECT_EQ(loadKep({'K', 'E', 'P'}).status, ReadStatus::kDamaged);
-  EXPECT_EQ(loadKep({'K', 'E', 'P', 9, 0, 0, 0, 0, 8, 0, 2}).status, ReadStatus::kDamaged);
-  EXPECT_EQ(loadKep(headerFile(10, 0, 5, {0, 0, 0, 0}, {1, 2, 3})).status, ReadStatus::kDamaged);
-  EXPECT_EQ(loadKep(headerFile(10, 5, 0, {0, 0, 0, 0}, {1, 2, 3})).status, ReadStatus::kDamaged);
-  EXPECT_EQ(loadKep({}).status, ReadStatus::kDamaged);
-  EXPECT_EQ(loadKep({'K', 'E'}).status, ReadStatus::kDamaged);
+  EXPECT_EQ(loadKep({'K', 'E', 'P'}).status, StatusCode::kDamaged);
+  EXPECT_EQ(loadKep({'K', 'E', 'P', 9, 0, 0, 0, 0, 8, 0, 2}).status, StatusCode::kDamaged);
+  EXPECT_EQ(loadKep(headerFile(10, 0, 5, {0, 0, 0, 0}, {1, 2, 3})).status, StatusCode::kDamaged);
+  EXPECT_EQ(loadKep(headerFile(10, 5, 0, {0, 0, 0, 0}, {1, 2, 3})).status, StatusCode::kDamaged);
+  EXPECT_EQ(loadKep({}).status, StatusCode::kDamaged);
+  EXPECT_EQ(loadKep({'K', 'E'}).status, StatusCode::kDamaged);
 }
 
 TEST(KepReaderHeader, InterlacedPictureUsesTheSecondPaletteHalfOnOddRows) {
   const Loaded loaded = loadKep(headerFile(11, 4, 3, {0x04, 0x10, 0x41, 0x45}, {0xA6, 0xA6, 0xA6}));
-  EXPECT_EQ(loaded.status, ReadStatus::kOk);
-  EXPECT_EQ(loaded.doc.pictureSize, 12);
-  EXPECT_EQ(loaded.doc.colourMode, 16);
+  EXPECT_EQ(loaded.status, StatusCode::kOk);
+  EXPECT_EQ(loaded.doc.pictureSize(), 12);
+  EXPECT_EQ(loaded.doc.colourMode, ColourMode::kColours16);
   EXPECT_TRUE(loaded.doc.interlaced);
   EXPECT_EQ(loaded.doc.row(0)[0], 0x12);
   EXPECT_EQ(loaded.doc.row(1)[0], 0x56);
@@ -136,8 +136,8 @@ TEST(KepReaderRle, ZeroRunsEarlyEndsAndLeftovers) {
   // the tag; a run of one moves it on; a run goes on into the next row.
   const Bytes data = {0x00, 0x77, 0x01, 0x12, 0x34, 0x43, 0x56, 0x22, 0x99, 0x99};
   Loaded loaded = loadKep(headerFile(4, 16, 3, {0, 0x55, 0, 0}, data));
-  EXPECT_EQ(loaded.status, ReadStatus::kOk);
-  EXPECT_EQ(loaded.doc.pictureSize, 12);
+  EXPECT_EQ(loaded.status, StatusCode::kOk);
+  EXPECT_EQ(loaded.doc.pictureSize(), 12);
   EXPECT_EQ(Bytes(loaded.doc.row(0), loaded.doc.row(0) + 2), (Bytes{0x12, 0x34}));
   EXPECT_EQ(Bytes(loaded.doc.row(1), loaded.doc.row(1) + 2), (Bytes{0x56, 0x56}));
   EXPECT_EQ(Bytes(loaded.doc.row(2), loaded.doc.row(2) + 2), (Bytes{0x56, 0x22}));
@@ -145,17 +145,17 @@ TEST(KepReaderRle, ZeroRunsEarlyEndsAndLeftovers) {
 
   // Data that ends early (here inside a run byte's pair) leaves the rest zero.
   loaded = loadKep(headerFile(4, 16, 3, {0, 0, 0, 0}, {0x03, 0x11, 0x01}));
-  EXPECT_EQ(loaded.status, ReadStatus::kPartial);
+  EXPECT_EQ(loaded.status, StatusCode::kPartial);
   EXPECT_EQ(Bytes(loaded.doc.row(1), loaded.doc.row(1) + 2), (Bytes{0x11, 0x00}));
   EXPECT_EQ(loaded.doc.row(2)[0], 0x00);
 }
 
 TEST(KepReaderHeader, ModeBytesFromTwelveAreSizedButNotDecoded) {
   const Loaded loaded = loadKep(headerFile(14, 6, 2, {0, 0, 0, 0}, Bytes(20, 0xFF)));
-  EXPECT_EQ(loaded.doc.colourMode, 16);
+  EXPECT_EQ(loaded.doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(loaded.doc.width, 6);
-  EXPECT_EQ(loaded.status, ReadStatus::kPartial);
-  EXPECT_EQ(loaded.doc.pictureSize, 8);
+  EXPECT_EQ(loaded.status, StatusCode::kPartial);
+  EXPECT_EQ(loaded.doc.pictureSize(), 8);
   for (uint8_t byte : loaded.doc.pixels) EXPECT_EQ(byte, 0);
   EXPECT_EQ(loaded.doc.palette[15], tvcColour(15));
 }
@@ -164,19 +164,19 @@ TEST(R16Reader, FixedSixteenColourPicture) {
   Bytes file(960, 0x55);  // every pixel pair 0, 15
   ImageDocument doc;
   KepDecodeColours colours{};
-  EXPECT_EQ(readR16(file.size(), file.data(), doc, colours), ReadStatus::kOk);
-  EXPECT_EQ(doc.pictureSize, 960);
+  EXPECT_EQ(readR16(file.size(), file.data(), doc, colours), StatusCode::kOk);
+  EXPECT_EQ(doc.pictureSize(), 960);
   EXPECT_EQ(doc.width, 32);
   EXPECT_EQ(doc.height, 60);
   EXPECT_EQ(doc.rowStride, 16);
-  EXPECT_EQ(doc.colourMode, 16);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(doc.row(59)[15], 0x0F);
   EXPECT_EQ(colours[2], tvcColour(2));
 
   ImageDocument shortDoc;
   Bytes shortFile(17, 0xAA);
-  EXPECT_EQ(readR16(shortFile.size(), shortFile.data(), shortDoc, colours), ReadStatus::kPartial);
-  EXPECT_EQ(shortDoc.pictureSize, 960);
+  EXPECT_EQ(readR16(shortFile.size(), shortFile.data(), shortDoc, colours), StatusCode::kPartial);
+  EXPECT_EQ(shortDoc.pictureSize(), 960);
   EXPECT_EQ(shortDoc.row(1)[0], 0xF0);
   EXPECT_EQ(shortDoc.row(1)[1], 0x00);
 }
@@ -220,9 +220,9 @@ TEST(VidReader, FramesAreFourPlanesOfEveryFourthRow) {
   const Bytes file = vidFile(6, 128, 60, 50, frameSize, frames);
   ImageDocument doc;
   KepDecodeColours colours{};
-  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), ReadStatus::kPartial);
-  EXPECT_EQ(doc.pictureSize, 64 * 60 * 40);
-  EXPECT_EQ(doc.colourMode, 16);
+  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), StatusCode::kPartial);
+  EXPECT_EQ(doc.pictureSize(), 64 * 60 * 40);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(doc.width, 128);
   EXPECT_EQ(doc.height, 60 * 40);  // 50 frames claimed, at most 40 kept
   for (size_t frame = 0; frame < 2; ++frame)
@@ -240,9 +240,9 @@ TEST(VidReader, TwoAndFourColourFramesUseTheHeaderPalette) {
   const Bytes file = vidFile(5, 16, 4, 1, 16, frames);  // 4 colours: T = 4, four rows
   ImageDocument doc;
   KepDecodeColours colours{};
-  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), ReadStatus::kOk);
-  EXPECT_EQ(doc.pictureSize, 8 * 4 * 40);
-  EXPECT_EQ(doc.colourMode, 4);
+  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), StatusCode::kOk);
+  EXPECT_EQ(doc.pictureSize(), 8 * 4 * 40);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours4);
   EXPECT_EQ(doc.height, 4);
   EXPECT_EQ(doc.palette[0], tvcColour(15));
   EXPECT_EQ(doc.row(0)[0], 0x12);
@@ -254,30 +254,30 @@ TEST(VidReader, RefusedAndOddHeaders) {
   KepDecodeColours colours{};
   Bytes notVid = vidFile(6, 128, 60, 1, 3840, {});
   notVid[0] = 'X';
-  EXPECT_EQ(readVid(notVid.size(), notVid.data(), doc, colours), ReadStatus::kNotThisFormat);
+  EXPECT_EQ(readVid(notVid.size(), notVid.data(), doc, colours), StatusCode::kNotThisFormat);
 
   const Bytes lowMode = vidFile(2, 128, 60, 1, 3840, {});
-  EXPECT_EQ(readVid(lowMode.size(), lowMode.data(), doc, colours), ReadStatus::kUnsupported);
-  EXPECT_EQ(doc.colourMode, 16);
+  EXPECT_EQ(readVid(lowMode.size(), lowMode.data(), doc, colours), StatusCode::kUnsupported);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_TRUE(doc.pixels.empty());
 
   const Bytes noWidth = vidFile(6, 0, 60, 1, 3840, Bytes(100, 1));
-  EXPECT_EQ(readVid(noWidth.size(), noWidth.data(), doc, colours), ReadStatus::kDamaged);
+  EXPECT_EQ(readVid(noWidth.size(), noWidth.data(), doc, colours), StatusCode::kDamaged);
 
   Bytes cutHeader = vidFile(6, 128, 60, 1, 3840, {});
   cutHeader.resize(20);
-  EXPECT_EQ(readVid(cutHeader.size(), cutHeader.data(), doc, colours), ReadStatus::kDamaged);
+  EXPECT_EQ(readVid(cutHeader.size(), cutHeader.data(), doc, colours), StatusCode::kDamaged);
 
   // A frame height beyond the rows a frame holds never lets the height pass the buffer.
   const Bytes tall = vidFile(6, 128, 100, 40, 3840, Bytes(10, 0x55));
   ImageDocument tallDoc;
-  EXPECT_EQ(readVid(tall.size(), tall.data(), tallDoc, colours), ReadStatus::kPartial);
-  EXPECT_EQ(tallDoc.pictureSize, 64 * 60 * 40);
+  EXPECT_EQ(readVid(tall.size(), tall.data(), tallDoc, colours), StatusCode::kPartial);
+  EXPECT_EQ(tallDoc.pictureSize(), 64 * 60 * 40);
   EXPECT_EQ(tallDoc.height, 60 * 40);
   EXPECT_LE(static_cast<size_t>(tallDoc.rowStride) * tallDoc.height, tallDoc.pixels.size());
 }
 
-using TvcReader = ReadStatus (*)(size_t, const uint8_t*, ImageDocument&, KepDecodeColours&);
+using TvcReader = Status (*)(size_t, const uint8_t*, ImageDocument&, KepDecodeColours&);
 
 // Headers claim, data fills: the picture never has more rows than its data can fill,
 // and no data is no picture.
@@ -286,7 +286,7 @@ TEST(TvcReaders, PicturesAreBoundedByTheirData) {
     std::string name;
     TvcReader reader;
     Bytes file;
-    ReadStatus status;
+    StatusCode status;
     int32_t width, height;
     size_t bytes;  // the document's pixel buffer
   };
@@ -294,18 +294,18 @@ TEST(TvcReaders, PicturesAreBoundedByTheirData) {
   // 16 bytes claiming 65535 x 65535, with no picture data.
   for (uint8_t mode = 4; mode < 12; ++mode)
     cases.push_back({"mode " + std::to_string(mode), readKep,
-                     headerFile(mode, 65535, 65535, {0, 0, 0, 0}, {}), ReadStatus::kDamaged, 0, 0,
+                     headerFile(mode, 65535, 65535, {0, 0, 0, 0}, {}), StatusCode::kDamaged, 0, 0,
                      0});
   // A run of 63 and a literal give 64 TVC bytes: one row of 8192 begun.
   cases.push_back({"RLE", readKep, headerFile(4, 65535, 65535, {0, 0, 0, 0}, {0x3F, 0xAA, 0x55}),
-                   ReadStatus::kPartial, 65535, 1, 8192});
+                   StatusCode::kPartial, 65535, 1, 8192});
   // Five plain bytes in rows of two: three rows, the last one begun.
   cases.push_back({"plain", readKep, headerFile(10, 4, 65535, {0, 0, 0, 0}, {1, 2, 3, 4, 5}),
-                   ReadStatus::kPartial, 4, 3, 12});
+                   StatusCode::kPartial, 4, 3, 12});
   cases.push_back({"VID without frames", readVid, vidFile(6, 128, 60, 0, 3840, Bytes(3840, 1)),
-                   ReadStatus::kDamaged, 0, 0, 0});
-  cases.push_back({"empty R16", readR16, {}, ReadStatus::kDamaged, 0, 0, 0});
-  cases.push_back({"short R16", readR16, Bytes(17, 0xAA), ReadStatus::kPartial, 32, 60, 960});
+                   StatusCode::kDamaged, 0, 0, 0});
+  cases.push_back({"empty R16", readR16, {}, StatusCode::kDamaged, 0, 0, 0});
+  cases.push_back({"short R16", readR16, Bytes(17, 0xAA), StatusCode::kPartial, 32, 60, 960});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ImageDocument doc;
@@ -321,21 +321,24 @@ TEST(TvcReaders, PicturesAreBoundedByTheirData) {
 // palette entries after writing and reading back.
 TEST(KepRoundTrip, EveryKindAndCodingReadsBackIdentically) {
   struct Kind {
-    int32_t colourMode;
+    ColourMode colourMode;
     bool interlaced;
   };
-  const Kind kinds[] = {{2, false}, {4, false}, {16, false}, {16, true}};
+  const Kind kinds[] = {{ColourMode::kColours2, false},
+                        {ColourMode::kColours4, false},
+                        {ColourMode::kColours16, false},
+                        {ColourMode::kColours16, true}};
   ByteSource random(2024);
   for (const Kind& kind : kinds) {
     for (uint8_t coding : {kPlain, kRle}) {
-      SCOPED_TRACE("colour mode " + std::to_string(kind.colourMode) +
+      SCOPED_TRACE("colour mode " + std::to_string(paletteEntries(kind.colourMode)) +
                    (kind.interlaced ? " interlaced" : "") + (coding == kRle ? " RLE" : " plain"));
       ImageDocument doc = makePicture(kind.colourMode, 37, 9);
       doc.interlaced = kind.interlaced;
       const int bits = bitsPerPixel(kind.colourMode);
-      const int values = kind.colourMode == 2                      ? 2
-                         : kind.colourMode == 4 || kind.interlaced ? 4
-                                                                   : 16;
+      const int values = kind.colourMode == ColourMode::kColours2                      ? 2
+                         : kind.colourMode == ColourMode::kColours4 || kind.interlaced ? 4
+                                                                                       : 16;
       for (int32_t y = 0; y < doc.height; ++y) {
         for (int32_t x = 0; x < doc.width; ++x) {
           // Few distinct values in stretches, so that the RLE has runs of every length.
@@ -351,7 +354,7 @@ TEST(KepRoundTrip, EveryKindAndCodingReadsBackIdentically) {
       } else {
         for (size_t i = 0; i < 16; ++i) doc.palette[i] = tvcColour(static_cast<int>(i * 7 % 16));
         doc.palette[0] = tvcColour(0);
-        if (kind.colourMode == 16)
+        if (kind.colourMode == ColourMode::kColours16)
           for (size_t i = 0; i < 16; ++i) doc.palette[i] = kTvcPalette[i];
       }
       SaveOptions saveOptions;
@@ -359,8 +362,8 @@ TEST(KepRoundTrip, EveryKindAndCodingReadsBackIdentically) {
       KepEncoding encoding;
       ASSERT_EQ(encodeKep(doc, saveOptions, encoding), KepEncodeStatus::kOk);
       const Loaded loaded = loadKep(encoding.picture);
-      EXPECT_EQ(loaded.status, ReadStatus::kOk);
-      EXPECT_EQ(loaded.doc.pictureSize, doc.pictureSize);
+      EXPECT_EQ(loaded.status, StatusCode::kOk);
+      EXPECT_EQ(loaded.doc.pictureSize(), doc.pictureSize());
       EXPECT_EQ(loaded.doc.width, doc.width);
       EXPECT_EQ(loaded.doc.height, doc.height);
       EXPECT_EQ(loaded.doc.colourMode, doc.colourMode);

@@ -44,12 +44,13 @@ TEST(KepRedecode, TwoColourPictureAsSixteenColoursAtWidth128) {
   Bytes tvcBytes;
   ImageDocument doc = twoColourPicture(4, colours, tvcBytes);
   ASSERT_EQ(doc.width, 512);
-  ASSERT_TRUE(redecodeKepPicture(doc, colours, choice(128, 4, decodeModeIndexOf(16))));
-  EXPECT_EQ(doc.colourMode, 16);
+  ASSERT_TRUE(
+      redecodeKepPicture(doc, colours, choice(128, 4, decodeModeIndexOf(ColourMode::kColours16))));
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(doc.width, 128);
   EXPECT_EQ(doc.height, 4);
   EXPECT_EQ(doc.rowStride, 64);
-  EXPECT_EQ(doc.pictureSize, 256);
+  EXPECT_EQ(doc.pictureSize(), 256);
   for (size_t i = 0; i < tvcBytes.size(); ++i)
     ASSERT_EQ(doc.pixels[i], sixteenColoursFromTvcByte(tvcBytes[i])) << i;
   EXPECT_EQ(doc.palette[9], tvcColour(9));
@@ -62,7 +63,8 @@ TEST(KepRedecode, RowsOfTBytesAreKeptAtAStrideOfFourAndNothingIsLost) {
   Bytes tvcBytes;
   ImageDocument doc = twoColourPicture(4, colours, tvcBytes);
   // 40 pixels in 2 colours: T = 5, so 256 bytes give 51 whole rows and a sixth of one.
-  ASSERT_TRUE(redecodeKepPicture(doc, colours, choice(40, 100, decodeModeIndexOf(2))));
+  ASSERT_TRUE(
+      redecodeKepPicture(doc, colours, choice(40, 100, decodeModeIndexOf(ColourMode::kColours2))));
   EXPECT_EQ(doc.rowStride, 8);
   EXPECT_EQ(doc.height, 51);
   for (size_t i = 0; i < tvcBytes.size(); ++i)
@@ -72,24 +74,27 @@ TEST(KepRedecode, RowsOfTBytesAreKeptAtAStrideOfFourAndNothingIsLost) {
   // A smaller height hides rows without dropping them: going back restores every byte.
   ASSERT_TRUE(redecodeKepPicture(doc, colours, choice(40, 10, -1)));
   EXPECT_EQ(doc.height, 10);
-  ASSERT_TRUE(redecodeKepPicture(doc, colours, choice(512, 4, decodeModeIndexOf(2))));
+  ASSERT_TRUE(
+      redecodeKepPicture(doc, colours, choice(512, 4, decodeModeIndexOf(ColourMode::kColours2))));
   EXPECT_EQ(doc.height, 4);
   EXPECT_EQ(Bytes(doc.pixels.begin(), doc.pixels.begin() + 256), tvcBytes);
 }
 
 TEST(KepRedecode, FourColourPicturesCountBytePairsAsOneTvcByte) {
   KepDecodeColours colours = {tvcColour(0), tvcColour(1), tvcColour(2), tvcColour(3)};
-  ImageDocument doc = makePicture(4, 10, 3);  // T = 3
+  ImageDocument doc = makePicture(ColourMode::kColours4, 10, 3);  // T = 3
   ByteSource random(11);
   for (uint8_t& byte : doc.pixels) byte = random.next() & 0x33;
   for (int32_t y = 0; y < 3; ++y) std::fill(doc.row(y) + 6, doc.row(y) + 8, 0);
   const ImageDocument before = doc;
-  ASSERT_TRUE(redecodeKepPicture(doc, colours, choice(10, 3, decodeModeIndexOf(4))));
+  ASSERT_TRUE(
+      redecodeKepPicture(doc, colours, choice(10, 3, decodeModeIndexOf(ColourMode::kColours4))));
   EXPECT_EQ(doc.pixels, before.pixels) << "the same values change nothing";
   EXPECT_EQ(doc.palette[2], tvcColour(2));
 
   // As 16 colours 6 wide (T = 3): each row's three TVC bytes, one document byte each.
-  ASSERT_TRUE(redecodeKepPicture(doc, colours, choice(6, 3, decodeModeIndexOf(16))));
+  ASSERT_TRUE(
+      redecodeKepPicture(doc, colours, choice(6, 3, decodeModeIndexOf(ColourMode::kColours16))));
   EXPECT_EQ(doc.rowStride, 4);
   for (int32_t y = 0; y < 3; ++y)
     for (int c = 0; c < 3; ++c)
@@ -109,36 +114,36 @@ TEST(KepRedecode, RefusesWhatWouldBreakThePicture) {
   EXPECT_EQ(doc.pixels, before.pixels);
   EXPECT_EQ(doc.width, before.width);
 
-  ImageDocument interlaced = makePicture(16, 8, 2);
+  ImageDocument interlaced = makePicture(ColourMode::kColours16, 8, 2);
   interlaced.interlaced = true;
   EXPECT_FALSE(redecodeKepPicture(interlaced, colours, choice(8, 2, 2)));
-  ImageDocument trueColour = makePicture(kTrueColour, 8, 2);
+  ImageDocument trueColour = makePicture(ColourMode::kTrueColour, 8, 2);
   EXPECT_FALSE(redecodeKepPicture(trueColour, colours, choice(8, 2, 2)));
   ImageDocument empty;
-  empty.colourMode = 4;
+  empty.colourMode = ColourMode::kColours4;
   EXPECT_FALSE(redecodeKepPicture(empty, colours, choice(8, 2, 1)));
 }
 
 TEST(PictureProperties, KindTextsAndListEntries) {
-  ImageDocument trueColour = makePicture(kTrueColour, 3, 3);
+  ImageDocument trueColour = makePicture(ColourMode::kTrueColour, 3, 3);
   trueColour.tvcPicture = false;
   EXPECT_EQ(pictureKindText(trueColour), "True color");
   EXPECT_TRUE(paletteListEntries(trueColour).empty());
   EXPECT_FALSE(canRedecode(trueColour));
 
-  ImageDocument grey = makePicture(256, 3, 3);
+  ImageDocument grey = makePicture(ColourMode::kColours256, 3, 3);
   grey.tvcPicture = false;
   EXPECT_EQ(pictureKindText(grey), "RGB - 256 szin");
   EXPECT_EQ(paletteListEntries(grey).size(), 256u);
   EXPECT_FALSE(canRedecode(grey));
 
-  ImageDocument interlaced = makePicture(16, 4, 2);
+  ImageDocument interlaced = makePicture(ColourMode::kColours16, 4, 2);
   interlaced.interlaced = true;
   EXPECT_EQ(pictureKindText(interlaced), "TVC - 4 szín (Interlaced)");
   EXPECT_EQ(paletteListEntries(interlaced).size(), 16u);
   EXPECT_FALSE(canRedecode(interlaced));
 
-  ImageDocument four = makePicture(4, 3, 2);
+  ImageDocument four = makePicture(ColourMode::kColours4, 3, 2);
   four.palette[1] = tvcColour(10);
   four.row(0)[0] = 0x13;
   four.row(0)[1] = 0x1F;  // the nibble past the width is not counted

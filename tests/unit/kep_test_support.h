@@ -15,9 +15,9 @@
 namespace vz {
 namespace kep_test {
 
-inline ImageDocument makePicture(int32_t colourMode, int32_t width, int32_t height) {
+inline ImageDocument makePicture(ColourMode colourMode, int32_t width, int32_t height) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, colourMode);
+  allocatePicture(doc, width, height, colourMode);
   doc.tvcPicture = true;
   return doc;
 }
@@ -25,10 +25,9 @@ inline ImageDocument makePicture(int32_t colourMode, int32_t width, int32_t heig
 // A fresh, empty folder for one test, named after it.
 inline std::filesystem::path freshFolder() {
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-  const std::filesystem::path folder =
-      std::filesystem::path(testing::TempDir()) /
-      ("vizorka_" + std::string(info->test_suite_name()) + "_" + std::string(info->name()) +
-       "_" + std::to_string(getpid()));
+  const std::filesystem::path folder = std::filesystem::path(testing::TempDir()) /
+                                       ("vizorka_" + std::string(info->test_suite_name()) + "_" +
+                                        std::string(info->name()) + "_" + std::to_string(getpid()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;

@@ -53,7 +53,7 @@ void setRow(ImageDocument& doc, int32_t y, const Bytes& bytes) {
 }
 
 TEST(KepWriterLayout, PlainTwoColourPictureWithFullHeader) {
-  ImageDocument doc = makePicture(2, 16, 2);
+  ImageDocument doc = makePicture(ColourMode::kColours2, 16, 2);
   doc.palette[0] = tvcColour(0);
   doc.palette[1] = tvcColour(15);
   doc.palette[2] = tvcColour(8);  // black finds index 0 first
@@ -70,7 +70,7 @@ TEST(KepWriterLayout, PlainTwoColourPictureWithFullHeader) {
 TEST(KepWriterLayout, FourAndSixteenColourBytes) {
   // Ten pixels a row: D = 6 document bytes, T = 3 TVC bytes; the last TVC byte's two
   // rightmost pixels come from the row padding as it stands.
-  ImageDocument four = makePicture(4, 10, 1);
+  ImageDocument four = makePicture(ColourMode::kColours4, 10, 1);
   setRow(four, 0, {0x12, 0x30, 0x00, 0x00, 0x33, 0x21});
   const Bytes fourFile = encode(four, options(kPlain, kFullKepHeader));
   EXPECT_EQ(fourFile[3], 9);
@@ -78,7 +78,7 @@ TEST(KepWriterLayout, FourAndSixteenColourBytes) {
   // Pixels 1,2,3,0 -> colour bit 0 at bits 7..4, colour bit 1 at bits 3..0.
   EXPECT_EQ(dataOf(fourFile), (Bytes{0xA6, 0x00, 0xDE}));
 
-  ImageDocument sixteen = makePicture(16, 8, 1);
+  ImageDocument sixteen = makePicture(ColourMode::kColours16, 8, 1);
   setRow(sixteen, 0, {0xF0, 0x0F, 0x12, 0x8C});
   const Bytes sixteenFile = encode(sixteen, options(kPlain, kFullKepHeader));
   EXPECT_EQ(sixteenFile[3], 10);
@@ -86,7 +86,7 @@ TEST(KepWriterLayout, FourAndSixteenColourBytes) {
 }
 
 TEST(KepWriterRle, LongRunsSplitAtSixtyThree) {
-  ImageDocument doc = makePicture(2, 800, 1);
+  ImageDocument doc = makePicture(ColourMode::kColours2, 800, 1);
   std::fill(doc.pixels.begin(), doc.pixels.begin() + 100, 0x5A);
   const Bytes file = encode(doc, options(kRle, kFullKepHeader));
   EXPECT_EQ(file[3], 4);
@@ -94,7 +94,7 @@ TEST(KepWriterRle, LongRunsSplitAtSixtyThree) {
 }
 
 TEST(KepWriterRle, MarkerTagCarriesAcrossRowsAndWraps) {
-  ImageDocument doc = makePicture(2, 24, 4);
+  ImageDocument doc = makePicture(ColourMode::kColours2, 24, 4);
   setRow(doc, 0, {0x12, 0x34, 0x52});  // leaves the tag at 0x80
   setRow(doc, 1, {0x9A, 0x11, 0xC5});  // 0x80 and 0xC0 run bytes, then the tag wraps to 0
   setRow(doc, 2, {0xC1, 0xC1, 0x3F});  // a run of two ignores the top bits, keeps the tag
@@ -107,7 +107,7 @@ TEST(KepWriterRle, MarkerTagCarriesAcrossRowsAndWraps) {
 }
 
 TEST(KepWriterRle, FourColourUnitsAreBytePairs) {
-  ImageDocument doc = makePicture(4, 16, 1);
+  ImageDocument doc = makePicture(ColourMode::kColours4, 16, 1);
   // Pairs 1,2 equal; pair 3 differs only in its second byte.
   setRow(doc, 0, {0x11, 0x22, 0x11, 0x22, 0x11, 0x23, 0x00, 0x00});
   EXPECT_EQ(dataOf(encode(doc, options(kRle, kFullKepHeader))),
@@ -115,7 +115,7 @@ TEST(KepWriterRle, FourColourUnitsAreBytePairs) {
 }
 
 TEST(KepWriterInterlaced, PaletteHalvesFollowTheTopLeftPixel) {
-  ImageDocument doc = makePicture(16, 4, 2);
+  ImageDocument doc = makePicture(ColourMode::kColours16, 4, 2);
   doc.interlaced = true;
   doc.palette[1] = tvcColour(1);
   doc.palette[2] = tvcColour(2);
@@ -148,7 +148,7 @@ TEST(KepWriterSprite, HeadersHoldSizesUpTo255) {
       {8 * 263, 300, KepEncodeStatus::kTooLargeForSprite},
   };
   for (const auto& c : cases) {
-    ImageDocument doc = makePicture(2, c.width, c.height);
+    ImageDocument doc = makePicture(ColourMode::kColours2, c.width, c.height);
     doc.palette[1] = tvcColour(15);
     for (SaveFormat format : {kSpriteExport, kSpriteWithMask}) {
       KepEncoding encoding;
@@ -167,20 +167,20 @@ TEST(KepWriterSprite, HeadersHoldSizesUpTo255) {
     }
   }
   KepEncoding full;
-  ImageDocument doc = makePicture(2, 16, 2);
+  ImageDocument doc = makePicture(ColourMode::kColours2, 16, 2);
   ASSERT_EQ(encodeKep(doc, options(kPlain, kFullKepHeader, true), full), KepEncodeStatus::kOk);
   EXPECT_TRUE(full.palette.empty()) << "the palette file belongs to the sprite forms";
 }
 
 TEST(KepWriterMask, SixteenColoursCompareValuesWithTheMaskIndex) {
-  ImageDocument doc = makePicture(16, 8, 1);
+  ImageDocument doc = makePicture(ColourMode::kColours16, 8, 1);
   setRow(doc, 0, {0x3A, 0xA3, 0xAA, 0x33});
   const Bytes file = encode(doc, options(kRle, kSpriteWithMask, false, 10));
   EXPECT_EQ(Bytes(file.end() - 4, file.end()), (Bytes{0x55, 0xAA, 0xFF, 0x00}));
 }
 
 TEST(KepWriterMask, FewerColoursCompareThePaletteColourWithTheMaskColour) {
-  ImageDocument two = makePicture(2, 8, 1);
+  ImageDocument two = makePicture(ColourMode::kColours2, 8, 1);
   two.palette[0] = tvcColour(15);
   two.palette[1] = tvcColour(0);
   setRow(two, 0, {0xA5});
@@ -190,7 +190,7 @@ TEST(KepWriterMask, FewerColoursCompareThePaletteColourWithTheMaskColour) {
   file = encode(two, options(kPlain, kSpriteWithMask, false, 15));
   EXPECT_EQ(file.back(), 0x5A);
 
-  ImageDocument four = makePicture(4, 4, 1);
+  ImageDocument four = makePicture(ColourMode::kColours4, 4, 1);
   four.palette[0] = tvcColour(0);
   four.palette[1] = tvcColour(10);
   four.palette[2] = tvcColour(14);
@@ -199,7 +199,7 @@ TEST(KepWriterMask, FewerColoursCompareThePaletteColourWithTheMaskColour) {
   file = encode(four, options(kPlain, kSpriteWithMask, false, 14));
   EXPECT_EQ(file.back(), 0x80 | 0x08 | 0x10 | 0x01);
 
-  ImageDocument interlaced = makePicture(16, 4, 2);
+  ImageDocument interlaced = makePicture(ColourMode::kColours16, 4, 2);
   interlaced.interlaced = true;
   interlaced.palette[6] = tvcColour(11);
   setRow(interlaced, 1, {0x46, 0x66});  // pixels 4,6,6,6: the last three are magenta
@@ -209,18 +209,18 @@ TEST(KepWriterMask, FewerColoursCompareThePaletteColourWithTheMaskColour) {
 
 TEST(KepWriterRefusal, OnlyTvcColourModesAndSixteenBitHeaderSizes) {
   KepEncoding encoding;
-  ImageDocument trueColour = makePicture(kTrueColour, 4, 4);
+  ImageDocument trueColour = makePicture(ColourMode::kTrueColour, 4, 4);
   EXPECT_EQ(encodeKep(trueColour, options(kPlain, kFullKepHeader), encoding),
             KepEncodeStatus::kNotTvcPicture);
-  ImageDocument grey = makePicture(256, 4, 4);
+  ImageDocument grey = makePicture(ColourMode::kColours256, 4, 4);
   EXPECT_EQ(encodeKep(grey, options(kPlain, kSpriteExport), encoding),
             KepEncodeStatus::kNotTvcPicture);
-  ImageDocument shortBuffer = makePicture(16, 8, 4);
+  ImageDocument shortBuffer = makePicture(ColourMode::kColours16, 8, 4);
   shortBuffer.pixels.resize(8);
   EXPECT_EQ(encodeKep(shortBuffer, options(kPlain, kFullKepHeader), encoding),
             KepEncodeStatus::kNotTvcPicture);
 
-  ImageDocument wide = makePicture(2, 65536, 1);
+  ImageDocument wide = makePicture(ColourMode::kColours2, 65536, 1);
   EXPECT_EQ(encodeKep(wide, options(kPlain, kFullKepHeader), encoding),
             KepEncodeStatus::kTooLargeForHeader);
   EXPECT_EQ(encodeKep(wide, options(kPlain, kSpriteExport), encoding),
@@ -238,7 +238,7 @@ TEST(PalettePath, ReplacesOrAddsTheExtension) {
 TEST(SaveKepFile, WritesThePictureAndThePaletteBesideIt) {
   const std::filesystem::path folder = kep_test::freshFolder();
   AppState state;
-  state.document = makePicture(4, 8, 2);
+  state.document = makePicture(ColourMode::kColours4, 8, 2);
   state.document.palette[1] = tvcColour(10);
   state.filePath = (folder / "árvíztűrő.kep").string();
   state.saveOptions = options(kRle, kSpriteExport, true);
@@ -255,7 +255,7 @@ TEST(SaveKepFile, WritesThePictureAndThePaletteBesideIt) {
 TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
   const std::filesystem::path folder = kep_test::freshFolder();
   AppState state;
-  state.document = makePicture(2, 8, 1);
+  state.document = makePicture(ColourMode::kColours2, 8, 1);
   RecordingPrompts prompts;
 
   state.filePath = (folder / "no-such-folder" / "a.kep").string();
@@ -283,7 +283,7 @@ TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
   state.saveOptions.makePaletteFile = false;
   EXPECT_TRUE(saveKepFile(state, prompts));
 
-  state.document = makePicture(kTrueColour, 8, 1);
+  state.document = makePicture(ColourMode::kTrueColour, 8, 1);
   state.filePath = (folder / "c.kep").string();
   EXPECT_FALSE(saveKepFile(state, prompts));
   ASSERT_EQ(prompts.errors.size(), 4u);

@@ -51,7 +51,7 @@ std::vector<uint8_t> rleEncode(const std::vector<uint8_t>& raw) {
   return out;
 }
 
-ReadStatus read(const std::vector<uint8_t>& file, ImageDocument& doc) {
+Status read(const std::vector<uint8_t>& file, ImageDocument& doc) {
   return readPcx(file.size(), file.data(), doc);
 }
 
@@ -60,9 +60,9 @@ TEST(PcxReader, RunsCrossScanLinesAndEmptyRunsGiveNothing) {
   PcxHeader h;
   h.xMax = 3, h.yMax = 2, h.bytesPerLine = 4;
   ImageDocument doc;
-  ASSERT_EQ(read(pcxFile(h, {0xC6, 7, 0xC0, 9, 1, 2, 0xC4, 0xC5, 3}), doc), ReadStatus::kOk);
-  EXPECT_EQ(doc.pictureSize, 12);
-  EXPECT_EQ(doc.colourMode, 256);
+  ASSERT_EQ(read(pcxFile(h, {0xC6, 7, 0xC0, 9, 1, 2, 0xC4, 0xC5, 3}), doc), StatusCode::kOk);
+  EXPECT_EQ(doc.pictureSize(), 12);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours256);
   const std::vector<uint8_t> expected = {7, 7, 7, 7, 7, 7, 1, 2, 0xC5, 0xC5, 0xC5, 0xC5};
   EXPECT_EQ(doc.pixels, expected);
 }
@@ -77,8 +77,8 @@ TEST(PcxReader, EightBitsTakeTheTrailingPaletteOnlyWithVersionFiveAndMarker) {
   data.insert(data.end(), trailer.begin(), trailer.end());
 
   ImageDocument doc;
-  ASSERT_EQ(read(pcxFile(h, data), doc), ReadStatus::kOk);
-  EXPECT_EQ(doc.colourMode, 256);
+  ASSERT_EQ(read(pcxFile(h, data), doc), StatusCode::kOk);
+  EXPECT_EQ(doc.colourMode, ColourMode::kColours256);
   EXPECT_EQ(doc.palette[200], 0xAAu);
   EXPECT_EQ(doc.pixels[0], 200);
   EXPECT_EQ(doc.pixels[1], 17);
@@ -90,8 +90,8 @@ TEST(PcxReader, EightBitsTakeTheTrailingPaletteOnlyWithVersionFiveAndMarker) {
     if (change == 0) other.version = 3;
     if (change == 1) otherData[4] = 0x0B;
     doc.palette.fill(0x123456);
-    ASSERT_EQ(read(pcxFile(other, otherData), doc), ReadStatus::kOk);
-    EXPECT_EQ(doc.colourMode, 256);
+    ASSERT_EQ(read(pcxFile(other, otherData), doc), StatusCode::kOk);
+    EXPECT_EQ(doc.colourMode, ColourMode::kColours256);
     EXPECT_EQ(doc.pixels[0], 200);
     EXPECT_EQ(doc.palette[1], makeColour(0x13, 0x14, 0x15));
     EXPECT_EQ(doc.palette[200], 0u);
@@ -102,8 +102,8 @@ TEST(PcxReader, DataEndingEarlyLeavesTheRestZero) {
   PcxHeader h;
   h.bitsPerPlane = 8, h.planes = 3, h.xMax = 1, h.yMax = 1, h.bytesPerLine = 2;
   ImageDocument doc;
-  ASSERT_EQ(read(pcxFile(h, {1, 2, 3, 0xC5}), doc), ReadStatus::kPartial);
-  EXPECT_EQ(doc.colourMode, kTrueColour);
+  ASSERT_EQ(read(pcxFile(h, {1, 2, 3, 0xC5}), doc), StatusCode::kPartial);
+  EXPECT_EQ(doc.colourMode, ColourMode::kTrueColour);
   // Red 1, 2; green 3 and a lost 0; no blue; no second row.
   const std::vector<uint8_t> expected = {0, 3, 1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(doc.pixels, expected);
@@ -122,13 +122,13 @@ TEST(PcxReader, UnreadableHeadersLeaveAnEmptyDocument) {
   bad[6].xMax = 39999, bad[6].yMax = 39999, bad[6].bytesPerLine = 40000;  // 1.6 GB from 9 bytes
   for (size_t i = 0; i < bad.size(); ++i) {
     ImageDocument doc;
-    ASSERT_EQ(read(pcxFile(good, std::vector<uint8_t>(8, 0xC3)), doc), ReadStatus::kOk);
+    ASSERT_EQ(read(pcxFile(good, std::vector<uint8_t>(8, 0xC3)), doc), StatusCode::kOk);
     EXPECT_FALSE(givesPicture(read(pcxFile(bad[i], std::vector<uint8_t>(9, 0xFF)), doc))) << i;
     EXPECT_TRUE(doc.pixels.empty()) << i;
     EXPECT_EQ(doc.width, 0) << i;
   }
   ImageDocument doc;
-  EXPECT_EQ(read(std::vector<uint8_t>(127, 0), doc), ReadStatus::kDamaged);
+  EXPECT_EQ(read(std::vector<uint8_t>(127, 0), doc), StatusCode::kDamaged);
 }
 
 // Pictures written by ImageMagick, and planar ones written here (ImageMagick writes
@@ -152,7 +152,7 @@ TEST(PcxReader, MatchesImageMagick) {
     ASSERT_TRUE(
         test::runQuietly(test::imageMagickConvert() + " " + picture + " " + (scratch / name)));
     ImageDocument doc;
-    ASSERT_EQ(read(test::readFileBytes(scratch / name), doc), ReadStatus::kOk) << name;
+    ASSERT_EQ(read(test::readFileBytes(scratch / name), doc), StatusCode::kOk) << name;
     EXPECT_TRUE(test::sameColours(doc, test::imageMagickDecode(scratch / name))) << name;
   }
 
@@ -174,7 +174,7 @@ TEST(PcxReader, MatchesImageMagick) {
     const std::vector<uint8_t> file = pcxFile(h, rleEncode(raw));
     test::writeFileBytes(scratch / "planes.pcx", file);
     ImageDocument doc;
-    ASSERT_EQ(read(file, doc), ReadStatus::kOk);
+    ASSERT_EQ(read(file, doc), StatusCode::kOk);
     test::RgbImage peer = test::imageMagickDecode(scratch / "planes.pcx");
     // ImageMagick shows a set bit of a 1-bit PCX as black (and writes black so); the
     // PCX convention, which we keep whatever the header's colours, is 0 black, 1 white.

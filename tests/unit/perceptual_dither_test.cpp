@@ -9,22 +9,25 @@
 #include "converter/colour/conversions.h"
 #include "converter/commands/commands.h"
 #include "converter/model/app_state.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
 
 // Random colours in any readable mode (true colour, 4 or 8 bits through a palette).
-ImageDocument randomPicture(int32_t mode, int32_t width, int32_t height, unsigned seed) {
+ImageDocument randomPicture(ColourMode mode, int32_t width, int32_t height, unsigned seed) {
   std::mt19937 random(seed);
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, mode);
+  allocatePicture(doc, width, height, mode);
   for (ColourValue& entry : doc.palette) entry = random() & 0xFFFFFF;
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
-      if (mode == kTrueColour) {
+      if (mode == ColourMode::kTrueColour) {
         for (int c = 0; c < 3; ++c) doc.row(y)[3 * x + c] = static_cast<uint8_t>(random());
       } else {
-        setPackedPixel(doc.row(y), x, bitsPerPixel(mode), static_cast<uint8_t>(random() % mode));
+        setPackedPixel(
+            doc.row(y), x, bitsPerPixel(mode),
+            static_cast<uint8_t>(random() % static_cast<unsigned>(paletteEntries(mode))));
       }
     }
   return doc;
@@ -39,16 +42,16 @@ TEST(PerceptualDither, KeepsToFloydSteinbergsTargetSetsFlagsAndSizes) {
     int kind;
     bool interlaced;
     std::array<uint8_t, 10> colours;
-    int32_t sourceMode;
+    ColourMode sourceMode;
   };
   const Case cases[] = {
-      {kDitherTwoColours, false, {2, 13, 0, 10, 14, 15, 0, 11, 7, 15}, kTrueColour},
-      {kDitherTwoColours, true, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, 256},
-      {kDitherFourColours, false, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, 256},
-      {kDitherFourColours, true, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, kTrueColour},
-      {kDitherFourColours, true, {0, 15, 1, 4, 4, 9, 8, 2, 12, 6}, 16},
-      {kDitherSixteenColours, false, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, kTrueColour},
-      {kDitherSixteenColours, true, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, 16},
+      {kDitherTwoColours, false, {2, 13, 0, 10, 14, 15, 0, 11, 7, 15}, ColourMode::kTrueColour},
+      {kDitherTwoColours, true, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, ColourMode::kColours256},
+      {kDitherFourColours, false, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, ColourMode::kColours256},
+      {kDitherFourColours, true, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, ColourMode::kTrueColour},
+      {kDitherFourColours, true, {0, 15, 1, 4, 4, 9, 8, 2, 12, 6}, ColourMode::kColours16},
+      {kDitherSixteenColours, false, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, ColourMode::kTrueColour},
+      {kDitherSixteenColours, true, {0, 15, 0, 10, 14, 15, 0, 11, 7, 15}, ColourMode::kColours16},
   };
   unsigned seed = 1;
   for (const Case& c : cases) {
@@ -94,7 +97,7 @@ TEST(PerceptualDither, KeepsToFloydSteinbergsTargetSetsFlagsAndSizes) {
   // Through the dithering command: the same pre-distortion and zoom.
   for (int kind : {kDitherTwoColours, kDitherFourColours, kDitherSixteenColours}) {
     AppState fs, perceptual;
-    fs.document = perceptual.document = randomPicture(kTrueColour, 9, 7, 99);
+    fs.document = perceptual.document = randomPicture(ColourMode::kTrueColour, 9, 7, 99);
     perceptual.effects.ditherAlgorithm = kPerceptual;
     ditherCommand(fs, kind);
     ditherCommand(perceptual, kind);
@@ -130,7 +133,7 @@ TEST(PerceptualDither, UniformColoursKeepTheirLightOnAverage) {
   const EffectSettings settings;  // 2-colour set black and white; 4: black, red, yellow, white
   for (const Case& c : cases) {
     ImageDocument doc;
-    doc.pictureSize = allocatePicture(doc, 128, 128, kTrueColour);
+    allocatePicture(doc, 128, 128, ColourMode::kTrueColour);
     for (int32_t y = 0; y < 128; ++y)
       for (int32_t x = 0; x < 128; ++x) {
         doc.row(y)[3 * x] = blueOf(c.colour);

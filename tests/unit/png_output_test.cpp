@@ -14,7 +14,7 @@ const std::string kSample = std::string(VIZORKA_SOURCE_DIR) + "/samples/sample.b
 ImageDocument readBmpFile(const std::string& path) {
   const std::vector<uint8_t> bytes = test::readFileBytes(path);
   ImageDocument doc;
-  EXPECT_EQ(readBmp(bytes.size(), bytes.data(), doc), ReadStatus::kOk) << path;
+  EXPECT_EQ(readBmp(bytes.size(), bytes.data(), doc), StatusCode::kOk) << path;
   return doc;
 }
 

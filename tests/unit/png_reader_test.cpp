@@ -61,17 +61,17 @@ std::vector<uint8_t> makePng(const PngParts& p) {
   return file;
 }
 
-ReadStatus read(const std::vector<uint8_t>& file, ImageDocument& doc) {
+Status read(const std::vector<uint8_t>& file, ImageDocument& doc) {
   return readPng(file.size(), file.data(), doc);
 }
 
 // Colour mode the document takes for a suite file, from its name: colour type at [4],
 // bit depth at [6..7].
-int32_t expectedColourMode(const std::string& name) {
+ColourMode expectedColourMode(const std::string& name) {
   const int colourType = name[4] - '0';
   const int depth = std::stoi(name.substr(6, 2));
-  if (colourType != 0 && colourType != 3) return kTrueColour;
-  return depth >= 8 ? 256 : 1 << depth;
+  if (colourType != 0 && colourType != 3) return ColourMode::kTrueColour;
+  return static_cast<ColourMode>(depth >= 8 ? 256 : 1 << depth);
 }
 
 bool withinOne(ColourValue a, ColourValue b) {
@@ -94,15 +94,15 @@ TEST(PngSuite, ConformanceWithImageMagick) {
     SCOPED_TRACE(name);
     const std::vector<uint8_t> file = test::readFileBytes(kSuite + name);
     ImageDocument doc;
-    const ReadStatus status = read(file, doc);
+    const Status status = read(file, doc);
     if (name[0] == 'x') {
       EXPECT_FALSE(givesPicture(status));
       EXPECT_TRUE(doc.pixels.empty());
       ++refused;
       continue;
     }
-    ASSERT_EQ(status, ReadStatus::kOk);
-    ASSERT_EQ(doc.pixels.size(), static_cast<size_t>(doc.pictureSize));
+    ASSERT_EQ(status, StatusCode::kOk);
+    ASSERT_EQ(doc.pixels.size(), static_cast<size_t>(doc.pictureSize()));
     EXPECT_EQ(doc.colourMode, expectedColourMode(name));
     const test::RgbImage reference = test::imageMagickDecode(
         kSuite + name, "-set colorspace sRGB -background white -alpha remove");
@@ -159,7 +159,7 @@ TEST(ReadPng, TheDocumentRulesExactly) {
     parts.rows = c.row;
     parts.chunks = c.chunks;
     ImageDocument doc;
-    ASSERT_EQ(read(makePng(parts), doc), ReadStatus::kOk) << c.name;
+    ASSERT_EQ(read(makePng(parts), doc), StatusCode::kOk) << c.name;
     EXPECT_EQ(test::documentColour(doc, 0, 0), c.expected) << c.name;
   }
 }
@@ -175,56 +175,55 @@ TEST(ReadPng, DamagedAndHostileFiles) {
   struct Case {
     const char* name;
     std::vector<uint8_t> file;
-    ReadStatus expected;
+    StatusCode expected;
     ColourValue bottomRight;  // for a picture: pixel (1, 1)
   };
   std::vector<Case> cases;
-  auto add = [&](const char* name, std::vector<uint8_t> file, ReadStatus expected,
+  auto add = [&](const char* name, std::vector<uint8_t> file, StatusCode expected,
                  ColourValue bottomRight = 0) {
     cases.push_back({name, std::move(file), expected, bottomRight});
   };
   PngParts parts = smallRgb();
-  add("whole", makePng(parts), ReadStatus::kOk, makeColour(41, 51, 61));
+  add("whole", makePng(parts), StatusCode::kOk, makeColour(41, 51, 61));
   parts.idatPiece = 1;
-  add("image data in one-byte chunks", makePng(parts), ReadStatus::kOk, makeColour(41, 51, 61));
+  add("image data in one-byte chunks", makePng(parts), StatusCode::kOk, makeColour(41, 51, 61));
   parts = smallRgb();
   parts.chunks = {{"zzZz", {1, 2, 3}}, {"PLTE", {1, 2, 3}}};
-  add("ancillary chunk and a suggested palette", makePng(parts), ReadStatus::kOk,
+  add("ancillary chunk and a suggested palette", makePng(parts), StatusCode::kOk,
       makeColour(41, 51, 61));
   parts.chunks = {{"ZZZZ", {}}};
-  add("unknown critical chunk", makePng(parts), ReadStatus::kUnsupported);
+  add("unknown critical chunk", makePng(parts), StatusCode::kUnsupported);
   parts = smallRgb();
   parts.width = 0;
-  add("width 0", makePng(parts), ReadStatus::kDamaged);
+  add("width 0", makePng(parts), StatusCode::kDamaged);
   parts = smallRgb();
   parts.colourType = 3;
-  add("palette picture without PLTE", makePng(parts), ReadStatus::kDamaged);
+  add("palette picture without PLTE", makePng(parts), StatusCode::kDamaged);
   parts = smallRgb();
   parts.width = parts.height = 50000;
-  add("beyond the document limit", makePng(parts), ReadStatus::kTooLarge);
+  add("beyond the document limit", makePng(parts), StatusCode::kTooLarge);
   parts.colourType = 0;
   parts.width = parts.height = 40000;
-  add("1.6 GB claimed by 20 bytes of data", makePng(parts), ReadStatus::kDamaged);
+  add("1.6 GB claimed by 20 bytes of data", makePng(parts), StatusCode::kDamaged);
   parts = smallRgb();
   parts.rows[7] = 5;
-  add("unknown filter in row 1", makePng(parts), ReadStatus::kPartial, 0);
+  add("unknown filter in row 1", makePng(parts), StatusCode::kPartial, 0);
   parts = smallRgb();
   parts.rows.resize(9);
-  add("data ends in row 1", makePng(parts), ReadStatus::kPartial, 0);
+  add("data ends in row 1", makePng(parts), StatusCode::kPartial, 0);
   parts = smallRgb();
   parts.rows.resize(500, 7);
-  add("more data than the picture", makePng(parts), ReadStatus::kOk, makeColour(41, 51, 61));
+  add("more data than the picture", makePng(parts), StatusCode::kOk, makeColour(41, 51, 61));
 
   for (const Case& c : cases) {
     ImageDocument doc;
     doc.pixels.assign(4, 1);  // an earlier picture, gone after any read
-    doc.pictureSize = 4;
     EXPECT_EQ(read(c.file, doc), c.expected) << c.name;
     if (givesPicture(c.expected)) {
       EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(10, 20, 30)) << c.name;
       EXPECT_EQ(test::documentColour(doc, 1, 1), c.bottomRight) << c.name;
     } else {
-      EXPECT_TRUE(doc.pixels.empty() && doc.pictureSize == 0) << c.name;
+      EXPECT_TRUE(doc.pixels.empty() && doc.pictureSize() == 0) << c.name;
     }
   }
 }
@@ -235,12 +234,12 @@ TEST(ReadPng, TruncationAtEveryOffset) {
   for (const char* name : {"basn3p02.png", "basi2c16.png", "tbrn2c08.png", "basi4a08.png"}) {
     const std::vector<uint8_t> file = test::readFileBytes(kSuite + name);
     ImageDocument whole;
-    ASSERT_EQ(read(file, whole), ReadStatus::kOk) << name;
+    ASSERT_EQ(read(file, whole), StatusCode::kOk) << name;
     int pictures = 0;
     for (size_t length = 0; length < file.size(); ++length) {
       const std::vector<uint8_t> prefix(file.begin(), file.begin() + length);
       ImageDocument doc;
-      const ReadStatus status = read(prefix, doc);
+      const Status status = read(prefix, doc);
       if (!givesPicture(status)) {
         ASSERT_TRUE(doc.pixels.empty()) << name << " " << length;
         continue;

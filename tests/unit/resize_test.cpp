@@ -101,13 +101,13 @@ test::RgbImage referenceResize(const ImageDocument& doc, const ResizeTarget& tar
   return out;
 }
 
-ImageDocument randomPicture(int32_t width, int32_t height, int32_t colourMode, uint32_t seed) {
+ImageDocument randomPicture(int32_t width, int32_t height, ColourMode colourMode, uint32_t seed) {
   std::mt19937 random(seed);
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, colourMode);
+  allocatePicture(doc, width, height, colourMode);
   for (uint8_t& byte : doc.pixels) byte = static_cast<uint8_t>(random());
   for (ColourValue& colour : doc.palette) colour = random() & 0xFFFFFF;
-  doc.tvcPicture = doc.interlaced = colourMode != kTrueColour;
+  doc.tvcPicture = doc.interlaced = colourMode != ColourMode::kTrueColour;
   return doc;
 }
 
@@ -132,16 +132,23 @@ TEST(Resize, EverySampleWithinOneOfTheDoublePrecisionDefinition) {
   constexpr ResizeMode kFill = ResizeMode::kFill;
   constexpr ResizeMode kStretch = ResizeMode::kStretch;
   const struct {
-    int32_t width, height, colourMode;
+    int32_t width, height;
+    ColourMode colourMode;
     ResizeTarget target;
   } cases[] = {
-      {37, 23, kTrueColour, {11, 7, kStretch}}, {37, 23, kTrueColour, {100, 61, kStretch}},
-      {50, 20, kTrueColour, {16, 16, kFill}},   {20, 50, kTrueColour, {16, 17, kFill}},
-      {64, 48, kTrueColour, {30, 30, kFit}},    {1, 1, kTrueColour, {5, 3, kStretch}},
-      {9, 13, kTrueColour, {1, 1, kStretch}},   {33, 7, 2, {12, 12, kFill}},
-      {40, 30, 4, {17, 13, kStretch}},          {41, 29, 16, {90, 70, kFit}},
-      {30, 31, 256, {7, 9, kStretch}},          {1200, 900, kTrueColour, {256, 240, kFit}},
-      {300, 200, 16, {1000, 700, kFill}},
+      {37, 23, ColourMode::kTrueColour, {11, 7, kStretch}},
+      {37, 23, ColourMode::kTrueColour, {100, 61, kStretch}},
+      {50, 20, ColourMode::kTrueColour, {16, 16, kFill}},
+      {20, 50, ColourMode::kTrueColour, {16, 17, kFill}},
+      {64, 48, ColourMode::kTrueColour, {30, 30, kFit}},
+      {1, 1, ColourMode::kTrueColour, {5, 3, kStretch}},
+      {9, 13, ColourMode::kTrueColour, {1, 1, kStretch}},
+      {33, 7, ColourMode::kColours2, {12, 12, kFill}},
+      {40, 30, ColourMode::kColours4, {17, 13, kStretch}},
+      {41, 29, ColourMode::kColours16, {90, 70, kFit}},
+      {30, 31, ColourMode::kColours256, {7, 9, kStretch}},
+      {1200, 900, ColourMode::kTrueColour, {256, 240, kFit}},
+      {300, 200, ColourMode::kColours16, {1000, 700, kFill}},
   };
   uint32_t seed = 1;
   for (const auto& c : cases) {
@@ -152,7 +159,7 @@ TEST(Resize, EverySampleWithinOneOfTheDoublePrecisionDefinition) {
     ASSERT_TRUE(resizePicture(doc, c.target));
     ASSERT_EQ(doc.width, reference.width);
     ASSERT_EQ(doc.height, reference.height);
-    EXPECT_EQ(doc.colourMode, kTrueColour);
+    EXPECT_EQ(doc.colourMode, ColourMode::kTrueColour);
     EXPECT_FALSE(doc.tvcPicture || doc.interlaced);
     EXPECT_LE(largestDifference(doc, reference), 1);
   }
@@ -162,7 +169,7 @@ TEST(Resize, EverySampleWithinOneOfTheDoublePrecisionDefinition) {
 // eye sees from afar (188), not the 128 of averaging the encoded values.
 TEST(Resize, StripesAverageInLinearLight) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, 64, 8, 2);
+  allocatePicture(doc, 64, 8, ColourMode::kColours2);
   doc.palette[1] = 0xFFFFFF;
   for (int y = 0; y < 8; ++y) std::fill(doc.row(y), doc.row(y) + 8, 0x55);  // 0101...
   ASSERT_EQ(referenceResize(doc, {32, 8, ResizeMode::kStretch}).at(5, 5), 0xBCBCBCu);

@@ -12,10 +12,16 @@
 
 namespace vz {
 
-void PrintTo(ReadStatus status, std::ostream* out) {
-  static const char* const kNames[] = {"kOk",      "kPartial",  "kNotThisFormat", "kUnsupported",
-                                       "kDamaged", "kTooLarge", "kOutOfMemory",   "kCannotOpen"};
-  *out << kNames[static_cast<int>(status)];
+void PrintTo(StatusCode code, std::ostream* out) {
+  *out << Status::describe(code);
+}
+
+void PrintTo(const Status& status, std::ostream* out) {
+  *out << Status::describe(status.code()) << " (" << status.reason() << ")";
+}
+
+std::ostream& operator<<(std::ostream& out, ColourMode mode) {
+  return out << paletteEntries(mode);
 }
 
 }  // namespace vz
@@ -77,7 +83,8 @@ RgbImage imageMagickDecode(const std::string& path, const std::string& options) 
 
 ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y) {
   const uint8_t* row = doc.row(y);
-  if (doc.colourMode == kTrueColour) return makeColour(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+  if (doc.colourMode == ColourMode::kTrueColour)
+    return makeColour(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
   return doc.palette[getPackedPixel(row, x, bitsPerPixel(doc.colourMode))];
 }
 

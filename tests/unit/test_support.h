@@ -9,13 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
-// Failure messages name a read status.
-void PrintTo(ReadStatus status, std::ostream* out);
+// Names a status in a failed assertion: its code and reason.
+void PrintTo(const Status& status, std::ostream* out);
+void PrintTo(StatusCode code, std::ostream* out);
+
+// A colour mode as its number of palette entries (0: true colour).
+std::ostream& operator<<(std::ostream& out, ColourMode mode);
+
+// Every mode a document may hold, for tests that go through them all.
+inline constexpr ColourMode kEveryColourMode[] = {
+    ColourMode::kTrueColour, ColourMode::kColours2,   ColourMode::kColours4,
+    ColourMode::kColours8,   ColourMode::kColours16,  ColourMode::kColours32,
+    ColourMode::kColours64,  ColourMode::kColours128, ColourMode::kColours256};
 
 }  // namespace vz
 

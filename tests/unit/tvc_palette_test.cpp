@@ -68,8 +68,7 @@ TEST(NearestTvcColour, BlackAndWhiteAndPrimaries) {
 
 TEST(ColourHistogram, CountsExactlyWidthPixelsPerRow) {
   ImageDocument mono;
-  allocatePicture(mono, 10, 2, 2);
-  mono.pictureSize = static_cast<int32_t>(mono.pixels.size());
+  allocatePicture(mono, 10, 2, ColourMode::kColours2);
   mono.row(0)[0] = 0xFF;
   mono.row(0)[1] = 0xFF;  // only the two top bits count
   const ColourHistogram monoCounts = fillColourHistogram(mono);
@@ -77,8 +76,7 @@ TEST(ColourHistogram, CountsExactlyWidthPixelsPerRow) {
   EXPECT_EQ(monoCounts[0], 10u);
 
   ImageDocument sixteen;
-  allocatePicture(sixteen, 3, 1, 16);
-  sixteen.pictureSize = static_cast<int32_t>(sixteen.pixels.size());
+  allocatePicture(sixteen, 3, 1, ColourMode::kColours16);
   sixteen.row(0)[0] = 0x12;
   sixteen.row(0)[1] = 0x3F;  // the low nibble lies beyond the width
   const ColourHistogram counts = fillColourHistogram(sixteen);
@@ -88,8 +86,7 @@ TEST(ColourHistogram, CountsExactlyWidthPixelsPerRow) {
   EXPECT_EQ(counts[15], 0u);
 
   ImageDocument trueColour;
-  allocatePicture(trueColour, 4, 4, 0);
-  trueColour.pictureSize = static_cast<int32_t>(trueColour.pixels.size());
+  allocatePicture(trueColour, 4, 4, ColourMode::kTrueColour);
   for (uint32_t c : fillColourHistogram(trueColour)) EXPECT_EQ(c, 0u);
 }
 

@@ -7,8 +7,7 @@ namespace {
 
 ImageDocument pictureOfSize(int32_t width, int32_t height) {
   ImageDocument doc;
-  allocatePicture(doc, width, height, kTrueColour);
-  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
+  allocatePicture(doc, width, height, ColourMode::kTrueColour);
   return doc;
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 ImageDocument trueColourPicture(int32_t width, int32_t height) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, width, height, kTrueColour);
+  allocatePicture(doc, width, height, ColourMode::kTrueColour);
   return doc;
 }
 
@@ -83,7 +83,7 @@ TEST(StatusBar, SaysSizeKindZoomAndWhy) {
   EXPECT_EQ(statusBarTexts(state),
             (std::vector<std::string>{"320 × 200 képpont", "True color", "Nagyítás: 1 × 1",
                                       "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!"}));
-  state.document.colourMode = 16;
+  state.document.colourMode = ColourMode::kColours16;
   state.document.tvcPicture = true;
   state.view.zoomX = 2;
   EXPECT_EQ(statusBarTexts(state), (std::vector<std::string>{"320 × 200 képpont", "TVC - 16 szín",

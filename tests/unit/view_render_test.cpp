@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "converter/view/render.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
 
-ImageDocument pictureWithPalette(int32_t colourMode) {
+ImageDocument pictureWithPalette(ColourMode colourMode) {
   ImageDocument doc;
-  doc.pictureSize = allocatePicture(doc, 4, 2, colourMode);
+  allocatePicture(doc, 4, 2, colourMode);
   for (size_t i = 0; i < doc.palette.size(); ++i)
     doc.palette[i] = makeColour(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 0x91);
   return doc;
@@ -15,13 +16,16 @@ ImageDocument pictureWithPalette(int32_t colourMode) {
 
 TEST(RenderDescription, BitDepthAndTableSizeForEveryMode) {
   struct Expected {
-    int32_t mode;
+    ColourMode mode;
     int bits;
     size_t entries;
   };
-  for (const Expected& e : {Expected{0, 24, 0}, Expected{2, 1, 2}, Expected{4, 4, 16},
-                            Expected{8, 4, 8}, Expected{16, 4, 16}, Expected{32, 8, 32},
-                            Expected{64, 8, 64}, Expected{128, 8, 128}, Expected{256, 8, 256}}) {
+  for (const Expected& e :
+       {Expected{ColourMode::kTrueColour, 24, 0}, Expected{ColourMode::kColours2, 1, 2},
+        Expected{ColourMode::kColours4, 4, 16}, Expected{ColourMode::kColours8, 4, 8},
+        Expected{ColourMode::kColours16, 4, 16}, Expected{ColourMode::kColours32, 8, 32},
+        Expected{ColourMode::kColours64, 8, 64}, Expected{ColourMode::kColours128, 8, 128},
+        Expected{ColourMode::kColours256, 8, 256}}) {
     const RenderDescription d = describeRender(pictureWithPalette(e.mode), false);
     EXPECT_EQ(d.bitsPerPixel, e.bits) << e.mode;
     EXPECT_EQ(d.colourTable.size(), e.entries) << e.mode;
@@ -29,7 +33,7 @@ TEST(RenderDescription, BitDepthAndTableSizeForEveryMode) {
 }
 
 TEST(RenderDescription, BlackAndWhiteViewShowsGreyLevels) {
-  ImageDocument doc = pictureWithPalette(16);
+  ImageDocument doc = pictureWithPalette(ColourMode::kColours16);
   doc.palette[0] = 0x0000FF;  // bright red: grey 76
   doc.palette[1] = 0x919191;  // grey 145
   doc.palette[2] = 0xFFFFFF;
@@ -44,7 +48,7 @@ TEST(RenderDescription, BlackAndWhiteViewShowsGreyLevels) {
 }
 
 TEST(RenderDescription, TrueColourIgnoresTheBlackAndWhiteView) {
-  const RenderDescription d = describeRender(pictureWithPalette(0), true);
+  const RenderDescription d = describeRender(pictureWithPalette(ColourMode::kTrueColour), true);
   EXPECT_EQ(d.bitsPerPixel, 24);
   EXPECT_TRUE(d.colourTable.empty());
 }

@@ -63,7 +63,7 @@ class WindowOpen : public ::testing::Test {
   // A document holding a 4 x 3 true-colour picture, zoomed and in grey view.
   AppState stateWithPicture() {
     AppState state;
-    state.document.pictureSize = allocatePicture(state.document, 4, 3, kTrueColour);
+    allocatePicture(state.document, 4, 3, ColourMode::kTrueColour);
     state.document.interlaced = true;
     state.view.zoomX = 2;
     state.view.blackAndWhiteView = true;
@@ -79,8 +79,8 @@ TEST_F(WindowOpen, BmpBecomesTheNewPictureAtZoomOne) {
   const ViewUpdate update = openCommand(state, prompts, "", "");
   EXPECT_TRUE(prompts.errors.empty());
   EXPECT_EQ(state.document.width, 2);
-  EXPECT_EQ(state.document.colourMode, 256);
-  EXPECT_GT(state.document.pictureSize, 0);
+  EXPECT_EQ(state.document.colourMode, ColourMode::kColours256);
+  EXPECT_GT(state.document.pictureSize(), 0);
   EXPECT_FALSE(state.document.tvcPicture);
   EXPECT_FALSE(state.document.interlaced);
   EXPECT_EQ(state.view.zoomX, 1);
@@ -177,12 +177,12 @@ TEST(WindowPaste, ReadPictureBecomesUntitledAtZoomOne) {
   RecordingPrompts prompts;
   const ViewUpdate update = pasteCommand(state, prompts, [](ImageDocument& doc) {
     EXPECT_FALSE(doc.holdsPicture());  // the old picture went first
-    return allocatePicture(doc, 5, 5, kTrueColour);
+    return allocatePicture(doc, 5, 5, ColourMode::kTrueColour);
   });
   EXPECT_TRUE(prompts.errors.empty());
   EXPECT_EQ(state.fileTitle, "nevtelen");
   EXPECT_EQ(state.filePath, "C:\\kepek\\a.bmp");
-  EXPECT_EQ(state.document.pictureSize, 16 * 5);
+  EXPECT_EQ(state.document.pictureSize(), 16 * 5);
   EXPECT_FALSE(state.document.tvcPicture);
   EXPECT_FALSE(state.document.interlaced);
   EXPECT_EQ(state.view.zoomY, 1);
@@ -192,7 +192,7 @@ TEST(WindowPaste, ReadPictureBecomesUntitledAtZoomOne) {
 
 TEST(WindowPaste, UnreadableBitmapIsReportedAndLeavesNoPicture) {
   AppState state;
-  state.document.pictureSize = allocatePicture(state.document, 3, 3, 256);
+  allocatePicture(state.document, 3, 3, ColourMode::kColours256);
   RecordingPrompts prompts;
   pasteCommand(state, prompts, [](ImageDocument&) { return 0; });
   ASSERT_EQ(prompts.errors.size(), 1u);

@@ -8,11 +8,12 @@
 #include "converter/commands/command_table.h"
 #include "converter/commands/window_rules.h"
 #include "converter/resources/resource.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
 
-std::map<int, bool> enablingFor(int32_t colourMode) {
+std::map<int, bool> enablingFor(ColourMode colourMode) {
   AppState state;
   state.document.colourMode = colourMode;
   std::map<int, bool> enabled;
@@ -24,21 +25,24 @@ std::map<int, bool> enablingFor(int32_t colourMode) {
 // Save as and the colour switch need 2, 4 or 16 colours, the palette 2 or 4, halving
 // true colour, resizing and the preview a picture; every other item stays enabled.
 TEST(MenuEnabling, EveryColourMode) {
-  for (int32_t mode : {0, 2, 4, 8, 16, 32, 64, 128, 256}) {
+  for (ColourMode mode : kEveryColourMode) {
     auto enabled = enablingFor(mode);
-    const bool tvcDepth = mode == 2 || mode == 4 || mode == 16;
+    const bool tvcDepth = mode == ColourMode::kColours2 || mode == ColourMode::kColours4 ||
+                          mode == ColourMode::kColours16;
     EXPECT_EQ(enabled.at(ID_FILE_SAVE_AS), tvcDepth) << mode;
     EXPECT_EQ(enabled.at(ID_COLOUR_SWITCH), tvcDepth) << mode;
-    EXPECT_EQ(enabled.at(ID_PALETTE), mode == 2 || mode == 4) << mode;
-    EXPECT_EQ(enabled.at(ID_HALVE_VERTICALLY), mode == 0) << mode;
-    EXPECT_EQ(enabled.at(ID_HALVE_HORIZONTALLY), mode == 0) << mode;
+    EXPECT_EQ(enabled.at(ID_PALETTE),
+              mode == ColourMode::kColours2 || mode == ColourMode::kColours4)
+        << mode;
+    EXPECT_EQ(enabled.at(ID_HALVE_VERTICALLY), mode == ColourMode::kTrueColour) << mode;
+    EXPECT_EQ(enabled.at(ID_HALVE_HORIZONTALLY), mode == ColourMode::kTrueColour) << mode;
     // Undo and redo follow the history, which a fresh state does not have; resizing and
     // the preview need a picture, which these states lack.
     EXPECT_FALSE(enabled.at(ID_EDIT_UNDO) || enabled.at(ID_EDIT_REDO)) << mode;
     EXPECT_FALSE(enabled.at(ID_RESIZE) || enabled.at(ID_FILE_SAVE_PREVIEW)) << mode;
-    for (int id : {ID_FILE_SAVE_AS, ID_COLOUR_SWITCH, ID_PALETTE, ID_HALVE_VERTICALLY,
-                   ID_HALVE_HORIZONTALLY, ID_EDIT_UNDO, ID_EDIT_REDO, ID_RESIZE,
-                   ID_FILE_SAVE_PREVIEW})
+    for (int id :
+         {ID_FILE_SAVE_AS, ID_COLOUR_SWITCH, ID_PALETTE, ID_HALVE_VERTICALLY, ID_HALVE_HORIZONTALLY,
+          ID_EDIT_UNDO, ID_EDIT_REDO, ID_RESIZE, ID_FILE_SAVE_PREVIEW})
       enabled.erase(id);
     for (const auto& [id, on] : enabled) EXPECT_TRUE(on) << id << " in mode " << mode;
   }

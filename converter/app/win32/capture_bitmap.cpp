@@ -47,11 +47,11 @@ int32_t captureBitmap(HDC dc, HBITMAP bitmap, ImageDocument& doc) {
   std::vector<uint8_t> rows;
   if (!allocateZeroed(rows, static_cast<size_t>(rowsSize))) return failCapture(doc);
 
-  const int32_t colourMode = colourModeOfBitmapDepth(static_cast<uint32_t>(bits));
+  const ColourMode colourMode = colourModeOfBitmapDepth(static_cast<uint32_t>(bits));
   std::fill(block.begin(), block.end(), 0);
   info->bmiHeader = answer;
   info->bmiHeader.biHeight = -static_cast<LONG>(height);  // top row first
-  info->bmiHeader.biClrUsed = indexed ? static_cast<DWORD>(colourMode) : 0;
+  info->bmiHeader.biClrUsed = indexed ? static_cast<DWORD>(paletteEntries(colourMode)) : 0;
   if (GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), rows.data(), info, DIB_RGB_COLORS) == 0)
     return failCapture(doc);
 
@@ -73,7 +73,7 @@ int32_t captureBitmap(HDC dc, HBITMAP bitmap, ImageDocument& doc) {
     }
   }
   if (indexed) {
-    for (int32_t i = 0; i < colourMode; ++i) {
+    for (int32_t i = 0; i < paletteEntries(colourMode); ++i) {
       const RGBQUAD entry = info->bmiColors[i];
       picture.palette[static_cast<size_t>(i)] =
           makeColour(entry.rgbRed, entry.rgbGreen, entry.rgbBlue);

@@ -32,18 +32,17 @@ bool pasteFromClipboard(HWND window, AppState& state, UserPrompts& prompts, View
   }
   // The clipboard is closed as soon as the picture is read, before any message box.
   update = pasteCommand(state, prompts, [&](ImageDocument& doc) {
-    int32_t size = 0;
+    bool read = false;
     if (bitmap) {
       HDC dc = GetDC(window);
-      size = captureBitmap(dc, bitmap, doc);
+      read = captureBitmap(dc, bitmap, doc) > 0;
       ReleaseDC(window, dc);
     } else if (const void* bytes = GlobalLock(dib)) {
-      if (givesPicture(readDib(0, static_cast<const uint8_t*>(bytes), GlobalSize(dib), doc)))
-        size = doc.pictureSize;
+      read = givesPicture(readDib(0, static_cast<const uint8_t*>(bytes), GlobalSize(dib), doc));
       GlobalUnlock(dib);
     }
     CloseClipboard();
-    return size;
+    return read;
   });
   return true;
 }

@@ -87,8 +87,8 @@ bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const Ap
   out << "title\t" << wideToUtf8(title) << '\n';
   out << "icon\t" << (GetClassLongPtrW(window, GCLP_HICON) != 0) << '\n';
   out << "client\t" << client.right << '\t' << client.bottom << '\n';
-  out << "document\t" << doc.width << '\t' << doc.height << '\t' << doc.colourMode << '\t'
-      << doc.pictureSize << '\t' << doc.tvcPicture << '\t' << doc.interlaced << '\n';
+  out << "document\t" << doc.width << '\t' << doc.height << '\t' << paletteEntries(doc.colourMode)
+      << '\t' << doc.pictureSize() << '\t' << doc.tvcPicture << '\t' << doc.interlaced << '\n';
   out << "view\t" << int{view.zoomX} << '\t' << int{view.zoomY} << '\t' << view.scrollX << '\t'
       << view.scrollY << '\t' << view.imageLeft << '\t' << view.imageTop << '\t'
       << view.visibleWidth << '\t' << view.visibleHeight << '\t' << view.blackAndWhiteView << '\n';

@@ -11,21 +11,21 @@ namespace vz {
 namespace {
 
 // Why no picture started.
-ReadStatus statusOf(JpegError error) {
+Status statusOf(JpegError error) {
   switch (error) {
     case JpegError::kNoStartOfImage:
-      return ReadStatus::kNotThisFormat;
+      return StatusCode::kNotThisFormat;
     case JpegError::kArithmeticCoding:
     case JpegError::kUnsupportedFrame:
     case JpegError::kBadPrecision:
     case JpegError::kUnsupportedComponentCount:
     case JpegError::kUnsupportedSampling:
-      return ReadStatus::kUnsupported;
+      return StatusCode::kUnsupported;
     case JpegError::kNoFreeSlot:
     case JpegError::kOutOfMemory:
-      return ReadStatus::kOutOfMemory;
+      return StatusCode::kOutOfMemory;
     default:
-      return ReadStatus::kDamaged;
+      return StatusCode::kDamaged;
   }
 }
 
@@ -43,13 +43,13 @@ void copyRow(const uint8_t* row, bool grey, int32_t width, uint8_t* out) {
 
 }  // namespace
 
-ReadStatus readJpg(const std::string& utf8Path, ImageDocument& doc) {
+Status readJpg(const std::string& utf8Path, ImageDocument& doc) {
   releasePicture(doc);
   JpegFileStream stream;
-  if (!stream.open(utf8Path)) return ReadStatus::kCannotOpen;
+  if (!stream.open(utf8Path)) return StatusCode::kCannotOpen;
   // The decoder holds some 30 KB of state: keep it off the stack.
   std::unique_ptr<JpegDecoder> decoder(new (std::nothrow) JpegDecoder(&stream, true));
-  if (!decoder) return ReadStatus::kOutOfMemory;
+  if (!decoder) return StatusCode::kOutOfMemory;
   if (decoder->errorCode() != JpegError::kNone || decoder->start() != 0)
     return statusOf(decoder->errorCode());
 
@@ -57,22 +57,21 @@ ReadStatus readJpg(const std::string& utf8Path, ImageDocument& doc) {
   const int32_t height = decoder->height();
   const bool grey = decoder->componentCount() == 1;
   // Zeroed, so that rows a failure leaves undelivered stay black.
-  const int32_t size = allocatePicture(doc, width, height, grey ? 256 : kTrueColour);
-  if (size == 0) {
+  if (allocatePicture(doc, width, height,
+                      grey ? ColourMode::kColours256 : ColourMode::kTrueColour) == 0) {
     releasePicture(doc);
-    return ReadStatus::kOutOfMemory;
+    return StatusCode::kOutOfMemory;
   }
   if (grey) {
     for (int i = 0; i < 256; ++i) doc.palette[i] = makeColour(i, i, i);
   }
-  doc.pictureSize = size;
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* row = nullptr;
     int32_t length = 0;
     if (decoder->readRow(row, length) != 0) break;
     copyRow(row, grey, width, doc.row(y));
   }
-  return decoder->errorCode() == JpegError::kNone ? ReadStatus::kOk : ReadStatus::kPartial;
+  return decoder->errorCode() == JpegError::kNone ? StatusCode::kOk : StatusCode::kPartial;
 }
 
 }  // namespace vz

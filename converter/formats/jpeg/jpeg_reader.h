@@ -3,15 +3,15 @@
 
 #include <string>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
 // Opens and decodes the file itself. kCannotOpen when it cannot be opened; kOk with the
 // whole picture; kPartial when decoding failed after the picture had started: the rows
 // decoded so far are kept and the rest stays black. Any other status leaves the
-// document empty. doc.pictureSize is set whenever a picture arrives.
-ReadStatus readJpg(const std::string& utf8Path, ImageDocument& doc);
+// document empty.
+Status readJpg(const std::string& utf8Path, ImageDocument& doc);
 
 }  // namespace vz

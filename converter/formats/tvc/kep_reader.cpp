@@ -119,8 +119,8 @@ KepDecodeColours defaultFourColours() {
 
 }  // namespace
 
-ReadStatus decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc,
-                            uint8_t modeByte, size_t rowBytes, KepDecodeColours& kepDecodeColours) {
+Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
+                        size_t rowBytes, KepDecodeColours& kepDecodeColours) {
   const int kind = modeByte & 3;
   doc.palette.fill(0);
   size_t dataOffset = 0;
@@ -158,27 +158,26 @@ ReadStatus decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& d
   uint64_t height = static_cast<uint64_t>(std::max(doc.height, 0));
   if (headerForm && rowBytes > 0)
     height = std::min(height, rowsTheDataCanFill(pixelLength, rowBytes, rle));
-  const ReadStatus allocated =
+  const Status allocated =
       allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height), doc.colourMode);
-  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
-  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
-  if (modeByte >= kFirstUndecodedMode) return ReadStatus::kPartial;
+  if (allocated != StatusCode::kOk) return failReading(doc, allocated);
+  if (modeByte >= kFirstUndecodedMode) return StatusCode::kPartial;
 
   TvcLayout layout;
   // Rows of T TVC bytes must fit the document's rows.
   if (rowBytes == 0 || !tvcLayoutOf(doc.colourMode, doc.interlaced, layout) ||
       rowBytes > static_cast<size_t>(doc.rowStride) / documentBytesPerTvcByte(layout))
-    return ReadStatus::kPartial;
+    return StatusCode::kPartial;
   PictureFiller filler(doc, rowBytes, layout);
   if (rle)
     decodeRle(pixelData, pixelLength, filler);
   else
     decodePlain(pixelData, pixelLength, filler);
-  return filler.full() ? ReadStatus::kOk : ReadStatus::kPartial;
+  return filler.full() ? StatusCode::kOk : StatusCode::kPartial;
 }
 
-ReadStatus readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                   KepDecodeColours& kepDecodeColours) {
+Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               KepDecodeColours& kepDecodeColours) {
   const bool signature = startsWith(fileData, fileSize, "KEP");
   // A file of just "KEP" has no mode byte: it is read as the signed 4-colour form, which
   // then has no rows.
@@ -193,45 +192,47 @@ ReadStatus readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   if (modeByte < kFirstHeaderMode) {
     // Older forms: fixed 64-byte rows, counted over the whole file, signature included.
     static const int32_t kHeaderlessWidths[4] = {512, 256, 128, 256};
-    doc.colourMode = kind == kTvcFourInterlaced ? 4 : doc.colourMode;
+    doc.colourMode = kind == kTvcFourInterlaced ? ColourMode::kColours4 : doc.colourMode;
     doc.width = kHeaderlessWidths[kind];
     doc.height = static_cast<int32_t>(clampedRows(fileSize / kHeaderlessRowBytes));
-    const ReadStatus status =
+    const Status status =
         decodeTvcPicture(data, length, doc, modeByte, kHeaderlessRowBytes, kepDecodeColours);
     // Counted so, the last row of a signed file always lacks the preamble's bytes: that
     // is the form, not a cut.
-    return status == ReadStatus::kPartial ? ReadStatus::kOk : status;
+    return status == StatusCode::kPartial ? StatusCode::kOk : status;
   }
   // A header cut before its width and height gives an empty picture.
   const bool sized = length >= kHeaderFieldsSize;
   doc.width = sized ? static_cast<int32_t>(loadU16Le(data + 4)) : 0;
   doc.height = sized ? static_cast<int32_t>(loadU16Le(data + 6)) : 0;
   doc.interlaced = kind == kTvcFourInterlaced;
-  const int32_t rowMode = kind == kTvcFourInterlaced ? 4 : doc.colourMode;
+  const ColourMode rowMode = kind == kTvcFourInterlaced ? ColourMode::kColours4 : doc.colourMode;
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(rowMode, doc.width));
   return decodeTvcPicture(data, length, doc, modeByte, rowBytes, kepDecodeColours);
 }
 
-ReadStatus readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                   KepDecodeColours& kepDecodeColours) {
+Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               KepDecodeColours& kepDecodeColours) {
   doc.width = 32;
   doc.height = 60;
-  doc.colourMode = 16;
+  doc.colourMode = ColourMode::kColours16;
   doc.interlaced = false;
   // A file with no data is no picture; a short one keeps the rows it holds.
-  if (fileSize == 0) return failReading(doc, ReadStatus::kDamaged);
+  if (fileSize == 0) return failReading(doc, StatusCode::kDamaged);
   return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, kepDecodeColours);
 }
 
-ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                   KepDecodeColours& kepDecodeColours) {
+Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               KepDecodeColours& kepDecodeColours) {
   if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
-    return failReading(doc, ReadStatus::kNotThisFormat);
+    return failReading(doc, StatusCode::kNotThisFormat);
   const uint8_t modeByte = fileData[3];
   const int kind = modeByte & 3;
-  doc.colourMode = kind == kTvcSixteenColours ? 16 : kind == kTvcTwoColours ? 2 : 4;
-  if (modeByte < kFirstHeaderMode) return failReading(doc, ReadStatus::kUnsupported);
-  if (fileSize < kVidHeaderSize) return failReading(doc, ReadStatus::kDamaged);
+  doc.colourMode = kind == kTvcSixteenColours ? ColourMode::kColours16
+                   : kind == kTvcTwoColours   ? ColourMode::kColours2
+                                              : ColourMode::kColours4;
+  if (modeByte < kFirstHeaderMode) return failReading(doc, StatusCode::kUnsupported);
+  if (fileSize < kVidHeaderSize) return failReading(doc, StatusCode::kDamaged);
 
   const int32_t width = static_cast<int32_t>(loadU16Le(fileData + 8));
   const uint32_t frameHeight = loadU16Le(fileData + 10);
@@ -239,26 +240,25 @@ ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const size_t frameSize = loadU16Le(fileData + 24);
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(doc.colourMode, width));
   // A width of 0 has no rows to cut the frames into.
-  if (rowBytes == 0) return failReading(doc, ReadStatus::kDamaged);
+  if (rowBytes == 0) return failReading(doc, StatusCode::kDamaged);
   const size_t rowsPerFrame = frameSize / rowBytes;
   const uint64_t bufferRows = static_cast<uint64_t>(rowsPerFrame) * kVidMaxFrames;
   // The height never claims more rows than the frames' buffer holds; no frames, or
   // frames of no rows, are no picture.
   const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(frameHeight) * frames, bufferRows);
-  if (rows == 0) return failReading(doc, ReadStatus::kDamaged);
+  if (rows == 0) return failReading(doc, StatusCode::kDamaged);
 
   doc.palette.fill(0);
-  if (doc.colourMode == 16)
+  if (doc.colourMode == ColourMode::kColours16)
     setTvcPalette(doc);
   else
     setFourFromHardwareBytes(doc, fileData + 4, 4);
   std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
-  const ReadStatus allocated =
+  const Status allocated =
       allocatePictureForReading(doc, width, static_cast<int64_t>(bufferRows), doc.colourMode);
-  if (allocated != ReadStatus::kOk) return failReading(doc, allocated);
+  if (allocated != StatusCode::kOk) return failReading(doc, allocated);
   doc.height = static_cast<int32_t>(rows);
-  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
 
   TvcLayout layout;
   tvcLayoutOf(doc.colourMode, false, layout);
@@ -283,7 +283,7 @@ ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   // Frames the header counts but the file lacks stay zero.
   const bool framesPresent =
       fileSize >= kVidFramesOffset && (fileSize - kVidFramesOffset) / frameSize >= frames;
-  return framesPresent ? ReadStatus::kOk : ReadStatus::kPartial;
+  return framesPresent ? StatusCode::kOk : StatusCode::kPartial;
 }
 
 }  // namespace vz

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/status.h"
 #include "converter/model/document.h"
-#include "converter/model/read_status.h"
 
 namespace vz {
 
@@ -17,15 +17,15 @@ using KepDecodeColours = std::array<ColourValue, 4>;
 // signature, as 4 colours), 4..7 RLE, 8..11 plain, 12 and up sized but not decoded
 // (kPartial, all zero). The header's height is a claim: the picture has at most the
 // rows its data can fill. kPartial when the data ends before the picture is full.
-ReadStatus readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                   KepDecodeColours& kepDecodeColours);
+Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               KepDecodeColours& kepDecodeColours);
 // A strip of up to 40 frames in video-memory order; kNotThisFormat without the "VID"
 // signature, kDamaged when the header gives no rows (no frames, say).
-ReadStatus readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                   KepDecodeColours& kepDecodeColours);
+Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               KepDecodeColours& kepDecodeColours);
 // A raw 32 x 60 sixteen-colour picture; an empty file is none, a short one is kPartial.
-ReadStatus readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-                   KepDecodeColours& kepDecodeColours);
+Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               KepDecodeColours& kepDecodeColours);
 
 // The pixel decoder shared by KEP and R16. data is what follows the "KEP" and mode
 // bytes (the whole file for the signature-less forms); doc.width, height, colourMode
@@ -33,7 +33,7 @@ ReadStatus readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
 // the pixels (for the header forms, no more rows than the data can fill) and decodes
 // plain or RLE data, never past length. kOk when the data filled every row, kPartial
 // when what is missing stays zero; otherwise the document is left empty.
-ReadStatus decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc,
-                            uint8_t modeByte, size_t rowBytes, KepDecodeColours& kepDecodeColours);
+Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
+                        size_t rowBytes, KepDecodeColours& kepDecodeColours);
 
 }  // namespace vz

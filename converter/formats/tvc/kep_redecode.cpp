@@ -4,18 +4,19 @@
 #include <new>
 #include <vector>
 
-#include "converter/model/tvc_colours.h"
 #include "converter/formats/tvc/tvc_bytes.h"
+#include "converter/model/tvc_colours.h"
 
 namespace vz {
 
 const char* const kDecodeModeNames[kDecodeModeCount] = {"2-színű", "4-színű", "16-színű"};
 
 namespace {
-const int32_t kDecodeModes[kDecodeModeCount] = {2, 4, 16};
+const ColourMode kDecodeModes[kDecodeModeCount] = {ColourMode::kColours2, ColourMode::kColours4,
+                                                   ColourMode::kColours16};
 }  // namespace
 
-int decodeModeIndexOf(int32_t colourMode) {
+int decodeModeIndexOf(ColourMode colourMode) {
   for (int i = 0; i < kDecodeModeCount; ++i)
     if (kDecodeModes[i] == colourMode) return i;
   return -1;
@@ -29,7 +30,7 @@ bool redecode(ImageDocument& doc, const KepDecodeColours& kepDecodeColours,
   if (doc.interlaced || !tvcLayoutOf(doc.colourMode, false, oldLayout)) return false;
   if (choice.width == 0 || choice.height == 0 || choice.width > 0x7FFFFFFF) return false;
   if (choice.modeIndex >= kDecodeModeCount) return false;
-  const int32_t newMode = choice.modeIndex < 0 ? doc.colourMode : kDecodeModes[choice.modeIndex];
+  const ColourMode newMode = choice.modeIndex < 0 ? doc.colourMode : kDecodeModes[choice.modeIndex];
 
   // The TVC bytes of every row the buffer holds.
   const auto oldRowBytes = static_cast<size_t>(tvcBytesPerRow(doc.colourMode, doc.width));
@@ -66,8 +67,7 @@ bool redecode(ImageDocument& doc, const KepDecodeColours& kepDecodeColours,
   doc.height = static_cast<int32_t>(std::min<size_t>(choice.height, completeRows));
   doc.rowStride = redecoded.rowStride;
   doc.colourMode = newMode;
-  doc.pictureSize = static_cast<int32_t>(doc.pixels.size());
-  if (newMode == 16) {
+  if (newMode == ColourMode::kColours16) {
     setTvcPalette(doc);
   } else {
     std::copy(kepDecodeColours.begin(), kepDecodeColours.end(), doc.palette.begin());

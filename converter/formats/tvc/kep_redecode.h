@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "converter/model/document.h"
 #include "converter/formats/tvc/kep_reader.h"
+#include "converter/model/document.h"
 
 namespace vz {
 
@@ -14,7 +14,7 @@ constexpr int kDecodeModeCount = 3;
 extern const char* const kDecodeModeNames[kDecodeModeCount];
 
 // The list entry of a colour mode (2, 4, 16), or -1.
-int decodeModeIndexOf(int32_t colourMode);
+int decodeModeIndexOf(ColourMode colourMode);
 
 struct KepDecodeChoice {
   uint32_t width = 0;

@@ -30,13 +30,14 @@ struct KepLayout {
 bool kepLayoutOf(const ImageDocument& doc, KepLayout& out) {
   // An interlaced picture is written as such whatever else is set; only colour modes
   // whose rows are wide enough for its byte pairs can hold one.
-  if (doc.interlaced && (doc.colourMode == 16 || doc.colourMode == 4)) {
+  if (doc.interlaced &&
+      (doc.colourMode == ColourMode::kColours16 || doc.colourMode == ColourMode::kColours4)) {
     out.kind = kTvcFourInterlaced;
-  } else if (doc.colourMode == 2) {
+  } else if (doc.colourMode == ColourMode::kColours2) {
     out.kind = kTvcTwoColours;
-  } else if (doc.colourMode == 4) {
+  } else if (doc.colourMode == ColourMode::kColours4) {
     out.kind = kTvcFourColours;
-  } else if (doc.colourMode == 16) {
+  } else if (doc.colourMode == ColourMode::kColours16) {
     out.kind = kTvcSixteenColours;
   } else {
     return false;
@@ -44,7 +45,8 @@ bool kepLayoutOf(const ImageDocument& doc, KepLayout& out) {
   out.layout = out.kind == kTvcTwoColours       ? TvcLayout::kTwoColours
                : out.kind == kTvcSixteenColours ? TvcLayout::kSixteenColours
                                                 : TvcLayout::kFourColours;
-  const int32_t rowMode = out.kind == kTvcFourInterlaced ? 4 : doc.colourMode;
+  const ColourMode rowMode =
+      out.kind == kTvcFourInterlaced ? ColourMode::kColours4 : doc.colourMode;
   out.rowBytes = static_cast<size_t>(tvcBytesPerRow(rowMode, doc.width));
   out.height = doc.height > 0 ? static_cast<size_t>(doc.height) : 0;
   // Every row read must lie inside the buffer.

@@ -2,25 +2,25 @@
 
 namespace vz {
 
-int32_t colourModeOfKind(int kind) {
+ColourMode colourModeOfKind(int kind) {
   switch (kind & 3) {
     case kTvcTwoColours:
-      return 2;
+      return ColourMode::kColours2;
     case kTvcFourColours:
-      return 4;
+      return ColourMode::kColours4;
     default:
-      return 16;
+      return ColourMode::kColours16;
   }
 }
 
-int64_t tvcBytesPerRow(int32_t colourMode, int64_t width) {
+int64_t tvcBytesPerRow(ColourMode colourMode, int64_t width) {
   if (width <= 0) return 0;
   switch (colourMode) {
-    case 2:
+    case ColourMode::kColours2:
       return (width + 7) / 8;
-    case 4:
+    case ColourMode::kColours4:
       return (width + 3) / 4;
-    case 16:
+    case ColourMode::kColours16:
       return (width + 1) / 2;
     default:
       return 0;
@@ -66,15 +66,15 @@ void fourColoursFromTvcByte(uint8_t tvcByte, uint8_t& first, uint8_t& second) {
   second = static_cast<uint8_t>(pixels[2] << 4 | pixels[3]);
 }
 
-bool tvcLayoutOf(int32_t colourMode, bool interlaced, TvcLayout& layout) {
+bool tvcLayoutOf(ColourMode colourMode, bool interlaced, TvcLayout& layout) {
   switch (colourMode) {
-    case 2:
+    case ColourMode::kColours2:
       layout = TvcLayout::kTwoColours;
       return true;
-    case 4:
+    case ColourMode::kColours4:
       layout = TvcLayout::kFourColours;
       return true;
-    case 16:
+    case ColourMode::kColours16:
       layout = interlaced ? TvcLayout::kFourColours : TvcLayout::kSixteenColours;
       return true;
     default:

@@ -17,11 +17,11 @@ enum TvcKind : int {
 };
 
 // The document colour mode that holds a kind: 2, 4 or 16 (interlaced pictures are 16).
-int32_t colourModeOfKind(int kind);
+ColourMode colourModeOfKind(int kind);
 
 // TVC bytes per row for a width in colour mode 2, 4 or 16 (8, 4 or 2 pixels a byte);
 // 0 for any other mode. A 4-colour interlaced picture counts as colour mode 4.
-int64_t tvcBytesPerRow(int32_t colourMode, int64_t width);
+int64_t tvcBytesPerRow(ColourMode colourMode, int64_t width);
 
 // 2 colours: the byte as it stands. 16 colours: the left pixel's bits 3..0 at byte bits
 // 7, 5, 3, 1 and the right pixel's at 6, 4, 2, 0.
@@ -39,7 +39,7 @@ enum class TvcLayout { kTwoColours, kFourColours, kSixteenColours };
 
 // The layout of a document: 2 -> two colours, 4 or an interlaced 16 -> four colours,
 // 16 -> sixteen colours. False for any other colour mode.
-bool tvcLayoutOf(int32_t colourMode, bool interlaced, TvcLayout& layout);
+bool tvcLayoutOf(ColourMode colourMode, bool interlaced, TvcLayout& layout);
 
 // Document bytes per TVC byte: 2 for four colours, otherwise 1.
 inline int documentBytesPerTvcByte(TvcLayout layout) {
