@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   const std::string theirs = (folder / "theirs.bmp").string();
 
   const vz::ImageDocument picture = makePicture();
-  if (!vz::writeWholeFile(in, vz::encodeBmp(picture, {}))) {
+  if (!vz::writeFileSafely(in, vz::encodeBmp(picture, {})).ok()) {
     std::fprintf(stderr, "cannot write %s\n", in.c_str());
     return 1;
   }
@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
   // the area-weighted mean, not the same rule).
   vz::ImageDocument peer;
   std::vector<uint8_t> bytes;
-  if (vz::readWholeFile(theirs, bytes) && vz::readBmp(bytes.size(), bytes.data(), peer) == vz::ReadStatus::kOk &&
+  if (vz::readWholeFile(theirs, bytes) &&
+      vz::readBmp(bytes.size(), bytes.data(), peer) == vz::ReadStatus::kOk &&
       peer.width == resized.width && peer.height == resized.height) {
     int largest = 0;
     double total = 0;
