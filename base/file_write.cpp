@@ -226,7 +226,8 @@ Status writeInPlace(const std::string& path, const ByteProducer& produce) {
   return file.close();
 }
 
-// A regular file that it would take root's privilege to write: no write bit for anyone.
+// Whether a regular file may be replaced: not when the user may not write it, nor when no
+// one may (no write bit at all), even for root, as rm asks before removing such a file.
 bool mayReplace(const std::string& path, const struct stat& info, Status& refusal) {
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     refusal = StatusCode::kPermissionDenied;
