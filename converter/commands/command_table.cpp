@@ -391,9 +391,9 @@ ViewUpdate runExport(CommandCall& call) {
   if (namesPngFile(call.value->text)) {
     // Coded whole first; no code (no memory for it) is a failed write, never an empty file.
     const std::vector<uint8_t> png = encodePng(doc, colours);
-    written = !png.empty() && writeWholeFile(call.value->text, png);
+    written = !png.empty() && writeFileSafely(call.value->text, png).ok();
   } else {
-    written = writeBmpFile(call.value->text, doc, colours);  // straight from the document
+    written = writeBmpFile(call.value->text, doc, colours).ok();  // straight from the document
   }
   if (!written) {
     call.host.prompts().showError("cannot write " + call.value->text, "--export");
@@ -415,7 +415,7 @@ ViewUpdate runSavePreview(CommandCall& call) {
   std::vector<uint8_t> png;
   if (buildPreview(call.state.document, call.state.view, preview, colours))
     png = encodePng(preview, colours);
-  if (png.empty() || !writeWholeFile(path, png)) {
+  if (png.empty() || !writeFileSafely(path, png).ok()) {
     call.host.prompts().showError(texts::kPreviewNotWritten, texts::kSaveCaption);
     update.outcome = CommandOutcome::kWriteFailed;
   }

@@ -56,12 +56,12 @@ bool saveKepFile(AppState& state, UserPrompts& prompts) {
     prompts.showError(kPaletteWouldReplacePicture, texts::kSaveCaption);
     return false;
   }
-  if (!writeWholeFile(state.filePath, encoding.picture)) {
+  if (!writeFileSafely(state.filePath, encoding.picture).ok()) {
     prompts.showError(kPictureNotWritten, texts::kSaveCaption);
     return false;
   }
   // The palette file follows the picture, so that a failed save leaves no new palette.
-  if (!encoding.palette.empty() && !writeWholeFile(palettePath, encoding.palette)) {
+  if (!encoding.palette.empty() && !writeFileSafely(palettePath, encoding.palette).ok()) {
     prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
     return false;
   }

@@ -61,16 +61,17 @@ std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
   return file;
 }
 
-bool writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
-                  const std::vector<ColourValue>& colourTable) {
-  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode)) return false;
+Status writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
+                    const std::vector<ColourValue>& colourTable) {
+  if (!doc.holdsPicture() || !isValidColourMode(doc.colourMode))
+    return {StatusCode::kNotApplicable, "the document holds no picture"};
   std::vector<uint8_t> headers(headersSize(colourTable));
   putHeaders(headers.data(), doc, colourTable);
   // The rows go out from where they are, bottom row first.
   std::vector<ByteRange> pieces = {{headers.data(), headers.size()}};
   for (int32_t y = doc.height - 1; y >= 0; --y)
     pieces.push_back({doc.row(y), static_cast<size_t>(doc.rowStride)});
-  return writeWholeFile(utf8Path, pieces);
+  return writeFileSafely(utf8Path, pieces);
 }
 
 }  // namespace vz

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "converter/model/document.h"
 
 namespace vz {
@@ -15,9 +16,9 @@ namespace vz {
 std::vector<uint8_t> encodeBmp(const ImageDocument& doc,
                                const std::vector<ColourValue>& colourTable);
 
-// The same file written to a path (through writeWholeFile), its rows straight from the
-// document. False when the document holds no picture or the file cannot be written.
-bool writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
-                  const std::vector<ColourValue>& colourTable);
+// The same file written to a path (through writeFileSafely), its rows straight from the
+// document: kNotApplicable when the document holds no picture, else the write's status.
+Status writeBmpFile(const std::string& utf8Path, const ImageDocument& doc,
+                    const std::vector<ColourValue>& colourTable);
 
 }  // namespace vz

@@ -1,4 +1,4 @@
-// Whole-file reading and writing by UTF-8 path (wide paths on Windows).
+// Whole-file reading by UTF-8 path (wide paths on Windows); writing is base/file_write.h.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "base/file_write.h"
 #include "converter/model/document.h"
 
 namespace vz {
@@ -56,24 +57,6 @@ class PictureFile {
 // Reads a whole regular file of any size. False when it cannot be opened or read (also
 // for a folder, pipe or device); data is then empty.
 bool readWholeFile(const std::string& utf8Path, std::vector<uint8_t>& data);
-
-// Writes the bytes as the whole file: first to a new temporary file in the same folder,
-// which replaces the file only once it is complete. False on any failure; the file
-// that was there then stays as it was, and no temporary file is left behind.
-bool writeWholeFile(const std::string& utf8Path, const std::vector<uint8_t>& data);
-
-// Bytes of a file being written, kept where they are.
-struct ByteRange {
-  const uint8_t* data;
-  size_t size;
-};
-
-// writeWholeFile for a file made of pieces, written one after another straight from where
-// they are, without gathering them first.
-bool writeWholeFile(const std::string& utf8Path, const std::vector<ByteRange>& pieces);
-
-// Renames a file over another, replacing it in one step (platform code).
-bool replaceFile(const std::string& utf8From, const std::string& utf8To);
 
 // Opens a file with a UTF-8 path the way fopen does (wide API on Windows).
 std::FILE* openFile(const std::string& utf8Path, const char* mode);

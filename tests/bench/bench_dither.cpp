@@ -58,7 +58,7 @@ vz::ImageDocument photoLikePicture(int32_t width, int32_t height) {
 }
 
 bool writeBmp(const std::string& path, const vz::ImageDocument& doc) {
-  return vz::writeWholeFile(path, vz::encodeBmp(doc, {}));
+  return vz::writeFileSafely(path, vz::encodeBmp(doc, {})).ok();
 }
 
 // The 16 TVC colours as a 16 x 1 PPM: the palette ImageMagick remaps to.

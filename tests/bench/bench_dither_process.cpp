@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
   char folder[] = "/tmp/vizorka-dither-process-XXXXXX";
   if (!mkdtemp(folder)) return 1;
   const std::string picture = std::string(folder) + "/big.bmp";
-  if (!vz::writeWholeFile(picture, vz::encodeBmp(bench::plasma(4000, 3000, 12), {}))) return 1;
+  if (!vz::writeFileSafely(picture, vz::encodeBmp(bench::plasma(4000, 3000, 12), {})).ok())
+    return 1;
 
   const char* const algorithms[] = {"fs", "perceptual"};
   double best[2] = {1e9, 1e9};

@@ -62,7 +62,7 @@ bool readPicture(const std::string& path, metric::Picture& picture) {
 }
 
 bool writeBmp(const std::string& path, const vz::ImageDocument& doc) {
-  return vz::writeWholeFile(path, vz::encodeBmp(doc, {}));
+  return vz::writeFileSafely(path, vz::encodeBmp(doc, {})).ok();
 }
 
 struct Method {
@@ -160,7 +160,8 @@ int main(int argc, char** argv) {
     tvc16 += static_cast<char>(vz::blueOf(c));
   }
   const std::string palette = inFolder("tvc16.ppm");
-  if (!vz::writeWholeFile(palette, std::vector<uint8_t>(tvc16.begin(), tvc16.end()))) return 1;
+  if (!vz::writeFileSafely(palette, std::vector<uint8_t>(tvc16.begin(), tvc16.end())).ok())
+    return 1;
 
   const Table sixteen = score(
       "16 colours: mean blurred CIEDE2000 (lower is better)",

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   const std::string theirs = (folder / "theirs.bmp").string();
 
   const vz::ImageDocument picture = makePicture();
-  if (!vz::writeWholeFile(in, vz::encodeBmp(picture, {}))) {
+  if (!vz::writeFileSafely(in, vz::encodeBmp(picture, {})).ok()) {
     std::fprintf(stderr, "cannot write %s\n", in.c_str());
     return 1;
   }

@@ -39,7 +39,8 @@ class ColourCli : public ::testing::Test {
     output_ = scratch_ / "out.bmp";
     picture_ = photoLikePicture(37, 23);
     ASSERT_TRUE(
-        writeWholeFile(input_, encodeBmp(picture_, describeRender(picture_, false).colourTable)));
+        writeFileSafely(input_, encodeBmp(picture_, describeRender(picture_, false).colourTable))
+            .ok());
   }
   // Runs the tool on the input; returns its standard output, or "exit N" on failure.
   std::string runCli(const std::string& steps) {

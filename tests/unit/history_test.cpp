@@ -89,8 +89,9 @@ AppState openedPicture(const test::ScratchFolder& folder, ScriptedHost& host, in
   allocatePicture(picture, width, height, ColourMode::kTrueColour);
   for (size_t i = 0; i < picture.pixels.size(); ++i)
     picture.pixels[i] = static_cast<uint8_t>(i * 7 + i / 251);
-  EXPECT_TRUE(writeWholeFile(folder / "foto.bmp",
-                             encodeBmp(picture, describeRender(picture, false).colourTable)));
+  EXPECT_TRUE(writeFileSafely(folder / "foto.bmp",
+                              encodeBmp(picture, describeRender(picture, false).colourTable))
+                  .ok());
   AppState state;
   host.openPath = folder / "foto.bmp";
   runMenuCommand(state, host, ID_FILE_OPEN);

@@ -50,7 +50,7 @@ fs::path writeSixteenColourKep(const fs::path& folder) {
   KepEncoding encoding;
   EXPECT_EQ(encodeKep(doc, SaveOptions(), encoding), KepEncodeStatus::kOk);
   const fs::path path = folder / "forras.kep";
-  EXPECT_TRUE(writeWholeFile(path.string(), encoding.picture));
+  EXPECT_TRUE(writeFileSafely(path.string(), encoding.picture).ok());
   return path;
 }
 
@@ -97,7 +97,7 @@ TEST(KepCli, FailuresGiveTheirExitStatus) {
 TEST(KepCli, UnknownExtensionOpensAsKepOnlyWhenAsked) {
   const fs::path folder = kep_test::freshFolder();
   const fs::path unknown = folder / "kep.dat";
-  ASSERT_TRUE(writeWholeFile(unknown.string(), Bytes(16000, 0x0F)));
+  ASSERT_TRUE(writeFileSafely(unknown.string(), Bytes(16000, 0x0F)).ok());
   EXPECT_EQ(runCli(folder, quoted(unknown) + " --info").status, 1);
   const CliRun run = runCli(folder, quoted(unknown) + " --as-kep --info");
   ASSERT_EQ(run.status, 0);

@@ -54,7 +54,7 @@ class WindowOpen : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(folder); }
   std::string pathFor(const std::string& name) { return folder + "/" + name; }
   void write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    ASSERT_TRUE(writeWholeFile(pathFor(name), bytes));
+    ASSERT_TRUE(writeFileSafely(pathFor(name), bytes).ok());
   }
   void choose(AppState& state, const std::string& name) {
     state.filePath = pathFor(name);

@@ -1,6 +1,7 @@
 // Vizorka.exe: start-up, the main window and its message loop.
 #include <windows.h>
 
+#include "base/file_write.h"
 #include "base/utf16.h"
 #include "converter/app/win32/main_window.h"
 #include "converter/commands/window_rules.h"
@@ -8,6 +9,7 @@
 #include "converter/resources/resource.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showState) {
+  vz::prepareSafeWrites();
   vz::MainWindow main;
   main.instance = instance;
   main.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VIZORKA));

@@ -114,8 +114,9 @@ bool answerStateDumpRequest(HWND window, const COPYDATASTRUCT& request, const Ap
   dumpScrollBar(out, window, SB_VERT, "vertical");
   dumpMenu(out, GetMenu(window), 0);
   const std::string text = out.str();
-  return writeWholeFile(wideToUtf8(widePath.c_str()),
-                        std::vector<uint8_t>(text.begin(), text.end()));
+  return writeFileSafely(wideToUtf8(widePath.c_str()),
+                         std::vector<uint8_t>(text.begin(), text.end()))
+      .ok();
 }
 
 }  // namespace vz
