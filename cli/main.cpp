@@ -22,47 +22,40 @@
 #include <unistd.h>
 #endif
 
+#include "base/file_identity.h"
+#include "base/file_write.h"
 #include "base/utf16.h"
 #include "converter/commands/command_table.h"
 #include "converter/formats/tvc/kep_writer.h"
 #include "converter/model/app_state.h"
-#include "converter/resources/resource.h"
 
 namespace {
 
+// Exit statuses; where several apply, the highest wins.
 constexpr int kExitOk = 0;
 constexpr int kExitNoPicture = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWriteFailed = 3;
+constexpr int kExitCannotRun = 4;
+constexpr int kExitDamaged = 5;
 
+// The command line's side of the commands: no dialogs and no message boxes. The window's
+// Hungarian messages are not printed; every failure comes back as a status, which the
+// steps' loop reports in English.
 class CliHost : public vz::CommandHost, public vz::UserPrompts {
  public:
-  // Messages go to `errors`, each after `prefix` (the input's path in batch mode).
-  CliHost(bool readUnknownAsKep, std::ostream& output, std::ostream& errors, std::string prefix)
-      : readUnknownAsKep_(readUnknownAsKep),
-        output_(output),
-        errors_(errors),
-        prefix_(std::move(prefix)) {}
+  CliHost(bool readUnknownAsKep, std::ostream& output)
+      : readUnknownAsKep_(readUnknownAsKep), output_(output) {}
 
   vz::UserPrompts& prompts() override { return *this; }
   void writeLine(const std::string& line) override { output_ << line << "\n"; }
-  void showError(const std::string& text, const std::string& caption) override {
-    errors_ << prefix_ << caption << ": " << text << "\n";
-  }
+  void showError(const std::string&, const std::string&) override {}
   // The only question is whether to read an unknown extension as a KEP file.
-  bool askYesNo(const std::string& text, const std::string& caption) override {
-    if (!readUnknownAsKep_)
-      errors_ << prefix_ << caption << ": " << text
-              << "\n(give --as-kep to read it as a KEP file)\n";
-    return readUnknownAsKep_;
-  }
-  void report(const std::string& text) { errors_ << "vizorka-cli: " << text << "\n"; }
+  bool askYesNo(const std::string&, const std::string&) override { return readUnknownAsKep_; }
 
  private:
   bool readUnknownAsKep_;
   std::ostream& output_;
-  std::ostream& errors_;
-  std::string prefix_;
 };
 
 struct Step {
@@ -74,6 +67,7 @@ struct CommandLine {
   bool batch = false;
   unsigned jobs = 0;  // 0: one per hardware thread
   bool readUnknownAsKep = false;
+  vz::ReadOptions readOptions;
   std::vector<Step> steps;
   std::vector<std::string> inputs;
 };
@@ -97,15 +91,18 @@ std::string usage() {
       "Usage: vizorka-cli INPUT [STEP]...\n"
       "       vizorka-cli --batch [--jobs N] [STEP]... -- INPUT...\n"
       "       vizorka-cli --help\n"
-      "Opens INPUT (BMP, PCX, GIF, JPG, PNG, KEP, VID, R16) and runs the steps left to right,\n"
-      "starting from the program's start settings. --batch does so for every INPUT, N at a\n"
-      "time, each on one thread (default: the inputs share every hardware thread); in file\n"
-      "names {name} stands for the input's name without folder and extension.\n";
+      "Opens INPUT (BMP, PCX, GIF, JPEG, PNG, KEP, VID, R16: by its content where it has a\n"
+      "signature, else by its extension) and runs the steps left to right, starting from the\n"
+      "program's start settings. --batch does so for every INPUT, N at a time, each on one\n"
+      "thread (default: the inputs share every hardware thread); in file names {name} stands\n"
+      "for the input's name without folder and extension.\n";
   const auto line = [&text](const std::string& spelling, const std::string& help) {
     text += "  " + spelling + std::string(spelling.size() < 33 ? 33 - spelling.size() : 1, ' ') +
             help + "\n";
   };
   line("--as-kep", "read an unknown extension as a 4-colour KEP file");
+  line("--max-pixels N", "refuse pictures of more than N pixels (default 268435456)");
+  line("--orientation apply|keep", "turn photos upright by their EXIF orientation, or not");
   for (const vz::Command& command : vz::commandTable()) {
     if (!command.option || !command.help) continue;
     std::string spelling = command.option;
@@ -116,17 +113,47 @@ std::string usage() {
     line(spelling, command.help);
   }
   return text +
-         "Exit status: 0 done, 1 no picture in INPUT (or no memory for a resized one), 2 usage "
-         "error, 3 a file could not be written.\n";
+         "Exit status (where several apply, the highest): 0 every step ran; 1 INPUT gives no\n"
+         "picture; 2 usage error, or an output would overwrite an input; 3 a file could not be\n"
+         "written; 4 a step cannot run on this picture (nothing after it runs); 5 INPUT was\n"
+         "damaged: part of the picture was kept, the steps ran.\n";
 }
 
-// Reads one step at args[i] (moving i past its value); false with the reason.
+bool parseCount(const std::string& text, size_t maxDigits, int64_t& number) {
+  if (text.empty() || text.size() > maxDigits ||
+      text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  number = std::stoll(text);
+  return number > 0;
+}
+
+// Reads one step or program option at args[i] (moving i past its value); false with the
+// reason.
 bool parseStep(const std::vector<std::string>& args, size_t& i, CommandLine& parsed,
                std::string& error) {
   const std::string& option = args[i];
   if (option == "--as-kep") {
     parsed.readUnknownAsKep = true;
     return true;
+  }
+  if (option == "--max-pixels" || option == "--orientation") {
+    if (i + 1 >= args.size()) {
+      error = option + ": missing value";
+      return false;
+    }
+    const std::string& value = args[++i];
+    int64_t pixels = 0;
+    if (option == "--max-pixels" && parseCount(value, 18, pixels)) {
+      parsed.readOptions.maxPixels = pixels;
+      return true;
+    }
+    if (option == "--orientation" && (value == "apply" || value == "keep")) {
+      parsed.readOptions.applyOrientation = value == "apply";
+      return true;
+    }
+    error = option == "--max-pixels" ? "--max-pixels: expected a positive number"
+                                     : "--orientation: expected apply or keep";
+    return false;
   }
   const std::vector<const vz::Command*> rows = rowsOf(option);
   if (rows.empty()) {
@@ -158,13 +185,6 @@ bool parseStep(const std::vector<std::string>& args, size_t& i, CommandLine& par
   return true;
 }
 
-bool parseJobs(const std::string& text, unsigned& jobs) {
-  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  jobs = static_cast<unsigned>(std::stoul(text));
-  return jobs > 0;
-}
-
 // Reads the command line; false with the reason when it is not a valid one.
 bool parseCommandLine(const std::vector<std::string>& args, CommandLine& parsed,
                       std::string& error) {
@@ -173,10 +193,12 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& parsed,
     size_t i = 1;
     for (; i < args.size() && args[i] != "--"; ++i) {
       if (args[i] == "--jobs") {
-        if (i + 1 >= args.size() || !parseJobs(args[i + 1], parsed.jobs)) {
+        int64_t jobs = 0;
+        if (i + 1 >= args.size() || !parseCount(args[i + 1], 4, jobs)) {
           error = "--jobs: expected a positive number";
           return false;
         }
+        parsed.jobs = static_cast<unsigned>(jobs);
         ++i;
       } else if (args[i].rfind("--", 0) != 0) {
         error = "--batch: the inputs follow \"--\"";
@@ -206,18 +228,7 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& parsed,
   return true;
 }
 
-int exitStatusOf(vz::CommandOutcome outcome) {
-  switch (outcome) {
-    case vz::CommandOutcome::kNoPicture:
-      return kExitNoPicture;
-    case vz::CommandOutcome::kWriteFailed:
-      return kExitWriteFailed;
-    default:
-      return kExitOk;
-  }
-}
-
-// The input's file name without its folder and extension.
+// The input's file name without its folder and its last extension.
 std::string nameOf(const std::string& input) {
   const std::string file = vz::fileNameOf(input);
   const size_t dot = file.find_last_of('.');
@@ -229,7 +240,7 @@ std::vector<Step> stepsFor(const std::vector<Step>& steps, const std::string& in
   std::vector<Step> own = steps;
   const std::string name = nameOf(input);
   for (Step& step : own) {
-    if (!vz::writesNamedFile(*step.command)) continue;
+    if (!step.command->writesFile) continue;
     std::string& text = step.value.text;
     for (size_t at = text.find("{name}"); at != std::string::npos;
          at = text.find("{name}", at + name.size()))
@@ -238,69 +249,116 @@ std::vector<Step> stepsFor(const std::vector<Step>& steps, const std::string& in
   return own;
 }
 
+// The exit status of a step that did not run through.
+int exitStatusOfStep(const vz::Command& command, const vz::Status& status) {
+  switch (status.code()) {
+    case vz::StatusCode::kOk:
+      return kExitOk;
+    case vz::StatusCode::kOverwritesInput:
+      return kExitUsage;
+    case vz::StatusCode::kNotApplicable:
+      return kExitCannotRun;
+    default:
+      return command.writesFile ? kExitWriteFailed : kExitCannotRun;
+  }
+}
+
 // Opens the input and runs the steps, each conversion on `threads` threads (0: one per
-// hardware thread); the exit status a single run would give.
-int convert(const std::string& input, const std::vector<Step>& steps, unsigned threads,
-            CliHost& host) {
+// hardware thread). Failures go to `errors`, one line each; the exit status a single run
+// would give.
+int convert(const std::string& input, const CommandLine& commandLine,
+            const std::vector<Step>& steps, unsigned threads, std::ostream& output,
+            std::ostream& errors) {
+  CliHost host(commandLine.readUnknownAsKep, output);
   auto state = std::make_unique<vz::AppState>();
   state->conversionThreads = threads;
-  vz::StepValue value;
-  value.text = input;
-  vz::runCommandStep(*state, host, *vz::menuCommand(ID_FILE_OPEN), value);
-  if (!state->document.holdsPicture()) {
-    host.report(input + " gives no picture");
+  state->readOptions = commandLine.readOptions;
+  vz::StepValue path;
+  path.text = input;
+  const vz::Status opened =
+      vz::runCommandStep(*state, host, vz::commandRow(vz::CommandId::kOpen), path).status;
+  if (!vz::givesPicture(opened)) {
+    std::string reason = opened.reason();
+    if (opened == vz::StatusCode::kUnsupported && !commandLine.readUnknownAsKep &&
+        reason.rfind("unknown format", 0) == 0)
+      reason += " (give --as-kep to read it as a KEP file)";
+    errors << "vizorka-cli: " << input << ": " << reason << "\n";
     return kExitNoPicture;
   }
-  for (const Step& step : steps) {
-    const int status =
-        exitStatusOf(vz::runCommandStep(*state, host, *step.command, step.value).outcome);
-    if (status != kExitOk) return status;
+  int status = kExitOk;
+  if (opened == vz::StatusCode::kPartial) {
+    errors << "vizorka-cli: " << input << ": " << opened.reason() << "\n";
+    status = kExitDamaged;
   }
-  return kExitOk;
+  for (const Step& step : steps) {
+    const vz::Status result = vz::runCommandStep(*state, host, *step.command, step.value).status;
+    if (result.ok()) continue;
+    const std::string& subject =
+        step.command->writesFile ? step.value.text : std::string(step.command->option);
+    errors << "vizorka-cli: " << subject << ": " << result.reason() << "\n";
+    return std::max(status, exitStatusOfStep(*step.command, result));
+  }
+  return status;
 }
 
-// A path as one file is known by, so that two spellings of it compare equal.
+// The names a step may write: its file, and for a save the palette file beside it.
+std::vector<std::string> filesWritten(const Step& step) {
+  if (!step.command->writesFile || vz::namesStandardOutput(step.value.text)) return {};
+  if (step.command->id == vz::CommandId::kSaveAs)
+    return {step.value.text, vz::palettePathFor(step.value.text)};
+  return {step.value.text};
+}
+
+// A file as two spellings of it compare equal: the file itself where it exists (a hard
+// link, a path through a symbolic link), else its folder and its name.
 std::string fileKey(const std::string& path) {
-  std::error_code ignored;
-  std::string key = std::filesystem::absolute(std::filesystem::u8path(path), ignored)
-                        .lexically_normal()
-                        .u8string();
+  const auto describe = [](const vz::FileIdentity& id) {
+    return std::to_string(id.device) + ":" + std::to_string(id.file);
+  };
+  if (const auto identity = vz::fileIdentity(path)) return describe(*identity);
+  const std::filesystem::path name = std::filesystem::u8path(path);
+  std::string folder = name.parent_path().u8string();
+  if (folder.empty()) folder = ".";
+  std::string file = name.filename().u8string();
 #ifdef _WIN32
-  std::transform(key.begin(), key.end(), key.begin(),
+  std::transform(file.begin(), file.end(), file.begin(),
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
 #endif
-  return key;
+  if (const auto identity = vz::fileIdentity(folder)) return describe(*identity) + "/" + file;
+  return std::filesystem::absolute(name).lexically_normal().u8string();
 }
 
-// Two inputs writing one file, or a step writing over an input, are refused up front.
-bool checkOutputs(const CommandLine& commandLine, std::string& error) {
-  std::set<std::string> inputs;
-  for (const std::string& input : commandLine.inputs) inputs.insert(fileKey(input));
+// An output over an input, or two inputs writing one file, is refused before anything
+// is read or written: exit 2.
+int checkOutputs(const CommandLine& commandLine, std::string& error) {
+  std::set<std::pair<uint64_t, uint64_t>> inputs;
+  for (const std::string& input : commandLine.inputs)
+    if (const auto identity = vz::fileIdentity(input))
+      inputs.insert({identity->device, identity->file});
+  for (const std::string& input : commandLine.inputs)
+    for (const Step& step : stepsFor(commandLine.steps, input))
+      for (const std::string& file : filesWritten(step)) {
+        const auto identity = vz::fileIdentity(file);
+        if (identity && inputs.count({identity->device, identity->file})) {
+          error = file + ": would overwrite the input";
+          return kExitUsage;
+        }
+      }
   std::set<std::string> written;
   for (const std::string& input : commandLine.inputs) {
     std::set<std::string> own;
-    for (const Step& step : stepsFor(commandLine.steps, input)) {
-      if (!vz::writesNamedFile(*step.command)) continue;
-      std::vector<std::string> files = {step.value.text};
-      // A save may write a palette file beside the picture.
-      if (step.command->menuId == ID_FILE_SAVE_AS)
-        files.push_back(vz::palettePathFor(step.value.text));
-      for (const std::string& file : files) {
+    for (const Step& step : stepsFor(commandLine.steps, input))
+      for (const std::string& file : filesWritten(step)) {
         const std::string key = fileKey(file);
-        if (inputs.count(key)) {
-          error = file + " would overwrite an input";
-          return false;
-        }
-        if (written.count(key) && !own.count(key)) {
+        if (written.count(key)) {
           error = "two inputs would write " + file;
-          return false;
+          return kExitUsage;
         }
         own.insert(key);
       }
-    }
     written.insert(own.begin(), own.end());
   }
-  return true;
+  return kExitOk;
 }
 
 bool stderrIsTerminal() {
@@ -317,6 +375,21 @@ struct BatchResult {
   std::string output;
   std::string errors;
 };
+
+const char* meaningOf(int status) {
+  switch (status) {
+    case kExitNoPicture:
+      return "no picture";
+    case kExitWriteFailed:
+      return "not written";
+    case kExitCannotRun:
+      return "a step could not run";
+    case kExitDamaged:
+      return "damaged";
+    default:
+      return "usage";
+  }
+}
 
 int runBatch(const CommandLine& commandLine) {
   const size_t count = commandLine.inputs.size();
@@ -335,8 +408,8 @@ int runBatch(const CommandLine& commandLine) {
     for (size_t i = next++; i < count; i = next++) {
       std::ostringstream output, errors;
       const std::string& input = commandLine.inputs[i];
-      CliHost host(commandLine.readUnknownAsKep, output, errors, input + ": ");
-      const int status = convert(input, stepsFor(commandLine.steps, input), threads, host);
+      const int status =
+          convert(input, commandLine, stepsFor(commandLine.steps, input), threads, output, errors);
       std::lock_guard<std::mutex> lock(mutex);
       results[i] = {true, status, output.str(), errors.str()};
       finished.notify_one();
@@ -351,8 +424,9 @@ int runBatch(const CommandLine& commandLine) {
   const auto seconds = [&start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
-  size_t reported = 0, failed = 0;
+  size_t reported = 0, failed = 0, damaged = 0;
   int status = kExitOk;
+  std::vector<std::pair<int, std::string>> unfinished;  // inputs that did not end 0
   while (reported < count) {
     std::unique_lock<std::mutex> lock(mutex);
     finished.wait_for(lock, std::chrono::milliseconds(200), [&] { return results[reported].done; });
@@ -362,8 +436,13 @@ int runBatch(const CommandLine& commandLine) {
       std::cout << result.output << std::flush;
       if (terminal && !result.errors.empty()) std::cerr << "\r\x1b[K";
       std::cerr << result.errors;
-      if (result.status != kExitOk) ++failed;
-      status = std::max(status, result.status);  // 3 (not written) before 1 (no picture)
+      if (result.status == kExitDamaged)
+        ++damaged;
+      else if (result.status != kExitOk)
+        ++failed;
+      if (result.status != kExitOk)
+        unfinished.emplace_back(result.status, commandLine.inputs[reported]);
+      status = std::max(status, result.status);
       result.output.clear();
       result.errors.clear();
     }
@@ -376,10 +455,14 @@ int runBatch(const CommandLine& commandLine) {
   }
   for (std::thread& worker : workers) worker.join();
   if (terminal) std::cerr << "\n";
-  char summary[128];
-  std::snprintf(summary, sizeof summary, "vizorka-cli: %zu converted, %zu failed, %.1f s\n",
-                count - failed, failed, seconds());
+  char summary[160];
+  std::snprintf(summary, sizeof summary,
+                "vizorka-cli: %zu converted, %zu damaged (part kept), %zu failed, %.1f s\n",
+                count - failed - damaged, damaged, failed, seconds());
   std::cerr << summary;
+  for (const auto& [inputStatus, input] : unfinished)
+    std::cerr << "vizorka-cli: " << input << ": status " << inputStatus << ", "
+              << meaningOf(inputStatus) << "\n";
   return status;
 }
 
@@ -393,26 +476,30 @@ int run(const std::vector<std::string>& args) {
   }
   CommandLine commandLine;
   std::string error;
-  if (!parseCommandLine(args, commandLine, error) ||
-      (commandLine.batch && !checkOutputs(commandLine, error))) {
+  if (!parseCommandLine(args, commandLine, error)) {
     std::cerr << "vizorka-cli: " << error << "\n\n" << usage();
     return kExitUsage;
   }
+  if (checkOutputs(commandLine, error) != kExitOk) {
+    std::cerr << "vizorka-cli: " << error << "\n";
+    return kExitUsage;
+  }
   if (commandLine.batch) return runBatch(commandLine);
-  CliHost host(commandLine.readUnknownAsKep, std::cout, std::cerr, "");
-  return convert(commandLine.inputs[0], commandLine.steps, 0, host);
+  return convert(commandLine.inputs[0], commandLine, commandLine.steps, 0, std::cout, std::cerr);
 }
 
 }  // namespace
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  vz::prepareSafeWrites();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(vz::wideToUtf8(argv[i]));
   return run(args);
 }
 #else
 int main(int argc, char** argv) {
+  vz::prepareSafeWrites();
   return run(std::vector<std::string>(argv + 1, argv + argc));
 }
 #endif

@@ -20,10 +20,10 @@ class CommandHost {
   virtual void writeLine(const std::string& /*line*/) {}
 
   // Each returns true when the user confirmed; cancelling changes nothing.
-  // Open: state.filePath and fileTitle name the file to open.
-  virtual bool chooseOpenFile(AppState& /*state*/) { return false; }
-  // Save as: state.filePath and fileTitle name the file to write.
-  virtual bool chooseSaveFile(AppState& /*state*/) { return false; }
+  // Open's dialog; on OK `path` names the file to open.
+  virtual bool chooseOpenFile(const AppState& /*state*/, std::string& /*path*/) { return false; }
+  // Save as's dialog; on OK `path` names the file to write.
+  virtual bool chooseSaveFile(const AppState& /*state*/, std::string& /*path*/) { return false; }
   // The save-options dialog; on OK state.saveOptions holds the choice.
   virtual bool editSaveOptions(AppState& /*state*/) { return false; }
   // The effect-settings dialog; on OK state.effects holds the choice.

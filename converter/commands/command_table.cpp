@@ -2,13 +2,13 @@
 
 #include <sstream>
 
+#include "base/file_write.h"
 #include "converter/colour/conversions.h"
 #include "converter/commands/history.h"
 #include "converter/commands/save.h"
 #include "converter/formats/bmp_writer.h"
 #include "converter/formats/png_writer.h"
 #include "converter/model/file_io.h"
-#include "converter/resources/resource.h"
 #include "converter/view/crop.h"
 #include "converter/view/preview.h"
 #include "converter/view/render.h"
@@ -18,6 +18,18 @@ namespace vz {
 namespace {
 
 // Value checks ------------------------------------------------------------------------
+
+enum class PictureOutput { kNone, kBmp, kPng };
+
+// What a name ending in .bmp or .png (in any case) asks to be written as.
+PictureOutput pictureOutputOf(const std::string& name) {
+  std::string ending = name.size() >= 4 ? name.substr(name.size() - 4) : "";
+  for (char& c : ending)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (ending == ".bmp") return PictureOutput::kBmp;
+  if (ending == ".png") return PictureOutput::kPng;
+  return PictureOutput::kNone;
+}
 
 // A whole number written plainly: an optional minus and at most 18 digits (so that it
 // cannot overflow), nothing else, within low..high.
@@ -123,6 +135,14 @@ bool parseFileName(const std::string& text, StepValue& value, std::string& error
   return true;
 }
 
+// A picture file written as BMP or PNG by its name's ending, or "-" for standard output.
+bool parsePictureOutput(const std::string& text, StepValue& value, std::string& error) {
+  if (!parseFileName(text, value, error)) return false;
+  if (text == "-" || pictureOutputOf(text) != PictureOutput::kNone) return true;
+  error = "expected a name ending in .bmp or .png, or - for standard output, not \"" + text + "\"";
+  return false;
+}
+
 // Handlers ----------------------------------------------------------------------------
 
 ViewUpdate renderRepaint() {
@@ -143,24 +163,20 @@ ViewUpdate layoutRepaint() {
   return update;
 }
 
-void nameFile(AppState& state, const std::string& path) {
-  state.filePath = path;
-  state.fileTitle = fileNameOf(path);
-}
-
-ViewUpdate runSaveAs(CommandCall& call) {
+CommandResult runSaveAs(CommandCall& call) {
+  std::string path;
   if (call.value)
-    nameFile(call.state, call.value->text);
-  else if (!call.host.editSaveOptions(call.state) || !call.host.chooseSaveFile(call.state))
+    path = call.value->text;
+  else if (!call.host.editSaveOptions(call.state) || !call.host.chooseSaveFile(call.state, path))
     return {};
-  ViewUpdate update;
   // The writer reports its own failures; the title names only a file really saved.
-  if (saveKepFile(call.state, call.host.prompts())) {
-    markSaved(call.state);
-    update.titleChanged = true;
-  } else {
-    update.outcome = CommandOutcome::kWriteFailed;
-  }
+  const Status saved = saveKepFile(call.state, path, call.host.prompts());
+  if (!saved.ok()) return saved;
+  call.state.filePath = path;
+  call.state.fileTitle = fileNameOf(path);
+  markSaved(call.state);
+  ViewUpdate update;
+  update.titleChanged = true;
   return update;
 }
 
@@ -177,165 +193,166 @@ bool mayLetPictureGo(CommandCall& call, const char* caption, ViewUpdate& update)
       break;
   }
   // Save as is greyed for this picture: say why instead of offering its dialogs.
-  if (!commandEnabled(*menuCommand(ID_FILE_SAVE_AS), call.state)) {
+  if (!commandEnabled(CommandId::kSaveAs, call.state)) {
     call.host.prompts().showError(texts::kNotTvcPicture, texts::kSaveCaption);
     return false;
   }
   CommandCall save{call.state, call.host, 0, nullptr};
-  update.titleChanged = runSaveAs(save).titleChanged || update.titleChanged;
+  update.titleChanged = runSaveAs(save).view.titleChanged || update.titleChanged;
   return !pictureChanged(call.state);
 }
 
-ViewUpdate runOpen(CommandCall& call) {
+// Open from the menu asks for the file; a drop, the program's argument and vizorka-cli
+// give its path.
+CommandResult runOpen(CommandCall& call) {
   ViewUpdate update;
-  if (!call.value && !mayLetPictureGo(call, texts::kOpenCaption, update)) return update;
-  // The names a declined open gives back: those after any save the question led to.
-  const std::string previousPath = call.state.filePath;
-  const std::string previousTitle = call.state.fileTitle;
+  if (!mayLetPictureGo(call, texts::kOpenCaption, update)) return update;
+  std::string path;
   if (call.value)
-    nameFile(call.state, call.value->text);
-  else if (!call.host.chooseOpenFile(call.state))
+    path = call.value->text;
+  else if (!call.host.chooseOpenFile(call.state, path))
     return update;
-  return openCommand(call.state, call.host.prompts(), previousPath, previousTitle);
+  CommandResult result = openCommand(call.state, call.host.prompts(), path);
+  result.view.titleChanged = result.view.titleChanged || update.titleChanged;
+  return result;
 }
 
-ViewUpdate runExit(CommandCall& call) {
+CommandResult runExit(CommandCall& call) {
   ViewUpdate update;
   update.closeWindow = mayLetPictureGo(call, texts::kExitCaption, update);
   return update;
 }
 
-ViewUpdate runUndo(CommandCall& call) {
+CommandResult runUndo(CommandCall& call) {
   return undoCommand(call.state);
 }
 
-ViewUpdate runRedo(CommandCall& call) {
+CommandResult runRedo(CommandCall& call) {
   return redoCommand(call.state);
 }
 
-ViewUpdate runCopy(CommandCall& call) {
+CommandResult runCopy(CommandCall& call) {
   call.host.copyToClipboard(call.state);
   return {};
 }
 
-ViewUpdate runPaste(CommandCall& call) {
+CommandResult runPaste(CommandCall& call) {
   ViewUpdate update;
   if (call.host.clipboardHoldsPicture() && mayLetPictureGo(call, texts::kPasteCaption, update))
     call.host.pasteFromClipboard(call.state, update);
   return update;
 }
 
-ViewUpdate runScreenCrop(CommandCall& call) {
+CommandResult runScreenCrop(CommandCall& call) {
   ViewUpdate update;
   update.outlines = screenCropCommand(call.state);
   return update;
 }
 
-ViewUpdate runPalette(CommandCall& call) {
+CommandResult runPalette(CommandCall& call) {
   return call.host.editPalette(call.state) ? renderRepaint() : ViewUpdate{};
 }
 
-ViewUpdate runSettings(CommandCall& call) {
+CommandResult runSettings(CommandCall& call) {
   call.host.editEffectSettings(call.state);
   return {};
 }
 
-ViewUpdate runProperties(CommandCall& call) {
+CommandResult runProperties(CommandCall& call) {
   return call.host.showPictureProperties(call.state) ? renderLayoutRepaint() : ViewUpdate{};
 }
 
-ViewUpdate runHalve(CommandCall& call) {
+CommandResult runHalve(CommandCall& call) {
   return halveCommand(call.state, call.argument);
 }
 
-ViewUpdate runDither(CommandCall& call) {
+CommandResult runDither(CommandCall& call) {
   return ditherCommand(call.state, call.argument);
 }
 
-ViewUpdate runNearest(CommandCall& call) {
+CommandResult runNearest(CommandCall& call) {
   return nearestCommand(call.state, call.argument);
 }
 
-ViewUpdate runGrey(CommandCall& call) {
+CommandResult runGrey(CommandCall& call) {
   return call.argument == 256 ? grey256Command(call.state) : greyCommand(call.state, call.argument);
 }
 
 // The argument is the new zoom factor.
-ViewUpdate runZoomHorizontally(CommandCall& call) {
+CommandResult runZoomHorizontally(CommandCall& call) {
   call.state.view.zoomX = static_cast<int8_t>(call.argument);
   return layoutRepaint();
 }
 
-ViewUpdate runZoomVertically(CommandCall& call) {
+CommandResult runZoomVertically(CommandCall& call) {
   call.state.view.zoomY = static_cast<int8_t>(call.argument);
   return layoutRepaint();
 }
 
-ViewUpdate runZoomBoth(CommandCall& call) {
+CommandResult runZoomBoth(CommandCall& call) {
   call.state.view.zoomX = call.state.view.zoomY = static_cast<int8_t>(call.argument);
   return layoutRepaint();
 }
 
-ViewUpdate runColourSwitch(CommandCall& call) {
+CommandResult runColourSwitch(CommandCall& call) {
   call.state.view.blackAndWhiteView = !call.state.view.blackAndWhiteView;
   return renderRepaint();
 }
 
-ViewUpdate runSetAlgorithm(CommandCall& call) {
+CommandResult runSetAlgorithm(CommandCall& call) {
   call.state.effects.ditherAlgorithm = static_cast<uint8_t>(call.argument);
   return {};
 }
 
-ViewUpdate runSetPreDistortion(CommandCall& call) {
+CommandResult runSetPreDistortion(CommandCall& call) {
   call.state.effects.preDistortion = call.value->numbers[0] != 0;
   return {};
 }
 
-ViewUpdate runSetInterlace(CommandCall& call) {
+CommandResult runSetInterlace(CommandCall& call) {
   call.state.effects.interlacedFourColour = call.value->numbers[0] != 0;
   return {};
 }
 
-ViewUpdate runSetColourChoices(CommandCall& call) {
+CommandResult runSetColourChoices(CommandCall& call) {
   for (size_t i = 0; i < call.state.effects.colourChoices.size(); ++i)
     call.state.effects.colourChoices[i] = static_cast<uint8_t>(call.value->numbers[i]);
   return {};
 }
 
-ViewUpdate runSetThreshold(CommandCall& call) {
+CommandResult runSetThreshold(CommandCall& call) {
   call.state.effects.threshold = static_cast<uint8_t>(call.value->numbers[0]);
   return {};
 }
 
-ViewUpdate runSetCoding(CommandCall& call) {
+CommandResult runSetCoding(CommandCall& call) {
   call.state.saveOptions.saveCoding = static_cast<uint8_t>(call.argument);
   return {};
 }
 
-ViewUpdate runSetFormat(CommandCall& call) {
+CommandResult runSetFormat(CommandCall& call) {
   call.state.saveOptions.saveFormat = static_cast<uint8_t>(call.argument);
   return {};
 }
 
-ViewUpdate runSetMaskColour(CommandCall& call) {
+CommandResult runSetMaskColour(CommandCall& call) {
   call.state.saveOptions.maskColour = static_cast<uint8_t>(call.value->numbers[0]);
   return {};
 }
 
-ViewUpdate runSetPaletteFile(CommandCall& call) {
+CommandResult runSetPaletteFile(CommandCall& call) {
   call.state.saveOptions.makePaletteFile = call.value->numbers[0] != 0;
   return {};
 }
 
-ViewUpdate runCrop(CommandCall& call) {
+CommandResult runCrop(CommandCall& call) {
   const std::vector<int64_t>& n = call.value->numbers;
   const auto toCoordinate = [](int64_t v) {
     return static_cast<int32_t>(v > kLargestCoordinate ? kLargestCoordinate : v);
   };
   if (!cropDocument(call.state.document, toCoordinate(n[0]), toCoordinate(n[1]),
                     toCoordinate(n[0] + n[2]), toCoordinate(n[1] + n[3])))
-    call.host.prompts().showError("the rectangle does not overlap the picture; nothing cut",
-                                  "--crop");
+    return Status(StatusCode::kNotApplicable, "the rectangle does not overlap the picture");
   return {};
 }
 
@@ -355,12 +372,12 @@ std::string infoJson(const AppState& state) {
   return out.str();
 }
 
-ViewUpdate runInfo(CommandCall& call) {
+CommandResult runInfo(CommandCall& call) {
   call.host.writeLine(infoJson(call.state));
   return {};
 }
 
-ViewUpdate runResize(CommandCall& call) {
+CommandResult runResize(CommandCall& call) {
   ResizeTarget target;
   if (call.value) {
     const std::vector<int64_t>& n = call.value->numbers;
@@ -372,62 +389,48 @@ ViewUpdate runResize(CommandCall& call) {
   return resizeCommand(call.state, target, call.host.prompts());
 }
 
-bool namesPngFile(const std::string& path) {
-  std::string extension;
-  return extensionOf(fileNameOf(path), extension) && extension == "PNG";
+// A picture with its colour table written as its name says: BMP or PNG, or to standard
+// output in `standardOutputAs`. No code (no memory for it) is a failed write, never an
+// empty file.
+Status writePicture(const std::string& name, const ImageDocument& picture,
+                    const std::vector<ColourValue>& colours, PictureOutput standardOutputAs) {
+  const bool toStandardOutput = namesStandardOutput(name);
+  const PictureOutput output = toStandardOutput ? standardOutputAs : pictureOutputOf(name);
+  if (output == PictureOutput::kBmp && !toStandardOutput)
+    return writeBmpFile(name, picture, colours);  // straight from the document
+  const std::vector<uint8_t> bytes =
+      output == PictureOutput::kBmp ? encodeBmp(picture, colours) : encodePng(picture, colours);
+  if (bytes.empty()) return Status(StatusCode::kOutOfMemory, "out of memory");
+  return toStandardOutput ? writeStandardOutput(bytes) : writeFileSafely(name, bytes);
 }
 
-// A file name ending in .png gets PNG, any other the BMP it always got.
-ViewUpdate runExport(CommandCall& call) {
-  ViewUpdate update;
+// The document in its own bit depth.
+CommandResult runExport(CommandCall& call) {
   const ImageDocument& doc = call.state.document;
-  if (!doc.holdsPicture()) {
-    call.host.prompts().showError("the document holds no picture", "--export");
-    update.outcome = CommandOutcome::kNoPicture;
-    return update;
-  }
-  const std::vector<ColourValue> colours = describeRender(doc, false).colourTable;
-  bool written = false;
-  if (namesPngFile(call.value->text)) {
-    // Coded whole first; no code (no memory for it) is a failed write, never an empty file.
-    const std::vector<uint8_t> png = encodePng(doc, colours);
-    written = !png.empty() && writeFileSafely(call.value->text, png).ok();
-  } else {
-    written = writeBmpFile(call.value->text, doc, colours).ok();  // straight from the document
-  }
-  if (!written) {
-    call.host.prompts().showError("cannot write " + call.value->text, "--export");
-    update.outcome = CommandOutcome::kWriteFailed;
-  }
-  return update;
+  return writePicture(call.value->text, doc, describeRender(doc, false).colourTable,
+                      PictureOutput::kBmp);
 }
 
-// The picture as the window shows it, as PNG.
-ViewUpdate runSavePreview(CommandCall& call) {
+// The picture as the window shows it.
+CommandResult runSavePreview(CommandCall& call) {
   std::string path;
   if (call.value)
     path = call.value->text;
   else if (!call.host.choosePreviewFile(call.state, path))
     return {};
-  ViewUpdate update;
   ImageDocument preview;
   std::vector<ColourValue> colours;
-  std::vector<uint8_t> png;
-  if (buildPreview(call.state.document, call.state.view, preview, colours))
-    png = encodePng(preview, colours);
-  if (png.empty() || !writeFileSafely(path, png).ok()) {
-    call.host.prompts().showError(texts::kPreviewNotWritten, texts::kSaveCaption);
-    update.outcome = CommandOutcome::kWriteFailed;
-  }
-  return update;
+  Status status = buildPreview(call.state.document, call.state.view, preview, colours)
+                      ? writePicture(path, preview, colours, PictureOutput::kPng)
+                      : Status(StatusCode::kOutOfMemory, "out of memory");
+  if (!status.ok()) call.host.prompts().showError(texts::kPreviewNotWritten, texts::kSaveCaption);
+  return status;
 }
 
 // Enabling rules ----------------------------------------------------------------------
 
 bool holdsTvcDepth(const AppState& state) {
-  const ColourMode mode = state.document.colourMode;
-  return mode == ColourMode::kColours2 || mode == ColourMode::kColours4 ||
-         mode == ColourMode::kColours16;
+  return isTvcColourMode(state.document.colourMode);
 }
 
 bool holdsFewColours(const AppState& state) {
@@ -443,96 +446,147 @@ bool holdsPicture(const AppState& state) {
   return state.document.holdsPicture();
 }
 
+const EnablingRule kNeedsTvcDepth{holdsTvcDepth, "needs a 2-, 4- or 16-colour picture"};
+const EnablingRule kNeedsFewColours{holdsFewColours, "needs a 2- or 4-colour picture"};
+const EnablingRule kNeedsTrueColour{holdsTrueColour, "needs a true-colour picture"};
+const EnablingRule kNeedsPicture{holdsPicture, "needs a picture"};
+const EnablingRule kNeedsUndoStep{canUndo, "nothing to undo"};
+const EnablingRule kNeedsRedoStep{canRedo, "nothing to redo"};
+
 // The table ---------------------------------------------------------------------------
 
 const char* const kFile = "FILE";
 const char* const kOnOff = "on|off";
+const char* const kPictureFile = "FILE.bmp|FILE.png|-";
 
-const std::vector<Command> kCommands = {
-    // menu identifier, option, word, value parser, value hint, help,
-    // handler, argument, enabled when
-    {ID_FILE_OPEN, nullptr, nullptr, nullptr, nullptr, nullptr, runOpen, 0, nullptr},
-    {ID_FILE_SAVE_AS, "--save", nullptr, parseFileName, kFile,
-     "save as a KEP file with the save options (2, 4 or 16 colours)", runSaveAs, 0, holdsTvcDepth},
-    {ID_FILE_SAVE_PREVIEW, "--preview", nullptr, parseFileName, "FILE.png",
-     "the picture as the window shows it (zoom, view colours) as PNG", runSavePreview, 0,
-     holdsPicture},
-    {ID_FILE_EXIT, nullptr, nullptr, nullptr, nullptr, nullptr, runExit, 0, nullptr},
-    {ID_EDIT_UNDO, nullptr, nullptr, nullptr, nullptr, nullptr, runUndo, 0, canUndo},
-    {ID_EDIT_REDO, nullptr, nullptr, nullptr, nullptr, nullptr, runRedo, 0, canRedo},
-    {ID_EDIT_COPY, nullptr, nullptr, nullptr, nullptr, nullptr, runCopy, 0, nullptr},
-    {ID_PASTE, nullptr, nullptr, nullptr, nullptr, nullptr, runPaste, 0, nullptr},
-    {ID_SCREEN_CROP, nullptr, nullptr, nullptr, nullptr, nullptr, runScreenCrop, 0, nullptr},
-    {0, "--crop", nullptr, parseRectangle, "X,Y,W,H", "cut to a rectangle of document pixels",
-     runCrop, 0, nullptr},
+std::vector<Command> makeTable() {
+  using Id = CommandId;
+  return {
+      Command(Id::kOpen, runOpen),
+      Command(Id::kSaveAs, runSaveAs)
+          .enabledWhen(kNeedsTvcDepth)
+          .onCommandLine("--save", parseFileName, kFile)
+          .explained("save as a KEP file with the save options (2, 4 or 16 colours)")
+          .writingItsFile(),
+      Command(Id::kSavePreview, runSavePreview)
+          .enabledWhen(kNeedsPicture)
+          .onCommandLine("--preview", parsePictureOutput, kPictureFile)
+          .explained("the picture as the window shows it (zoom, view colours)")
+          .writingItsFile(),
+      Command(Id::kExit, runExit),
+      Command(Id::kUndo, runUndo).enabledWhen(kNeedsUndoStep),
+      Command(Id::kRedo, runRedo).enabledWhen(kNeedsRedoStep),
+      Command(Id::kCopy, runCopy),
+      Command(Id::kPaste, runPaste),
+      Command(Id::kScreenCrop, runScreenCrop),
+      Command(Id::kCrop, runCrop)
+          .onCommandLine("--crop", parseRectangle, "X,Y,W,H")
+          .explained("cut to a rectangle of document pixels"),
 
-    {ID_HALVE_VERTICALLY, "--halve", "v", nullptr, nullptr, "halve the height or the width",
-     runHalve, kHalveVertically, holdsTrueColour},
-    {ID_HALVE_HORIZONTALLY, "--halve", "h", nullptr, nullptr, nullptr, runHalve, kHalveHorizontally,
-     holdsTrueColour},
-    {ID_RESIZE, "--resize", nullptr, parseResize, "W,H[,fit|fill|stretch]",
-     "resample to fit, fill or stretch to W x H (linear light)", runResize, 0, holdsPicture},
-    {ID_DITHER_2, "--dither", "2", nullptr, nullptr, "dither with the effect settings", runDither,
-     kDitherTwoColours, nullptr},
-    {ID_DITHER_4, "--dither", "4", nullptr, nullptr, nullptr, runDither, kDitherFourColours,
-     nullptr},
-    {ID_DITHER_16, "--dither", "16", nullptr, nullptr, nullptr, runDither, kDitherSixteenColours,
-     nullptr},
-    {ID_NEAREST_2, "--nearest", "2", nullptr, nullptr, "nearest colours", runNearest, 2, nullptr},
-    {ID_NEAREST_4, "--nearest", "4", nullptr, nullptr, nullptr, runNearest, 4, nullptr},
-    {ID_NEAREST_16, "--nearest", "16", nullptr, nullptr, nullptr, runNearest, 16, nullptr},
-    {ID_GREY_4, "--grey", "4", nullptr, nullptr, "grey levels", runGrey, kFourGreys, nullptr},
-    {ID_GREY_16, "--grey", "16", nullptr, nullptr, nullptr, runGrey, kSixteenGreys, nullptr},
-    {ID_GREY_256, "--grey", "256", nullptr, nullptr, nullptr, runGrey, 256, nullptr},
-    {ID_PALETTE, nullptr, nullptr, nullptr, nullptr, nullptr, runPalette, 0, holdsFewColours},
-    {ID_SETTINGS, nullptr, nullptr, nullptr, nullptr, nullptr, runSettings, 0, nullptr},
+      Command(Id::kHalveVertically, runHalve)
+          .withArgument(kHalveVertically)
+          .enabledWhen(kNeedsTrueColour)
+          .onCommandLine("--halve", "v")
+          .explained("halve the height or the width (true colour)"),
+      Command(Id::kHalveHorizontally, runHalve)
+          .withArgument(kHalveHorizontally)
+          .enabledWhen(kNeedsTrueColour)
+          .onCommandLine("--halve", "h"),
+      Command(Id::kResize, runResize)
+          .enabledWhen(kNeedsPicture)
+          .onCommandLine("--resize", parseResize, "W,H[,fit|fill|stretch]")
+          .explained("resample to fit, fill or stretch to W x H (linear light)"),
+      Command(Id::kDither2, runDither)
+          .withArgument(kDitherTwoColours)
+          .onCommandLine("--dither", "2")
+          .explained("dither with the effect settings"),
+      Command(Id::kDither4, runDither)
+          .withArgument(kDitherFourColours)
+          .onCommandLine("--dither", "4"),
+      Command(Id::kDither16, runDither)
+          .withArgument(kDitherSixteenColours)
+          .onCommandLine("--dither", "16"),
+      Command(Id::kNearest2, runNearest)
+          .withArgument(2)
+          .onCommandLine("--nearest", "2")
+          .explained("nearest colours"),
+      Command(Id::kNearest4, runNearest).withArgument(4).onCommandLine("--nearest", "4"),
+      Command(Id::kNearest16, runNearest).withArgument(16).onCommandLine("--nearest", "16"),
+      Command(Id::kGrey4, runGrey)
+          .withArgument(kFourGreys)
+          .onCommandLine("--grey", "4")
+          .explained("grey levels"),
+      Command(Id::kGrey16, runGrey).withArgument(kSixteenGreys).onCommandLine("--grey", "16"),
+      Command(Id::kGrey256, runGrey).withArgument(256).onCommandLine("--grey", "256"),
+      Command(Id::kPalette, runPalette).enabledWhen(kNeedsFewColours),
+      Command(Id::kSettings, runSettings),
 
-    {ID_ZOOM_VERTICALLY, nullptr, nullptr, nullptr, nullptr, nullptr, runZoomVertically, 2,
-     nullptr},
-    {ID_ZOOM_HORIZONTALLY, nullptr, nullptr, nullptr, nullptr, nullptr, runZoomHorizontally, 2,
-     nullptr},
-    {ID_UNZOOM_VERTICALLY, nullptr, nullptr, nullptr, nullptr, nullptr, runZoomVertically, 1,
-     nullptr},
-    {ID_UNZOOM_HORIZONTALLY, nullptr, nullptr, nullptr, nullptr, nullptr, runZoomHorizontally, 1,
-     nullptr},
-    {ID_FOURFOLD_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, runZoomBoth, 2, nullptr},
-    {ID_NORMAL_SIZE, nullptr, nullptr, nullptr, nullptr, nullptr, runZoomBoth, 1, nullptr},
-    {ID_COLOUR_SWITCH, nullptr, nullptr, nullptr, nullptr, nullptr, runColourSwitch, 0,
-     holdsTvcDepth},
-    {ID_VIEW_PROPERTIES, nullptr, nullptr, nullptr, nullptr, nullptr, runProperties, 0, nullptr},
+      Command(Id::kZoomVertically, runZoomVertically).withArgument(2),
+      Command(Id::kZoomHorizontally, runZoomHorizontally).withArgument(2),
+      Command(Id::kUnzoomVertically, runZoomVertically).withArgument(1),
+      Command(Id::kUnzoomHorizontally, runZoomHorizontally).withArgument(1),
+      Command(Id::kFourfoldSize, runZoomBoth).withArgument(2),
+      Command(Id::kNormalSize, runZoomBoth).withArgument(1),
+      Command(Id::kColourSwitch, runColourSwitch).enabledWhen(kNeedsTvcDepth),
+      Command(Id::kProperties, runProperties),
 
-    // The effect settings and save options the window sets in its dialogs.
-    {0, "--algorithm", "fs", nullptr, nullptr,
-     "dither algorithm: Floyd-Steinberg, ordered or perceptual", runSetAlgorithm, kFloydSteinberg,
-     nullptr},
-    {0, "--algorithm", "ordered", nullptr, nullptr, nullptr, runSetAlgorithm, kOrdered, nullptr},
-    {0, "--algorithm", "perceptual", nullptr, nullptr, nullptr, runSetAlgorithm, kPerceptual,
-     nullptr},
-    {0, "--predistort", nullptr, parseOnOff, kOnOff,
-     "halve before 2- and 16-colour dithering and 16 greys", runSetPreDistortion, 0, nullptr},
-    {0, "--interlace", nullptr, parseOnOff, kOnOff, "interlaced 4-colour error diffusion",
-     runSetInterlace, 0, nullptr},
-    {0, "--colours", nullptr, parseColourChoices, "I0,...,I9",
-     "ten TVC colour indices: 2-colour, 4-colour, even-line sets", runSetColourChoices, 0, nullptr},
-    {0, "--threshold", nullptr, parseThreshold, "N", "2-colour threshold, 0..255", runSetThreshold,
-     0, nullptr},
-    {0, "--coding", "plain", nullptr, nullptr, "KEP data coding", runSetCoding, kPlain, nullptr},
-    {0, "--coding", "rle", nullptr, nullptr, nullptr, runSetCoding, kRle, nullptr},
-    {0, "--format", "kep", nullptr, nullptr, "KEP header or sprite export", runSetFormat,
-     kFullKepHeader, nullptr},
-    {0, "--format", "sprite", nullptr, nullptr, nullptr, runSetFormat, kSpriteExport, nullptr},
-    {0, "--format", "sprite-mask", nullptr, nullptr, nullptr, runSetFormat, kSpriteWithMask,
-     nullptr},
-    {0, "--mask-colour", nullptr, parseTvcIndex, "I", "the sprite mask's TVC colour",
-     runSetMaskColour, 0, nullptr},
-    {0, "--palette-file", nullptr, parseOnOff, kOnOff, "write a PAL file beside a sprite",
-     runSetPaletteFile, 0, nullptr},
+      // The effect settings and save options the window sets in its dialogs.
+      Command(Id::kAlgorithmFloydSteinberg, runSetAlgorithm)
+          .withArgument(kFloydSteinberg)
+          .onCommandLine("--algorithm", "fs")
+          .explained("dither algorithm: Floyd-Steinberg, ordered or perceptual"),
+      Command(Id::kAlgorithmOrdered, runSetAlgorithm)
+          .withArgument(kOrdered)
+          .onCommandLine("--algorithm", "ordered"),
+      Command(Id::kAlgorithmPerceptual, runSetAlgorithm)
+          .withArgument(kPerceptual)
+          .onCommandLine("--algorithm", "perceptual"),
+      Command(Id::kPreDistortion, runSetPreDistortion)
+          .onCommandLine("--predistort", parseOnOff, kOnOff)
+          .explained("halve before 2- and 16-colour dithering and 16 greys"),
+      Command(Id::kInterlace, runSetInterlace)
+          .onCommandLine("--interlace", parseOnOff, kOnOff)
+          .explained("interlaced 4-colour error diffusion"),
+      Command(Id::kColourChoices, runSetColourChoices)
+          .onCommandLine("--colours", parseColourChoices, "I0,...,I9")
+          .explained("ten TVC colour indices: 2-colour, 4-colour, even-line sets"),
+      Command(Id::kThreshold, runSetThreshold)
+          .onCommandLine("--threshold", parseThreshold, "N")
+          .explained("2-colour threshold, 0..255"),
+      Command(Id::kCodingPlain, runSetCoding)
+          .withArgument(kPlain)
+          .onCommandLine("--coding", "plain")
+          .explained("KEP data coding"),
+      Command(Id::kCodingRle, runSetCoding).withArgument(kRle).onCommandLine("--coding", "rle"),
+      Command(Id::kFormatKep, runSetFormat)
+          .withArgument(kFullKepHeader)
+          .onCommandLine("--format", "kep")
+          .explained("KEP header or sprite export"),
+      Command(Id::kFormatSprite, runSetFormat)
+          .withArgument(kSpriteExport)
+          .onCommandLine("--format", "sprite"),
+      Command(Id::kFormatSpriteWithMask, runSetFormat)
+          .withArgument(kSpriteWithMask)
+          .onCommandLine("--format", "sprite-mask"),
+      Command(Id::kMaskColour, runSetMaskColour)
+          .onCommandLine("--mask-colour", parseTvcIndex, "I")
+          .explained("the sprite mask's TVC colour"),
+      Command(Id::kPaletteFile, runSetPaletteFile)
+          .onCommandLine("--palette-file", parseOnOff, kOnOff)
+          .explained("write a PAL file beside a sprite"),
 
-    {0, "--info", nullptr, nullptr, nullptr, "one line of JSON describing the document", runInfo, 0,
-     nullptr},
-    {0, "--export", nullptr, parseFileName, "FILE.bmp|FILE.png",
-     "the document as an uncompressed BMP, or as PNG for a .png name", runExport, 0, nullptr},
-};
+      Command(Id::kInfo, runInfo)
+          .onCommandLine("--info")
+          .explained("one line of JSON describing the document"),
+      Command(Id::kExport, runExport)
+          .enabledWhen(kNeedsPicture)
+          .onCommandLine("--export", parsePictureOutput, kPictureFile)
+          .explained("the document in its own bit depth")
+          .writingItsFile(),
+  };
+}
+
+const std::vector<Command> kCommands = makeTable();
 
 }  // namespace
 
@@ -540,29 +594,37 @@ const std::vector<Command>& commandTable() {
   return kCommands;
 }
 
-const Command* menuCommand(int menuId) {
+const Command& commandRow(CommandId id) {
   for (const Command& command : kCommands)
-    if (menuId != 0 && command.menuId == menuId) return &command;
-  return nullptr;
-}
-
-bool writesNamedFile(const Command& command) {
-  return command.parse == parseFileName;
+    if (command.id == id) return command;
+  // Every identity has its row: the table test holds the two together.
+  return kCommands.front();
 }
 
 bool commandEnabled(const Command& command, const AppState& state) {
-  return !command.enabled || command.enabled(state);
+  return !command.enabled.holds || command.enabled.holds(state);
 }
 
-ViewUpdate runMenuCommand(AppState& state, CommandHost& host, int menuId) {
-  const Command* command = menuCommand(menuId);
-  if (!command) return {};
-  CommandCall call{state, host, command->argument, nullptr};
-  return recordChanges(state, [&call, command] { return command->run(call); });
+bool commandEnabled(CommandId id, const AppState& state) {
+  return commandEnabled(commandRow(id), state);
 }
 
-ViewUpdate runCommandStep(AppState& state, CommandHost& host, const Command& command,
-                          const StepValue& value) {
+CommandResult runWindowCommand(AppState& state, CommandHost& host, CommandId id,
+                               const StepValue* value) {
+  const Command& command = commandRow(id);
+  CommandCall call{state, host, command.argument, value};
+  CommandResult result;
+  result.view = recordChanges(state, [&call, &command, &result] {
+    result = command.run(call);
+    return result.view;
+  });
+  return result;
+}
+
+CommandResult runCommandStep(AppState& state, CommandHost& host, const Command& command,
+                             const StepValue& value) {
+  if (!commandEnabled(command, state))
+    return Status(StatusCode::kNotApplicable, command.enabled.requirement);
   CommandCall call{state, host, command.argument, &value};
   return command.run(call);
 }

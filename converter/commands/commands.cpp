@@ -4,12 +4,7 @@
 #include <thread>
 
 #include "converter/colour/conversions.h"
-#include "converter/formats/bmp.h"
-#include "converter/formats/gif.h"
-#include "converter/formats/jpeg/jpeg_reader.h"
-#include "converter/formats/pcx.h"
-#include "converter/formats/png_reader.h"
-#include "converter/formats/tvc/kep_reader.h"
+#include "converter/formats/picture_formats.h"
 #include "converter/model/file_io.h"
 
 namespace vz {
@@ -46,10 +41,13 @@ std::string windowTitleForFile(const std::string& fileTitle) {
 }
 
 bool extensionOf(const std::string& fileTitle, std::string& upperExtension) {
-  if (fileTitle.size() < 4 || fileTitle[fileTitle.size() - 4] != '.') return false;
-  upperExtension = fileTitle.substr(fileTitle.size() - 3);
-  for (char& c : upperExtension)
+  const size_t dot = fileTitle.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string extension = fileTitle.substr(dot + 1);
+  for (char& c : extension)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (extension.size() != 3 && !formatOfExtension(extension)) return false;
+  upperExtension = extension;
   return true;
 }
 
@@ -66,118 +64,110 @@ void releaseForNewPicture(AppState& state) {
 
 namespace {
 
-bool knownExtension(const std::string& extension) {
-  for (const char* known : {"BMP", "PCX", "GIF", "JPG", "PNG", "KEP", "VID", "R16"})
-    if (extension == known) return true;
-  return false;
+// The format that reads a file: the one its content's signature names, else the one of
+// its extension; an unknown extension is read as KEP when the user says so. Reports and
+// returns false when none will read it.
+bool chooseFormat(const std::string& fileTitle, const std::vector<uint8_t>& bytes,
+                  UserPrompts& prompts, const PictureFormat*& format,
+                  const PictureFormat*& byExtension, Status& refusal) {
+  format = formatOfContent(bytes.size(), bytes.data());
+  byExtension = nullptr;
+  std::string extension;
+  if (extensionOf(fileTitle, extension)) byExtension = formatOfExtension(extension);
+  if (format) return true;
+  if (!extensionOf(fileTitle, extension)) {
+    prompts.showError(texts::kBadExtension, texts::kOpenCaption);
+    refusal = Status(StatusCode::kUnsupported, "the file name has no extension to read it by");
+    return false;
+  }
+  if (!byExtension && !prompts.askYesNo(texts::kUnknownFormat, texts::kOpenCaption)) {
+    refusal = Status(StatusCode::kUnsupported, "unknown format ." + extension);
+    return false;
+  }
+  format = byExtension ? byExtension : &kepFormat();
+  return true;
 }
 
-// Reads the chosen file into the (empty) document by its extension, reporting what
-// goes wrong. The unknown-extension question has been answered already.
-Status readChosenFile(AppState& state, const std::string& extension, UserPrompts& prompts) {
-  ImageDocument& doc = state.document;
-  // Folders, pipes and files larger than any picture never reach a reader.
-  if (checkPictureFile(state.filePath) != StatusCode::kOk) {
-    prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-    return StatusCode::kCannotOpen;
-  }
-  Status status = StatusCode::kOk;
-  if (extension == "JPG") {
-    status = readJpg(state.filePath, doc);
-  } else if (extension == "BMP") {
-    status = readBmpFile(state.filePath, doc);
-  } else {
-    status = readPictureFile(state.filePath, state.fileData);
-    if (status != StatusCode::kOk) {
-      prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-      return StatusCode::kCannotOpen;
-    }
-    const size_t size = state.fileData.size();
-    const uint8_t* data = state.fileData.data();
-    if (extension == "PCX") {
-      status = readPcx(size, data, doc);
-    } else if (extension == "GIF") {
-      status = readGif(size, data, doc);
-    } else if (extension == "PNG") {
-      status = readPng(size, data, doc);
-    } else {
-      doc.tvcPicture = true;
-      if (extension == "R16")
-        status = readR16(size, data, doc, state.kepDecodeColours);
-      else if (extension == "VID")
-        status = readVid(size, data, doc, state.kepDecodeColours);
-      else  // KEP, or an unknown extension read as one
-        status = readKep(size, data, doc, state.kepDecodeColours);
-    }
-  }
-  if (status == StatusCode::kCannotOpen) {
-    prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
-  } else if (!givesPicture(status) ||
-             ((extension == "JPG" || extension == "PNG") && status == StatusCode::kPartial)) {
-    // A JPEG or PNG that broke off part-way keeps the rows it had, after the message.
-    prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
-  }
-  return status;
+void setZoomForPicture(AppState& state) {
+  const ImageDocument& doc = state.document;
+  setZoom(state, 1, 1);
+  if (!doc.tvcPicture) return;
+  if (doc.colourMode == ColourMode::kColours2)
+    state.view.zoomY = 2;
+  else if (doc.colourMode == ColourMode::kColours16 && !doc.interlaced)
+    state.view.zoomX = 2;
 }
 
 }  // namespace
 
-ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string& previousPath,
-                       const std::string& previousTitle) {
-  ViewUpdate update;
-  update.titleChanged = true;
-  std::string extension;
-  if (!extensionOf(state.fileTitle, extension)) {
-    prompts.showError(texts::kBadExtension, texts::kOpenCaption);
-    update.repaint = true;
-    return update;
-  }
-  // Asked before anything is released: declining keeps the picture, its name and view.
-  if (!knownExtension(extension) && !prompts.askYesNo(texts::kUnknownFormat, texts::kOpenCaption)) {
-    state.filePath = previousPath;
-    state.fileTitle = previousTitle;
-    update.repaint = true;
-    return update;
-  }
-  releaseForNewPicture(state);
-  state.fileData = std::vector<uint8_t>();
-  ImageDocument& doc = state.document;
-  if (!givesPicture(readChosenFile(state, extension, prompts))) {
-    // A failed reader never leaves a half-built picture behind.
-    releasePicture(doc);
-    doc.interlaced = false;
+CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::string& path) {
+  const std::string title = fileNameOf(path);
+  std::vector<uint8_t> bytes;
+  const Status fileStatus = readPictureFile(path, bytes);
+  const PictureFormat* format = nullptr;
+  const PictureFormat* byExtension = nullptr;
+  Status refusal;
+  if (!chooseFormat(title, bytes, prompts, format, byExtension, refusal)) return refusal;
+  if (!fileStatus.ok()) {
+    prompts.showError(texts::kCannotOpen, texts::kOpenCaption);
+    return fileStatus;
   }
 
-  setZoom(state, 1, 1);
-  if (doc.tvcPicture) {
-    if (doc.colourMode == ColourMode::kColours2)
-      state.view.zoomY = 2;
-    else if (doc.colourMode == ColourMode::kColours16 && !doc.interlaced)
-      state.view.zoomX = 2;
+  ImageDocument picture;
+  Status status = format->read(bytes.size(), bytes.data(), picture, state.readOptions);
+  // The TVC's formats carry no signature: raw video bytes that happen to start like
+  // another format's file are still read by their extension when that reader fails.
+  if (!givesPicture(status) && byExtension && byExtension != format && byExtension->tvcPicture) {
+    ImageDocument second;
+    const Status secondStatus =
+        byExtension->read(bytes.size(), bytes.data(), second, state.readOptions);
+    if (givesPicture(secondStatus)) {
+      format = byExtension;
+      status = secondStatus;
+      picture = std::move(second);
+    }
   }
+  if (!givesPicture(status)) {
+    prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
+    return status;
+  }
+  if (status == StatusCode::kPartial && format->reportsBrokenOff)
+    prompts.showError(texts::kDecodeFailed, texts::kOpenCaption);
+
+  picture.tvcPicture = format->tvcPicture;
+  state.document = std::move(picture);
+  state.filePath = path;
+  state.fileTitle = title;
+  if (format->tvcPicture)
+    std::copy(state.document.palette.begin(), state.document.palette.begin() + 4,
+              state.kepDecodeColours.begin());
+  setZoomForPicture(state);
   state.view.blackAndWhiteView = false;
-  update.newPicture = true;
+  ViewUpdate update;
+  update.titleChanged = update.newPicture = true;
   update.newScreenBitmap = update.render = update.layout = update.repaint = true;
-  return update;
+  return CommandResult(status, update);
 }
 
-ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
-                        const std::function<bool(ImageDocument&)>& readPicture) {
+CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
+                           const std::function<bool(ImageDocument&)>& readPicture) {
   state.fileTitle = texts::kUntitled;
   releaseForNewPicture(state);
   ImageDocument& doc = state.document;
+  Status status;
   if (!readPicture(doc) || !doc.holdsPicture()) {
     releasePicture(doc);
     prompts.showError(texts::kPasteFailed, texts::kPasteCaption);
+    status = Status(StatusCode::kDamaged, "the clipboard's bitmap cannot be read");
   }
   setZoom(state, 1, 1);
   state.view.blackAndWhiteView = false;
   ViewUpdate update = renderLayoutRepaint();
   update.titleChanged = update.newPicture = update.newScreenBitmap = true;
-  return update;
+  return CommandResult(status, update);
 }
 
-ViewUpdate ditherCommand(AppState& state, int kind) {
+CommandResult ditherCommand(AppState& state, int kind) {
   ImageDocument& doc = state.document;
   const int threads = threadsOf(state);
   if (state.effects.preDistortion) {
@@ -199,7 +189,7 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
   return renderLayoutRepaint();
 }
 
-ViewUpdate nearestCommand(AppState& state, int target) {
+CommandResult nearestCommand(AppState& state, int target) {
   ImageDocument& doc = state.document;
   if (target == 4 &&
       (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16))
@@ -208,7 +198,7 @@ ViewUpdate nearestCommand(AppState& state, int target) {
   return renderRepaint();
 }
 
-ViewUpdate greyCommand(AppState& state, int kind) {
+CommandResult greyCommand(AppState& state, int kind) {
   if (kind == kSixteenGreys && state.effects.preDistortion) {
     halve(state.document, kHalveHorizontally, threadsOf(state));
     setZoom(state, 2, 1);
@@ -219,30 +209,34 @@ ViewUpdate greyCommand(AppState& state, int kind) {
   return renderLayoutRepaint();
 }
 
-ViewUpdate grey256Command(AppState& state) {
+CommandResult grey256Command(AppState& state) {
   grey256Conversion(state.document, threadsOf(state));
   return renderRepaint();
 }
 
-ViewUpdate halveCommand(AppState& state, int direction) {
+CommandResult halveCommand(AppState& state, int direction) {
   halve(state.document, direction, threadsOf(state));
   return renderLayoutRepaint();
 }
 
-ViewUpdate resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts) {
-  ViewUpdate update;
-  if (!state.document.holdsPicture()) return update;
-  if (!resizePicture(state.document, target)) {
+CommandResult resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts) {
+  ImageDocument& doc = state.document;
+  if (!doc.holdsPicture()) return {};
+  const ResizePlan plan = planResize(doc.width, doc.height, target);
+  Status status;
+  if (plan.width > state.readOptions.maxPixels / plan.height)
+    status = pictureOverTheLimit(plan.width, plan.height);
+  else if (!resizePicture(doc, target))
+    status = Status(StatusCode::kOutOfMemory, "out of memory");
+  if (!status.ok()) {
     prompts.showError(texts::kResizedTooLarge, texts::kResizeCaption);
-    // vizorka-cli stops rather than carry on with the picture unresized.
-    update.outcome = CommandOutcome::kNoPicture;
-    return update;
+    return status;
   }
   setZoom(state, 1, 1);
   // The colour switch belongs to 2-, 4- and 16-colour pictures; a new true-colour
   // picture starts in colour, as an opened one does.
   state.view.blackAndWhiteView = false;
-  update = renderLayoutRepaint();
+  ViewUpdate update = renderLayoutRepaint();
   update.newScreenBitmap = true;
   return update;
 }

@@ -5,16 +5,15 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
+#include "base/status.h"
 #include "converter/colour/resize.h"
 #include "converter/model/app_state.h"
 #include "converter/model/prompts.h"
 #include "converter/view/selection.h"
 
 namespace vz {
-
-// How a command ended, for vizorka-cli's exit status (the window shows its messages).
-enum class CommandOutcome { kDone, kNoPicture, kWriteFailed };
 
 // What the platform must do after a command, in this order.
 struct ViewUpdate {
@@ -28,44 +27,56 @@ struct ViewUpdate {
   bool repaint = false;
   OutlineDraws outlines;  // crop outlines to toggle
   bool closeWindow = false;
-  CommandOutcome outcome = CommandOutcome::kDone;
+};
+
+// How a command ended and what the platform must show of it. The window has shown its
+// messages already; vizorka-cli turns the status into its report and exit status.
+struct CommandResult {
+  Status status;
+  ViewUpdate view;
+
+  CommandResult() = default;
+  CommandResult(ViewUpdate shown) : view(shown) {}    // NOLINT(google-explicit-constructor)
+  CommandResult(Status ended, ViewUpdate shown = {})  // NOLINT(google-explicit-constructor)
+      : status(std::move(ended)), view(shown) {}
 };
 
 // "Vizorka - [" fileTitle "]".
 std::string windowTitleForFile(const std::string& fileTitle);
 
-// The upper-cased three-letter extension of a name whose fourth-last character is
-// ".", or false when the name has none.
+// The upper-cased extension of a name: three letters after its fourth-last character,
+// a ".", or the longer spelling of a format the program reads (".jpeg"); false when the
+// name has neither.
 bool extensionOf(const std::string& fileTitle, std::string& upperExtension);
 
 // The part of a path after the last "\" or "/" (the whole path when there is neither).
 std::string fileNameOf(const std::string& path);
 
-// Open, from the point where filePath and fileTitle hold the chosen file; they held
-// previousPath and previousTitle before, and get them back when the user declines to
-// read an unknown extension (the picture and view then stay as they were). A file that
-// cannot be opened or read is reported.
-ViewUpdate openCommand(AppState& state, UserPrompts& prompts, const std::string& previousPath,
-                       const std::string& previousTitle);
+// Open, once the file is chosen. The reader is the one whose signature the file's bytes
+// carry, else the one of its extension; an unknown extension is read as a 4-colour KEP
+// file when the prompts say so. Only a picture that arrives (whole or in part) changes
+// anything: the picture, its name, view and history. Anything else is reported and
+// leaves them all as they were.
+CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::string& path);
 
 // Paste as new picture, once the clipboard holds a bitmap: the title becomes
 // "nevtelen", the old picture goes, and readPicture fills the document from the
 // clipboard (returning whether a picture arrived). A failed read is reported and leaves the
 // document empty. filePath stays as it was.
-ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
-                        const std::function<bool(ImageDocument&)>& readPicture);
+CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
+                           const std::function<bool(ImageDocument&)>& readPicture);
 
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);
 
-ViewUpdate ditherCommand(AppState& state, int kind);
-ViewUpdate nearestCommand(AppState& state, int target);
-ViewUpdate greyCommand(AppState& state, int kind);
-ViewUpdate grey256Command(AppState& state);
-ViewUpdate halveCommand(AppState& state, int direction);
+CommandResult ditherCommand(AppState& state, int kind);
+CommandResult nearestCommand(AppState& state, int target);
+CommandResult greyCommand(AppState& state, int kind);
+CommandResult grey256Command(AppState& state);
+CommandResult halveCommand(AppState& state, int direction);
 
 // Resizes the picture to the target: a new true-colour picture, shown at zoom 1 x 1 in
 // colour. A result too large for memory is reported and changes nothing.
-ViewUpdate resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts);
+CommandResult resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts);
 
 }  // namespace vz

@@ -29,43 +29,46 @@ bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool saveKepFile(AppState& state, UserPrompts& prompts) {
+Status saveKepFile(const AppState& state, const std::string& path, UserPrompts& prompts) {
   KepEncoding encoding;
-  const KepEncodeStatus status = encodeKep(state.document, state.saveOptions, encoding);
-  if (status == KepEncodeStatus::kNotTvcPicture) {
-    prompts.showError(texts::kNotTvcPicture, texts::kSaveCaption);
-    return false;
-  }
-  if (status == KepEncodeStatus::kTooLargeForHeader) {
-    prompts.showError(kTooLargeForHeader, texts::kSaveCaption);
-    return false;
-  }
-  if (status == KepEncodeStatus::kTooLargeForSprite) {
-    prompts.showError(kTooLargeForSprite, texts::kSaveCaption);
-    return false;
-  }
-  if (status == KepEncodeStatus::kOutOfMemory) {
-    // Nothing is written: the file that was there stays.
-    prompts.showError("new fail", "EncodeBuff");
-    return false;
+  switch (encodeKep(state.document, state.saveOptions, encoding)) {
+    case KepEncodeStatus::kOk:
+      break;
+    case KepEncodeStatus::kNotTvcPicture:
+      prompts.showError(texts::kNotTvcPicture, texts::kSaveCaption);
+      return Status(StatusCode::kNotApplicable, "only 2, 4 or 16 colour pictures are saved as KEP");
+    case KepEncodeStatus::kTooLargeForHeader:
+      prompts.showError(kTooLargeForHeader, texts::kSaveCaption);
+      return Status(StatusCode::kTooLarge, "the KEP header holds at most 65535 x 65535 pixels");
+    case KepEncodeStatus::kTooLargeForSprite:
+      prompts.showError(kTooLargeForSprite, texts::kSaveCaption);
+      return Status(StatusCode::kTooLarge, "a sprite holds at most 255 bytes across and 255 rows");
+    case KepEncodeStatus::kOutOfMemory:
+      // Nothing is written: the file that was there stays.
+      prompts.showError("new fail", "EncodeBuff");
+      return Status(StatusCode::kOutOfMemory, "out of memory");
   }
   // A picture named *.PAL would overwrite its own palette file (file names on Windows
   // ignore case).
-  const std::string palettePath = palettePathFor(state.filePath);
-  if (!encoding.palette.empty() && sameIgnoringAsciiCase(palettePath, state.filePath)) {
+  const std::string palettePath = palettePathFor(path);
+  if (!encoding.palette.empty() && sameIgnoringAsciiCase(palettePath, path)) {
     prompts.showError(kPaletteWouldReplacePicture, texts::kSaveCaption);
-    return false;
+    return Status(StatusCode::kCannotWrite, "its palette file would replace the picture");
   }
-  if (!writeFileSafely(state.filePath, encoding.picture).ok()) {
+  Status written = writeFileSafely(path, encoding.picture);
+  if (!written.ok()) {
     prompts.showError(kPictureNotWritten, texts::kSaveCaption);
-    return false;
+    return written;
   }
   // The palette file follows the picture, so that a failed save leaves no new palette.
-  if (!encoding.palette.empty() && !writeFileSafely(palettePath, encoding.palette).ok()) {
-    prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
-    return false;
+  if (!encoding.palette.empty()) {
+    written = writeFileSafely(palettePath, encoding.palette);
+    if (!written.ok()) {
+      prompts.showError(kPaletteNotWritten, texts::kSaveCaption);
+      return Status(written.code(), palettePath + ": " + written.reason());
+    }
   }
-  return true;
+  return StatusCode::kOk;
 }
 
 }  // namespace vz

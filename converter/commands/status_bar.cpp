@@ -4,7 +4,6 @@
 
 #include "converter/commands/command_table.h"
 #include "converter/commands/picture_properties.h"
-#include "converter/resources/resource.h"
 #include "converter/view/selection.h"
 
 namespace vz {
@@ -39,7 +38,7 @@ std::vector<std::string> statusBarTexts(const AppState& state) {
   parts.push_back("Nagyítás: " + timesText(state.view.zoomX, state.view.zoomY));
   if (state.selection.selectionState == kSelectionFollowsMouse)
     parts.push_back(cropText(state));
-  else if (doc.holdsPicture() && !commandEnabled(*menuCommand(ID_FILE_SAVE_AS), state))
+  else if (doc.holdsPicture() && !commandEnabled(CommandId::kSaveAs, state))
     parts.push_back(texts::kNotTvcPicture);
   else
     parts.push_back("");

@@ -41,7 +41,8 @@ void loadColourTable(const uint8_t* table, size_t entries, size_t entrySize,
 // An OS/2 1.x bitmap: a 12-byte header with 16-bit width and height, a colour table of
 // 3-byte entries (as many as fit before the pixels, at most the depth's), rows
 // bottom-up, uncompressed.
-Status readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+                     int64_t maxPixels) {
   const uint8_t* info = fileData + kFileHeaderSize;
   const uint32_t width = loadU16Le(info + 4);
   const uint32_t height = loadU16Le(info + 6);
@@ -60,7 +61,7 @@ Status readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& do
   const ColourMode colourMode = colourModeOfBitmapDepth(bits);
   ImageDocument picture;
   picture.palette = doc.palette;
-  const Status status = allocatePictureForReading(picture, width, height, colourMode);
+  const Status status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
   if (status != StatusCode::kOk) return failReading(doc, status);
   if (colourMode != ColourMode::kTrueColour)
     loadColourTable(fileData + tableStart,
@@ -127,7 +128,8 @@ bool decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDocument& 
 
 // A run-length coded BMP file (RLE8 or RLE4) with a Windows header of 40 bytes or more.
 // kPartial when the data ends before the end-of-bitmap mark and the last row.
-Status readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+                           int64_t maxPixels) {
   const uint8_t* info = fileData + kFileHeaderSize;
   const uint32_t headerSize = loadU32Le(info);
   const int32_t width = loadI32Le(info + 4);
@@ -153,7 +155,7 @@ Status readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocume
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const Status status = allocatePictureForReading(picture, width, height, colourMode);
+  const Status status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
   if (status != StatusCode::kOk) return failReading(doc, status);
   loadColourTable(fileData + tableStart, tableEntries, 4, picture);
   const bool whole =
@@ -221,13 +223,6 @@ Status checkBmpHeader(const uint8_t* head, size_t fileSize, BmpForm& form, uint3
   return StatusCode::kOk;
 }
 
-// The bytes of a DIB's headers: the information header, the masks and the colour table all
-// lie within its first (header size or 56, whichever is more) + 1024 bytes.
-size_t dibHeadersSpan(uint32_t headerSize, size_t dibSize) {
-  return static_cast<size_t>(
-      std::min<uint64_t>(dibSize, std::max<uint64_t>(headerSize, kAlphaFieldEnd) + 4 * 256));
-}
-
 // Where a DIB's rows are and how to turn them into the document's.
 struct DibRows {
   uint64_t start = 0;  // from the start of the DIB
@@ -240,11 +235,9 @@ struct DibRows {
 };
 
 // Reads a DIB's headers and colour table and makes its (zeroed) picture, palette set, ready
-// for the rows. dibSize is the size of the whole DIB, of which at least the first
-// dibHeadersSpan bytes are at `dib`: every check is against dibSize, and every byte looked
-// at lies within that span.
-Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& picture,
-                DibRows& rows) {
+// for the rows; every check is against dibSize.
+Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, int64_t maxPixels,
+                ImageDocument& picture, DibRows& rows) {
   if (dibSize < kMinInfoHeaderSize) return StatusCode::kDamaged;
   const uint32_t headerSize = loadU32Le(dib);
   if (headerSize < kMinInfoHeaderSize) return StatusCode::kUnsupported;
@@ -293,7 +286,7 @@ Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageD
   if (rowsStart > dibSize || static_cast<uint64_t>(rowsSize) > dibSize - rowsStart)
     return StatusCode::kDamaged;
 
-  const Status status = allocatePictureForReading(picture, width, height, colourMode);
+  const Status status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
   if (status != StatusCode::kOk) return status;
   if (indexed) {
     std::fill(picture.palette.begin(), picture.palette.begin() + paletteEntries(colourMode), 0);
@@ -314,21 +307,25 @@ int32_t documentRow(const DibRows& rows, int64_t storedRow) {
 
 }  // namespace
 
-Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options) {
   BmpForm form = BmpForm::kRows;
   uint32_t pixelOffset = 0;
   const Status status = checkBmpHeader(fileData, fileSize, form, pixelOffset);
   if (status != StatusCode::kOk) return failReading(doc, status);
-  if (form == BmpForm::kOs2) return readOs2Bitmap(fileSize, fileData, doc);
-  if (form == BmpForm::kRunLength) return readRunLengthBitmap(fileSize, fileData, doc);
-  return readDib(pixelOffset, fileData + kFileHeaderSize, fileSize - kFileHeaderSize, doc);
+  if (form == BmpForm::kOs2) return readOs2Bitmap(fileSize, fileData, doc, options.maxPixels);
+  if (form == BmpForm::kRunLength)
+    return readRunLengthBitmap(fileSize, fileData, doc, options.maxPixels);
+  return readDib(pixelOffset, fileData + kFileHeaderSize, fileSize - kFileHeaderSize, doc,
+                 options.maxPixels);
 }
 
-Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc) {
+Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc,
+               int64_t maxPixels) {
   ImageDocument picture;
   picture.palette = doc.palette;
   DibRows rows;
-  const Status status = startDib(pixelOffset, dib, dibSize, picture, rows);
+  const Status status = startDib(pixelOffset, dib, dibSize, maxPixels, picture, rows);
   if (status != StatusCode::kOk) return failReading(doc, status);
   for (int64_t stored = 0; stored < rows.height; ++stored) {
     const uint8_t* source = dib + rows.start + static_cast<uint64_t>(stored) * rows.sourceStride;
@@ -338,65 +335,6 @@ Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDo
     else
       std::memcpy(target, source, static_cast<size_t>(picture.rowStride));
   }
-  installPicture(doc, std::move(picture));
-  return StatusCode::kOk;
-}
-
-Status readBmpFile(const std::string& utf8Path, ImageDocument& doc) {
-  PictureFile file;
-  Status status = file.open(utf8Path);
-  if (status != StatusCode::kOk) return failReading(doc, status);
-  const auto fileSize = static_cast<size_t>(file.size());
-  // The headers first: the first 14 + 56 + 1024 bytes, or more when the information
-  // header says it is longer.
-  std::vector<uint8_t> head;
-  const size_t headSize = std::min(fileSize, kFileHeaderSize + kAlphaFieldEnd + 4 * 256);
-  if (!allocateZeroed(head, headSize)) return failReading(doc, StatusCode::kOutOfMemory);
-  status = file.readAt(0, head.data(), headSize);
-  if (status != StatusCode::kOk) return failReading(doc, status);
-  BmpForm form = BmpForm::kRows;
-  uint32_t pixelOffset = 0;
-  status = checkBmpHeader(head.data(), fileSize, form, pixelOffset);
-  if (status != StatusCode::kOk) return failReading(doc, status);
-  if (form != BmpForm::kRows) {
-    // The rarer forms are decoded from the whole file in memory.
-    std::vector<uint8_t> whole;
-    if (!allocateZeroed(whole, fileSize)) return failReading(doc, StatusCode::kOutOfMemory);
-    status = file.readAt(0, whole.data(), fileSize);
-    if (status != StatusCode::kOk) return failReading(doc, status);
-    return readBmp(fileSize, whole.data(), doc);
-  }
-  const size_t dibSize = fileSize - kFileHeaderSize;
-  const size_t span = kFileHeaderSize + dibHeadersSpan(loadU32Le(head.data() + 14), dibSize);
-  if (span > headSize) {
-    if (!allocateZeroed(head, span)) return failReading(doc, StatusCode::kOutOfMemory);
-    status = file.readAt(0, head.data(), span);
-    if (status != StatusCode::kOk) return failReading(doc, status);
-  }
-
-  ImageDocument picture;
-  picture.palette = doc.palette;
-  DibRows rows;
-  status = startDib(pixelOffset, head.data() + kFileHeaderSize, dibSize, picture, rows);
-  if (status != StatusCode::kOk) return failReading(doc, status);
-  // Straight into the document's rows, bottom-up ones from the last row up.
-  const int64_t start = static_cast<int64_t>(kFileHeaderSize + rows.start);
-  if (rows.bitFields) {
-    std::vector<uint8_t> source;
-    if (!allocateZeroed(source, static_cast<size_t>(rows.sourceStride)))
-      return failReading(doc, StatusCode::kOutOfMemory);
-    for (int64_t stored = 0; stored < rows.height && status == StatusCode::kOk; ++stored) {
-      status = file.readAt(start + stored * rows.sourceStride, source.data(), source.size());
-      if (status == StatusCode::kOk)
-        bitFieldRowToBgr(source.data(), rows.bits, picture.width, rows.masks,
-                         picture.row(documentRow(rows, stored)));
-    }
-  } else {
-    status = file.readRowsAt(start, picture.row(documentRow(rows, 0)),
-                             rows.topDown ? picture.rowStride : -picture.rowStride,
-                             static_cast<size_t>(picture.rowStride), rows.height);
-  }
-  if (status != StatusCode::kOk) return failReading(doc, status);
   installPicture(doc, std::move(picture));
   return StatusCode::kOk;
 }

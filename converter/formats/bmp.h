@@ -7,6 +7,7 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/read_options.h"
 
 namespace vz {
 
@@ -24,12 +25,8 @@ int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height);
 // never painted stay 0, kPartial when the data ends before the end-of-bitmap mark) are
 // read here; kUnsupported for other OS/2 headers, planes other than 1, or another
 // compression than none and bit fields; otherwise what readDib gives.
-Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
-
-// A BMP file, read as readBmp reads its bytes, but straight from the file into the
-// document. The file is opened as readPictureFile opens it; kCannotOpen when it cannot be
-// opened or read; kDamaged also when it ends before its rows (it shrank meanwhile).
-Status readBmpFile(const std::string& utf8Path, ImageDocument& doc);
+Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options = {});
 
 // A DIB: an information header of 40 bytes or more, the channel masks of a bit-field
 // bitmap (after a 40-byte header, or inside a longer one), the colour table, the rows.
@@ -37,6 +34,7 @@ Status readBmpFile(const std::string& utf8Path, ImageDocument& doc);
 // the colour table. 1, 4, 8 and 24 bits are kept as they are; 16 and 32 bits become
 // true colour, composited over white when the header has an alpha mask. On kOk the
 // document holds the picture; otherwise it is empty.
-Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc);
+Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc,
+               int64_t maxPixels = kDefaultMaxPixels);
 
 }  // namespace vz

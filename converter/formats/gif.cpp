@@ -294,7 +294,8 @@ int bitsPerPixelFor(int tableBits) {
 
 }  // namespace
 
-Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options) {
   if (fileSize < kScreenDescriptorEnd) return failReading(doc, StatusCode::kDamaged);
   ImageDocument picture;
   picture.palette = doc.palette;
@@ -341,8 +342,8 @@ Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
       (pixels - kPixelAllowance - 1) / kMaxPixelsPerDataByte >= codeBytes)
     return failReading(doc, StatusCode::kDamaged);
 
-  const Status allocated =
-      allocatePictureForReading(picture, width, height, static_cast<ColourMode>(1 << tableBits));
+  const Status allocated = allocatePictureForReading(
+      picture, width, height, static_cast<ColourMode>(1 << tableBits), options.maxPixels);
   if (allocated != StatusCode::kOk) return failReading(doc, allocated);
   if (!hasTable) greyRamp(tableBits, picture);
 

@@ -6,11 +6,13 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/read_options.h"
 
 namespace vz {
 
 // Fills the document from a whole GIF file. kPartial when the image data ends before
 // the picture is full; a failed read leaves the document empty.
-Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options = {});
 
 }  // namespace vz

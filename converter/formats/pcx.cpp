@@ -102,7 +102,8 @@ void readTriples(const uint8_t* triples, int count, ImageDocument& picture) {
 
 }  // namespace
 
-Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options) {
   if (fileSize < kHeaderSize) return failReading(doc, StatusCode::kDamaged);
   if (fileData[2] != kRleEncoding) return failReading(doc, StatusCode::kUnsupported);
   const uint8_t version = fileData[1];
@@ -142,7 +143,8 @@ Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const Status allocated = allocatePictureForReading(picture, width, height, colourMode);
+  const Status allocated =
+      allocatePictureForReading(picture, width, height, colourMode, options.maxPixels);
   if (allocated != StatusCode::kOk) return failReading(doc, allocated);
 
   if (form == Form::kMonochrome) {

@@ -457,7 +457,8 @@ Status decodeRows(const ImageHeader& header, ImageDataStream& stream, const Pixe
 
 }  // namespace
 
-Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
+Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options) {
   if (fileSize < sizeof kSignature || std::memcmp(fileData, kSignature, sizeof kSignature) != 0)
     return failReading(doc, StatusCode::kNotThisFormat);
   Chunks chunks;
@@ -474,7 +475,8 @@ Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc) {
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  status = allocatePictureForReading(picture, header.width, header.height, colourMode);
+  status = allocatePictureForReading(picture, header.width, header.height, colourMode,
+                                     options.maxPixels);
   if (status != StatusCode::kOk) return failReading(doc, status);
   if (header.indexed()) fillPalette(chunks, colourMode, picture);
 

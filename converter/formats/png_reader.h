@@ -6,6 +6,7 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/read_options.h"
 
 namespace vz {
 
@@ -26,6 +27,7 @@ namespace vz {
 // kTooLarge beyond the document limit. Image data that ends or goes bad part-way gives
 // kPartial with the rows decoded before (kDamaged when there are none). Nothing is
 // inflated beyond the picture's own size. A failed read leaves the document empty.
-Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc);
+Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
+               const ReadOptions& options = {});
 
 }  // namespace vz

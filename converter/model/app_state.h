@@ -8,6 +8,7 @@
 
 #include "converter/model/document.h"
 #include "converter/model/document_history.h"
+#include "converter/model/read_options.h"
 #include "converter/model/settings.h"
 
 namespace vz {
@@ -61,12 +62,10 @@ struct AppState {
   SaveOptions saveOptions;
   ViewState view;
   SelectionState selection;
-  // The whole file read by Open; fileSize is its size. BMP and JPEG files are read
-  // straight into the document instead.
-  std::vector<uint8_t> fileData;
   std::string filePath;
   std::string fileTitle;
-  bool openFromCommandLine = false;
+  // How Open reads pictures: the picture limit, the photo's orientation.
+  ReadOptions readOptions;
   // Threads a conversion shares its work among; 0: one per hardware thread.
   unsigned conversionThreads = 0;
   // Palette entries 0..3 after the last KEP, VID or R16 decode (the decode dialog's colours).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -129,13 +130,23 @@ int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, Colou
   return static_cast<int32_t>(size);
 }
 
+Status pictureOverTheLimit(int64_t width, int64_t height) {
+  return Status(StatusCode::kTooLarge, "picture " + std::to_string(width) + " x " +
+                                           std::to_string(height) + " is over the limit");
+}
+
 Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
-                                 ColourMode colourMode) {
-  if (width <= 0 || height <= 0) return StatusCode::kDamaged;
+                                 ColourMode colourMode, int64_t maxPixels) {
+  if (width <= 0 || height <= 0)
+    return Status(StatusCode::kDamaged, "picture " + std::to_string(width) + " x " +
+                                            std::to_string(height) + " has no pixels");
   const int64_t stride = rowStrideFor(colourMode, width);
-  if (stride < 0 || height > kMaxPictureBytes / stride) return StatusCode::kTooLarge;
-  return allocatePicture(doc, width, height, colourMode) > 0 ? StatusCode::kOk
-                                                             : StatusCode::kOutOfMemory;
+  // Divided, so that no width and height can overflow the product.
+  if (stride < 0 || height > kMaxPictureBytes / stride || width > maxPixels / height)
+    return pictureOverTheLimit(width, height);
+  if (allocatePicture(doc, width, height, colourMode) <= 0)
+    return Status(StatusCode::kOutOfMemory, "out of memory");
+  return StatusCode::kOk;
 }
 
 void installPicture(ImageDocument& doc, ImageDocument&& picture) {

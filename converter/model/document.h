@@ -132,9 +132,13 @@ inline Status failReading(ImageDocument& doc, Status status) {
 int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, ColourMode colourMode);
 
 // allocatePicture as a reader needs it: kOk; kDamaged for a width or height below 1;
-// kTooLarge beyond the document limit; kOutOfMemory when the memory cannot be had.
+// kTooLarge beyond maxPixels pixels or the document limit; kOutOfMemory when the memory
+// cannot be had. Each failure with its reason.
 Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
-                                 ColourMode colourMode);
+                                 ColourMode colourMode, int64_t maxPixels);
+
+// "picture W x H is over the limit": the reason every reader gives for a picture too large.
+Status pictureOverTheLimit(int64_t width, int64_t height);
 
 // Hands a reader's finished picture to the document: pixels, size, row stride, colour
 // mode and palette. Readers build into a separate record so that a failure halfway never

@@ -21,6 +21,7 @@
 #include "bench_timing.h"
 #include "converter/formats/jpeg/jpeg_decoder.h"
 #include "converter/formats/jpeg/jpeg_reader.h"
+#include "converter/model/file_io.h"
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
@@ -94,7 +95,9 @@ int main(int argc, char** argv) {
     });
     const double ours = bench::bestSeconds(runs, [&] {
       vz::ImageDocument doc;
-      return vz::readJpg(jpeg, doc) == vz::StatusCode::kOk;
+      std::vector<uint8_t> bytes;
+      return vz::readPictureFile(jpeg, bytes).ok() &&
+             vz::readJpeg(bytes.size(), bytes.data(), doc) == vz::StatusCode::kOk;
     });
     const double djpeg = bench::bestSeconds(runs, [&] {
       const std::string command = "djpeg -dct fast -nosmooth -outfile /dev/null " + jpeg;

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> file(data, data + size);
   vz::ImageDocument doc;
   const vz::Status status = vz::readGif(file.size(), file.data(), doc);
-  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize()))
+  if (vz::givesPicture(status) &&
+      doc.pixels.size() != static_cast<size_t>(doc.rowStride) * static_cast<size_t>(doc.height))
     __builtin_trap();
   if (!vz::givesPicture(status) && !doc.pixels.empty()) __builtin_trap();
   return 0;

@@ -13,7 +13,8 @@
 namespace {
 
 void checkOutcome(vz::Status status, const vz::ImageDocument& doc) {
-  if (vz::givesPicture(status) && doc.pixels.size() != static_cast<size_t>(doc.pictureSize()))
+  if (vz::givesPicture(status) &&
+      doc.pixels.size() != static_cast<size_t>(doc.rowStride) * static_cast<size_t>(doc.height))
     __builtin_trap();
   if (!vz::givesPicture(status) && !doc.pixels.empty()) __builtin_trap();
 }

@@ -9,8 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the given size, so that any over-read hits the sanitizer.
   std::vector<uint8_t> file(data, data + size);
   vz::ImageDocument doc;
-  vz::KepDecodeColours colours{};
-  const vz::Status status = vz::readR16(file.size(), file.data(), doc, colours);
+  const vz::Status status = vz::readR16(file.size(), file.data(), doc);
   if (vz::givesPicture(status) != !file.empty()) __builtin_trap();
   if (vz::givesPicture(status) && doc.pixels.size() != 960) __builtin_trap();
   return 0;

@@ -457,43 +457,5 @@ TEST(ImageMagickBmp, OddWidthsDepthsAndRowOrders) {
   }
 }
 
-// Reading a BMP file straight into the document gives what reading its bytes gives, status
-// and document, for every file of the BMP suite and for files that end early: in the file
-// header, in the information header, in the colour table and in the rows, with headers
-// short and long, rows top-down and bottom-up, and bit fields.
-TEST(ReadBmpFile, GivesWhatItsBytesGive) {
-  const std::string suite = std::string(VIZORKA_TESTDATA_DIR) + "/bmpsuite/";
-  std::ifstream index(suite + "index.tsv");
-  ASSERT_TRUE(index) << "missing " << suite;
-  std::vector<std::string> paths;
-  std::string line;
-  std::getline(index, line);  // column names
-  while (std::getline(index, line)) paths.push_back(suite + line.substr(0, line.find('\t')));
-  const test::ScratchFolder scratch;
-  for (const char* name : {"g/pal8v5.bmp", "g/pal8topdown.bmp", "g/rgb32bf.bmp", "g/rgb24.bmp"}) {
-    const std::vector<uint8_t> whole = test::readFileBytes(suite + name);
-    for (size_t length : {size_t{0}, size_t{1}, size_t{20}, size_t{60}, size_t{140}, size_t{1100},
-                          size_t{1200}, whole.size() - 1}) {
-      paths.push_back(scratch.path() + "/" + std::to_string(paths.size()) + ".bmp");
-      ASSERT_TRUE(test::writeFileBytes(
-          paths.back(), std::vector<uint8_t>(whole.begin(), whole.begin() + length)));
-    }
-  }
-  for (const std::string& path : paths) {
-    SCOPED_TRACE(path);
-    const std::vector<uint8_t> bytes = test::readFileBytes(path);
-    ImageDocument fromBytes, fromFile;
-    const Status status = readBmp(bytes.size(), bytes.data(), fromBytes);
-    EXPECT_EQ(readBmpFile(path, fromFile), status.code());
-    EXPECT_EQ(fromFile.pixels, fromBytes.pixels);
-    EXPECT_EQ(fromFile.pictureSize(), fromBytes.pictureSize());
-    EXPECT_EQ(fromFile.width, fromBytes.width);
-    EXPECT_EQ(fromFile.height, fromBytes.height);
-    EXPECT_EQ(fromFile.rowStride, fromBytes.rowStride);
-    EXPECT_EQ(fromFile.colourMode, fromBytes.colourMode);
-    EXPECT_TRUE(fromFile.palette == fromBytes.palette);
-  }
-}
-
 }  // namespace
 }  // namespace vz

@@ -79,14 +79,14 @@ TEST(CliBatch, ErrorsAndExitStatuses) {
     std::string reported;  // on standard error
   } cases[] = {
       {"--batch --dither 16 -- " + a + " " + shellQuoted(folder / "junk.bmp"), 1,
-       (folder / "junk.bmp").string() + " gives no picture"},
+       (folder / "junk.bmp").string() + ": not a"},
       {"--batch --dither 16 --save " + shellQuoted(folder / "none" / "{name}.kep") + " -- " + a +
            " " + shellQuoted(folder / "junk.bmp"),
-       3, (folder / "a.bmp").string() + ": Mentés"},
+       3, (folder / "none" / "a.kep").string() + ": No such file or directory"},
       {"--batch --save " + shellQuoted(folder / "same.kep") + " -- " + a + " " + b, 2,
        "two inputs would write"},
       {"--batch --export " + shellQuoted(folder / "{name}.bmp") + " -- " + a, 2,
-       "would overwrite an input"},
+       "would overwrite the input"},
       {"--batch --jobs 0 -- " + a, 2, "--jobs: expected a positive number"},
       {"--batch --dither 16 " + a, 2, "the inputs follow"},
       {"--batch --dither 16 --", 2, "no inputs"},

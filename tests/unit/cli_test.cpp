@@ -44,9 +44,9 @@ TEST(Cli, ExitStatuses) {
   EXPECT_EQ(cli(folder + "/picture.xyz --info"), 1);
   EXPECT_EQ(cli("'" + kSample + "' --export " + folder + "/no/such/folder/out.bmp"), 3);
   EXPECT_EQ(cli("'" + kSample + "' --preview " + folder + "/no/such/folder/out.png"), 3);
-  // A resized picture too large for memory stops the steps before anything is written.
+  // A resized picture over the picture limit stops the steps before anything is written.
   EXPECT_EQ(cli("'" + kSample + "' --resize 65535,65535,stretch --export " + folder + "/big.bmp"),
-            1);
+            4);
   EXPECT_FALSE(std::filesystem::exists(folder + "/big.bmp"));
 }
 

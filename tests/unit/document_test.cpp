@@ -73,23 +73,6 @@ TEST(AllocatePicture, ZeroedBufferAndRefusedSizes) {
   EXPECT_EQ(allocatePicture(big, 10, 10, static_cast<ColourMode>(5)), 0);
 }
 
-TEST(ProgramState, StartValues) {
-  AppState state;
-  EXPECT_FALSE(state.document.holdsPicture());
-  EXPECT_EQ(state.document.colourMode, ColourMode::kTrueColour);
-  EXPECT_EQ(state.view.zoomX, 1);
-  EXPECT_EQ(state.view.zoomY, 1);
-  EXPECT_EQ(state.selection.selectionState, kSelectionIdle);
-  EXPECT_EQ(state.effects.ditherAlgorithm, kFloydSteinberg);
-  EXPECT_TRUE(state.effects.preDistortion);
-  EXPECT_FALSE(state.effects.interlacedFourColour);
-  EXPECT_EQ(state.effects.cropWidth, 256);
-  EXPECT_EQ(state.effects.cropHeight, 240);
-  EXPECT_EQ(state.effects.threshold, 128);
-  const std::array<uint8_t, 10> defaults{0, 15, 0, 10, 14, 15, 0, 11, 7, 15};
-  EXPECT_EQ(state.effects.colourChoices, defaults);
-}
-
 TEST(SettingsDefaults, ResetColoursAndThresholdOnly) {
   EffectSettings settings;
   settings.colourChoices.fill(3);

@@ -2,6 +2,8 @@
 // command table as the window drives it.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +12,6 @@
 #include "converter/formats/bmp_writer.h"
 #include "converter/formats/tvc/kep_redecode.h"
 #include "converter/model/file_io.h"
-#include "converter/resources/resource.h"
 #include "converter/view/crop.h"
 #include "converter/view/render.h"
 #include "tests/unit/test_support.h"
@@ -46,24 +47,22 @@ class ScriptedHost : public CommandHost, public UserPrompts {
     questions.push_back({text, caption});
     return answer;
   }
-  bool chooseOpenFile(AppState& state) override {
-    state.filePath = openPath;
-    state.fileTitle = fileNameOf(openPath);
+  bool chooseOpenFile(const AppState&, std::string& path) override {
+    path = openPath;
     return true;
   }
   bool editSaveOptions(AppState&) override { return true; }
-  bool chooseSaveFile(AppState& state) override {
+  bool chooseSaveFile(const AppState&, std::string& path) override {
     ++saveDialogs;
     if (savePath.empty()) return false;
-    state.filePath = savePath;
-    state.fileTitle = fileNameOf(savePath);
+    path = savePath;
     return true;
   }
   bool clipboardHoldsPicture() override { return true; }
   bool pasteFromClipboard(AppState& state, ViewUpdate& update) override {
     update = pasteCommand(state, *this, [](ImageDocument& doc) {
-      return allocatePicture(doc, 3, 3, ColourMode::kTrueColour);
-    });
+               return allocatePicture(doc, 3, 3, ColourMode::kTrueColour) > 0;
+             }).view;
     return true;
   }
   // The palette dialog exchanges entries 0 and 1.
@@ -94,7 +93,7 @@ AppState openedPicture(const test::ScratchFolder& folder, ScriptedHost& host, in
                   .ok());
   AppState state;
   host.openPath = folder / "foto.bmp";
-  runMenuCommand(state, host, ID_FILE_OPEN);
+  runWindowCommand(state, host, CommandId::kOpen);
   EXPECT_TRUE(state.document.holdsPicture());
   return state;
 }
@@ -141,13 +140,15 @@ TEST(History, UndoAndRedoBringBackEveryStepExactly) {
     });
   };
   const std::vector<std::function<void()>> steps = {
-      [&] { runMenuCommand(state, host, ID_HALVE_VERTICALLY); },
-      [&] { runMenuCommand(state, host, ID_GREY_16); },  // halves again; zoom 2 x 1, grey view
+      [&] { runWindowCommand(state, host, CommandId::kHalveVertically); },
+      [&] {
+        runWindowCommand(state, host, CommandId::kGrey16);
+      },  // halves again; zoom 2 x 1, grey view
       cropByMouse,
-      [&] { runMenuCommand(state, host, ID_FILE_SAVE_AS); },  // not a step: names the file
-      [&] { runMenuCommand(state, host, ID_NEAREST_4); },
-      [&] { runMenuCommand(state, host, ID_PALETTE); },
-      [&] { runMenuCommand(state, host, ID_VIEW_PROPERTIES); },  // zoom 1 x 1
+      [&] { runWindowCommand(state, host, CommandId::kSaveAs); },  // not a step: names the file
+      [&] { runWindowCommand(state, host, CommandId::kNearest4); },
+      [&] { runWindowCommand(state, host, CommandId::kPalette); },
+      [&] { runWindowCommand(state, host, CommandId::kProperties); },  // zoom 1 x 1
   };
   for (const auto& step : steps) {
     step();
@@ -159,26 +160,26 @@ TEST(History, UndoAndRedoBringBackEveryStepExactly) {
   ASSERT_EQ(state.history.undoSteps.size(), shown.size() - 1);
 
   for (size_t i = shown.size() - 1; i-- > 0;) {
-    EXPECT_TRUE(commandEnabled(*menuCommand(ID_EDIT_UNDO), state));
-    runMenuCommand(state, host, ID_EDIT_UNDO);
+    EXPECT_TRUE(commandEnabled(commandRow(CommandId::kUndo), state));
+    runWindowCommand(state, host, CommandId::kUndo);
     EXPECT_TRUE(sameAsSnapshot(state, shown[i])) << "undo to step " << i;
   }
-  EXPECT_FALSE(commandEnabled(*menuCommand(ID_EDIT_UNDO), state));
+  EXPECT_FALSE(commandEnabled(commandRow(CommandId::kUndo), state));
   for (size_t i = 1; i < shown.size(); ++i) {
-    runMenuCommand(state, host, ID_EDIT_REDO);
+    runWindowCommand(state, host, CommandId::kRedo);
     EXPECT_TRUE(sameAsSnapshot(state, shown[i])) << "redo to step " << i;
   }
-  EXPECT_FALSE(commandEnabled(*menuCommand(ID_EDIT_REDO), state));
+  EXPECT_FALSE(commandEnabled(commandRow(CommandId::kRedo), state));
 
   // A new change after undoing drops the redo steps.
-  runMenuCommand(state, host, ID_EDIT_UNDO);
-  runMenuCommand(state, host, ID_DITHER_2);
+  runWindowCommand(state, host, CommandId::kUndo);
+  runWindowCommand(state, host, CommandId::kDither2);
   EXPECT_FALSE(canRedo(state));
   // Open, Paste start afresh.
-  for (int command : {ID_FILE_OPEN, ID_PASTE}) {
+  for (CommandId command : {CommandId::kOpen, CommandId::kPaste}) {
     host.answer = Answer::kNo;
-    runMenuCommand(state, host, command);
-    EXPECT_FALSE(canUndo(state) || canRedo(state)) << command;
+    runWindowCommand(state, host, command);
+    EXPECT_FALSE(canUndo(state) || canRedo(state)) << static_cast<int>(command);
   }
 }
 
@@ -210,7 +211,7 @@ TEST(History, TheBoundDropsTheOldestSteps) {
     // Beyond every bound (no step can hold the picture) the change is still marked.
     EXPECT_TRUE(pictureChanged(state)) << c.stepLimit;
     EXPECT_LE(historyBytes(state.history), state.history.byteLimit);
-    for (size_t i = 0; i < c.kept; ++i) runMenuCommand(state, host, ID_EDIT_UNDO);
+    for (size_t i = 0; i < c.kept; ++i) runWindowCommand(state, host, CommandId::kUndo);
     EXPECT_FALSE(canUndo(state));
     EXPECT_TRUE(sameAsSnapshot(state, shown[6 - c.kept])) << c.stepLimit;
   }
@@ -219,38 +220,42 @@ TEST(History, TheBoundDropsTheOldestSteps) {
 // What marks the picture changed (a "*" in the title), and what clears the mark.
 TEST(History, ChangedMarkFollowsTheCommands) {
   struct Case {
-    int command;
+    CommandId command;
     bool changed;
   };
   const Case cases[] = {
-      {ID_DITHER_4, true},           {ID_NEAREST_16, true},       {ID_GREY_256, true},
-      {ID_HALVE_HORIZONTALLY, true}, {ID_ZOOM_VERTICALLY, false}, {ID_FOURFOLD_SIZE, false},
-      {ID_COLOUR_SWITCH, false},     {ID_SETTINGS, false},        {ID_EDIT_COPY, false},
-      {ID_SCREEN_CROP, false},       {ID_PASTE, false},           {ID_FILE_OPEN, false},
+      {CommandId::kDither4, true},         {CommandId::kNearest16, true},
+      {CommandId::kGrey256, true},         {CommandId::kHalveHorizontally, true},
+      {CommandId::kZoomVertically, false}, {CommandId::kFourfoldSize, false},
+      {CommandId::kColourSwitch, false},   {CommandId::kSettings, false},
+      {CommandId::kCopy, false},           {CommandId::kScreenCrop, false},
+      {CommandId::kPaste, false},          {CommandId::kOpen, false},
   };
   for (const Case& c : cases) {
     test::ScratchFolder folder;
     ScriptedHost host;
     AppState state = openedPicture(folder, host);
     EXPECT_EQ(windowTitle(state), "Vizorka - [foto.bmp]");
-    const ViewUpdate update = runMenuCommand(state, host, c.command);
-    EXPECT_EQ(pictureChanged(state), c.changed) << c.command;
-    EXPECT_EQ(update.titleChanged, c.changed || c.command == ID_PASTE || c.command == ID_FILE_OPEN)
-        << c.command;
+    const ViewUpdate update = runWindowCommand(state, host, c.command).view;
+    const int label = static_cast<int>(c.command);
+    EXPECT_EQ(pictureChanged(state), c.changed) << label;
+    EXPECT_EQ(update.titleChanged,
+              c.changed || c.command == CommandId::kPaste || c.command == CommandId::kOpen)
+        << label;
   }
 
   // Saving clears the mark; undoing past the save sets it again, redoing clears it.
   test::ScratchFolder folder;
   ScriptedHost host;
   AppState state = openedPicture(folder, host);
-  runMenuCommand(state, host, ID_DITHER_4);
+  runWindowCommand(state, host, CommandId::kDither4);
   EXPECT_EQ(windowTitle(state), "Vizorka - [foto.bmp]*");
   host.savePath = folder / "foto.KEP";
-  runMenuCommand(state, host, ID_FILE_SAVE_AS);
+  runWindowCommand(state, host, CommandId::kSaveAs);
   EXPECT_EQ(windowTitle(state), "Vizorka - [foto.KEP]");
-  EXPECT_TRUE(runMenuCommand(state, host, ID_EDIT_UNDO).titleChanged);
+  EXPECT_TRUE(runWindowCommand(state, host, CommandId::kUndo).view.titleChanged);
   EXPECT_EQ(windowTitle(state), "Vizorka - [foto.bmp]*");
-  runMenuCommand(state, host, ID_EDIT_REDO);
+  runWindowCommand(state, host, CommandId::kRedo);
   EXPECT_EQ(windowTitle(state), "Vizorka - [foto.KEP]");
 }
 
@@ -259,52 +264,55 @@ TEST(History, ChangedMarkFollowsTheCommands) {
 TEST(History, UnsavedChangesQuestionDecides) {
   enum class Save { kNone, kWritten, kCancelled, kFails };
   struct Case {
-    int command;
-    int conversion;  // 0: the picture is unchanged
+    CommandId command;
+    std::optional<CommandId> conversion;  // none: the picture is unchanged
     Answer answer;
     Save save;
     bool goesOn;
     size_t errors;
   };
   const Case cases[] = {
-      {ID_FILE_EXIT, 0, Answer::kCancel, Save::kNone, true, 0},  // nothing to ask
-      {ID_FILE_EXIT, ID_DITHER_4, Answer::kNo, Save::kNone, true, 0},
-      {ID_FILE_EXIT, ID_DITHER_4, Answer::kCancel, Save::kNone, false, 0},
-      {ID_FILE_EXIT, ID_DITHER_4, Answer::kYes, Save::kWritten, true, 0},
-      {ID_FILE_EXIT, ID_DITHER_4, Answer::kYes, Save::kCancelled, false, 0},
-      {ID_FILE_EXIT, ID_DITHER_4, Answer::kYes, Save::kFails, false, 1},
+      {CommandId::kExit, std::nullopt, Answer::kCancel, Save::kNone, true, 0},  // nothing to ask
+      {CommandId::kExit, CommandId::kDither4, Answer::kNo, Save::kNone, true, 0},
+      {CommandId::kExit, CommandId::kDither4, Answer::kCancel, Save::kNone, false, 0},
+      {CommandId::kExit, CommandId::kDither4, Answer::kYes, Save::kWritten, true, 0},
+      {CommandId::kExit, CommandId::kDither4, Answer::kYes, Save::kCancelled, false, 0},
+      {CommandId::kExit, CommandId::kDither4, Answer::kYes, Save::kFails, false, 1},
       // Save as is greyed for true colour: it is refused with its reason, not offered.
-      {ID_FILE_EXIT, ID_HALVE_VERTICALLY, Answer::kYes, Save::kNone, false, 1},
-      {ID_FILE_OPEN, ID_DITHER_4, Answer::kCancel, Save::kNone, false, 0},
-      {ID_FILE_OPEN, ID_DITHER_4, Answer::kNo, Save::kNone, true, 0},
-      {ID_FILE_OPEN, ID_DITHER_4, Answer::kYes, Save::kWritten, true, 0},
-      {ID_PASTE, ID_DITHER_4, Answer::kCancel, Save::kNone, false, 0},
-      {ID_PASTE, ID_DITHER_4, Answer::kYes, Save::kFails, false, 1},
-      {ID_PASTE, ID_DITHER_4, Answer::kNo, Save::kNone, true, 0},
+      {CommandId::kExit, CommandId::kHalveVertically, Answer::kYes, Save::kNone, false, 1},
+      {CommandId::kOpen, CommandId::kDither4, Answer::kCancel, Save::kNone, false, 0},
+      {CommandId::kOpen, CommandId::kDither4, Answer::kNo, Save::kNone, true, 0},
+      {CommandId::kOpen, CommandId::kDither4, Answer::kYes, Save::kWritten, true, 0},
+      {CommandId::kPaste, CommandId::kDither4, Answer::kCancel, Save::kNone, false, 0},
+      {CommandId::kPaste, CommandId::kDither4, Answer::kYes, Save::kFails, false, 1},
+      {CommandId::kPaste, CommandId::kDither4, Answer::kNo, Save::kNone, true, 0},
   };
   const char* captions[] = {"Kilépés", "Megnyitás", "Beillesztés"};
   for (const Case& c : cases) {
-    const std::string label = std::to_string(c.command) + "/" + std::to_string(c.conversion) + "/" +
-                              std::to_string(static_cast<int>(c.answer)) + "/" +
+    const std::string label = std::to_string(static_cast<int>(c.command)) + "/" +
+                              std::to_string(c.conversion ? static_cast<int>(*c.conversion) : -1) +
+                              "/" + std::to_string(static_cast<int>(c.answer)) + "/" +
                               std::to_string(static_cast<int>(c.save));
     test::ScratchFolder folder;
     ScriptedHost host;
     AppState state = openedPicture(folder, host);
-    if (c.conversion) runMenuCommand(state, host, c.conversion);
+    if (c.conversion) runWindowCommand(state, host, *c.conversion);
     host.answer = c.answer;
     if (c.save == Save::kWritten) host.savePath = folder / "mentett.kep";
     if (c.save == Save::kFails) host.savePath = folder / "nincs ilyen mappa/x.kep";
     const std::vector<uint8_t> pixelsBefore = state.document.pixels;
 
-    const ViewUpdate update = runMenuCommand(state, host, c.command);
+    const ViewUpdate update = runWindowCommand(state, host, c.command).view;
 
     const bool goneOn =
-        c.command == ID_FILE_EXIT ? update.closeWindow : state.document.pixels != pixelsBefore;
+        c.command == CommandId::kExit ? update.closeWindow : state.document.pixels != pixelsBefore;
     EXPECT_EQ(goneOn, c.goesOn) << label;
     ASSERT_EQ(host.questions.size(), c.conversion ? 1u : 0u) << label;
     if (c.conversion) {
       EXPECT_EQ(host.questions[0].text, "A kép megváltozott!\r\nMentsem KEP fájlként?");
-      const size_t which = c.command == ID_FILE_EXIT ? 0 : c.command == ID_FILE_OPEN ? 1 : 2;
+      const size_t which = c.command == CommandId::kExit   ? 0
+                           : c.command == CommandId::kOpen ? 1
+                                                           : 2;
       EXPECT_EQ(host.questions[0].caption, captions[which]) << label;
     }
     EXPECT_EQ(host.errors.size(), c.errors) << label;

@@ -23,6 +23,13 @@ class RecordingPrompts : public UserPrompts {
   std::vector<std::string> errors;
 };
 
+// A JPEG file read as Open reads it: its bytes, then the reader.
+Status readJpg(const std::string& path, ImageDocument& doc) {
+  std::vector<uint8_t> bytes;
+  const Status read = readPictureFile(path, bytes);
+  return read.ok() ? readJpeg(bytes.size(), bytes.data(), doc) : read;
+}
+
 // A picture made by cjpeg from the generated test picture; empty if cjpeg failed.
 std::vector<uint8_t> makeJpeg(const std::string& name, const std::string& options, int width,
                               int height) {
@@ -182,10 +189,8 @@ TEST(ReadJpg, OpenCommandShowsTheSameMessages) {
   ASSERT_TRUE(test::writeFileBytes(midway, failingMidway()));
   for (const Case& c : cases) {
     AppState state;
-    state.filePath = c.path;
-    state.fileTitle = "kep.jpg";
     RecordingPrompts prompts;
-    openCommand(state, prompts, "", "");
+    openCommand(state, prompts, c.path);
     EXPECT_EQ(prompts.errors, c.errors) << c.name;
     EXPECT_EQ(state.document.holdsPicture(), c.picture) << c.name;
   }

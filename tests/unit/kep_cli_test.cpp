@@ -58,8 +58,7 @@ ImageDocument readBack(const fs::path& path) {
   Bytes file;
   EXPECT_TRUE(readWholeFile(path.string(), file));
   ImageDocument doc;
-  KepDecodeColours colours{};
-  EXPECT_TRUE(givesPicture(readKep(file.size(), file.data(), doc, colours)));
+  EXPECT_TRUE(givesPicture(readKep(file.size(), file.data(), doc)));
   return doc;
 }
 
@@ -89,8 +88,8 @@ TEST(KepCli, FailuresGiveTheirExitStatus) {
   EXPECT_EQ(runCli(folder, quoted(source) + " --save " + quoted(folder / "nincs" / "x.kep")).status,
             3);
   const fs::path bmp = fs::path(VIZORKA_SOURCE_DIR) / "samples" / "sample.bmp";
-  EXPECT_EQ(runCli(folder, quoted(bmp) + " --save " + quoted(folder / "y.kep")).status, 3)
-      << "a true-colour picture is no KEP picture";
+  EXPECT_EQ(runCli(folder, quoted(bmp) + " --save " + quoted(folder / "y.kep")).status, 4)
+      << "a true-colour picture is no KEP picture: the step cannot run";
   EXPECT_FALSE(fs::exists(folder / "y.kep"));
 }
 

@@ -24,7 +24,8 @@ struct Loaded {
 
 Loaded loadKep(const Bytes& file) {
   Loaded loaded;
-  loaded.status = readKep(file.size(), file.data(), loaded.doc, loaded.colours);
+  loaded.status = readKep(file.size(), file.data(), loaded.doc);
+  std::copy(loaded.doc.palette.begin(), loaded.doc.palette.begin() + 4, loaded.colours.begin());
   return loaded;
 }
 
@@ -163,19 +164,18 @@ TEST(KepReaderHeader, ModeBytesFromTwelveAreSizedButNotDecoded) {
 TEST(R16Reader, FixedSixteenColourPicture) {
   Bytes file(960, 0x55);  // every pixel pair 0, 15
   ImageDocument doc;
-  KepDecodeColours colours{};
-  EXPECT_EQ(readR16(file.size(), file.data(), doc, colours), StatusCode::kOk);
+  EXPECT_EQ(readR16(file.size(), file.data(), doc), StatusCode::kOk);
   EXPECT_EQ(doc.pictureSize(), 960);
   EXPECT_EQ(doc.width, 32);
   EXPECT_EQ(doc.height, 60);
   EXPECT_EQ(doc.rowStride, 16);
   EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(doc.row(59)[15], 0x0F);
-  EXPECT_EQ(colours[2], tvcColour(2));
+  EXPECT_EQ(doc.palette[2], tvcColour(2));
 
   ImageDocument shortDoc;
   Bytes shortFile(17, 0xAA);
-  EXPECT_EQ(readR16(shortFile.size(), shortFile.data(), shortDoc, colours), StatusCode::kPartial);
+  EXPECT_EQ(readR16(shortFile.size(), shortFile.data(), shortDoc), StatusCode::kPartial);
   EXPECT_EQ(shortDoc.pictureSize(), 960);
   EXPECT_EQ(shortDoc.row(1)[0], 0xF0);
   EXPECT_EQ(shortDoc.row(1)[1], 0x00);
@@ -219,8 +219,7 @@ TEST(VidReader, FramesAreFourPlanesOfEveryFourthRow) {
       }
   const Bytes file = vidFile(6, 128, 60, 50, frameSize, frames);
   ImageDocument doc;
-  KepDecodeColours colours{};
-  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), StatusCode::kPartial);
+  EXPECT_EQ(readVid(file.size(), file.data(), doc), StatusCode::kPartial);
   EXPECT_EQ(doc.pictureSize(), 64 * 60 * 40);
   EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_EQ(doc.width, 128);
@@ -232,15 +231,14 @@ TEST(VidReader, FramesAreFourPlanesOfEveryFourthRow) {
                   sixteenColoursFromTvcByte(valueAt(frame, row, column)))
             << "frame " << frame << " row " << row << " column " << column;
   EXPECT_EQ(doc.row(120)[0], 0);  // frames past the file's end stay zero
-  EXPECT_EQ(colours[3], tvcColour(3));
+  EXPECT_EQ(doc.palette[3], tvcColour(3));
 }
 
 TEST(VidReader, TwoAndFourColourFramesUseTheHeaderPalette) {
   const Bytes frames(256, 0xA6);
   const Bytes file = vidFile(5, 16, 4, 1, 16, frames);  // 4 colours: T = 4, four rows
   ImageDocument doc;
-  KepDecodeColours colours{};
-  EXPECT_EQ(readVid(file.size(), file.data(), doc, colours), StatusCode::kOk);
+  EXPECT_EQ(readVid(file.size(), file.data(), doc), StatusCode::kOk);
   EXPECT_EQ(doc.pictureSize(), 8 * 4 * 40);
   EXPECT_EQ(doc.colourMode, ColourMode::kColours4);
   EXPECT_EQ(doc.height, 4);
@@ -251,33 +249,32 @@ TEST(VidReader, TwoAndFourColourFramesUseTheHeaderPalette) {
 
 TEST(VidReader, RefusedAndOddHeaders) {
   ImageDocument doc;
-  KepDecodeColours colours{};
   Bytes notVid = vidFile(6, 128, 60, 1, 3840, {});
   notVid[0] = 'X';
-  EXPECT_EQ(readVid(notVid.size(), notVid.data(), doc, colours), StatusCode::kNotThisFormat);
+  EXPECT_EQ(readVid(notVid.size(), notVid.data(), doc), StatusCode::kNotThisFormat);
 
   const Bytes lowMode = vidFile(2, 128, 60, 1, 3840, {});
-  EXPECT_EQ(readVid(lowMode.size(), lowMode.data(), doc, colours), StatusCode::kUnsupported);
+  EXPECT_EQ(readVid(lowMode.size(), lowMode.data(), doc), StatusCode::kUnsupported);
   EXPECT_EQ(doc.colourMode, ColourMode::kColours16);
   EXPECT_TRUE(doc.pixels.empty());
 
   const Bytes noWidth = vidFile(6, 0, 60, 1, 3840, Bytes(100, 1));
-  EXPECT_EQ(readVid(noWidth.size(), noWidth.data(), doc, colours), StatusCode::kDamaged);
+  EXPECT_EQ(readVid(noWidth.size(), noWidth.data(), doc), StatusCode::kDamaged);
 
   Bytes cutHeader = vidFile(6, 128, 60, 1, 3840, {});
   cutHeader.resize(20);
-  EXPECT_EQ(readVid(cutHeader.size(), cutHeader.data(), doc, colours), StatusCode::kDamaged);
+  EXPECT_EQ(readVid(cutHeader.size(), cutHeader.data(), doc), StatusCode::kDamaged);
 
   // A frame height beyond the rows a frame holds never lets the height pass the buffer.
   const Bytes tall = vidFile(6, 128, 100, 40, 3840, Bytes(10, 0x55));
   ImageDocument tallDoc;
-  EXPECT_EQ(readVid(tall.size(), tall.data(), tallDoc, colours), StatusCode::kPartial);
+  EXPECT_EQ(readVid(tall.size(), tall.data(), tallDoc), StatusCode::kPartial);
   EXPECT_EQ(tallDoc.pictureSize(), 64 * 60 * 40);
   EXPECT_EQ(tallDoc.height, 60 * 40);
   EXPECT_LE(static_cast<size_t>(tallDoc.rowStride) * tallDoc.height, tallDoc.pixels.size());
 }
 
-using TvcReader = Status (*)(size_t, const uint8_t*, ImageDocument&, KepDecodeColours&);
+using TvcReader = Status (*)(size_t, const uint8_t*, ImageDocument&, const ReadOptions&);
 
 // Headers claim, data fills: the picture never has more rows than its data can fill,
 // and no data is no picture.
@@ -309,8 +306,7 @@ TEST(TvcReaders, PicturesAreBoundedByTheirData) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ImageDocument doc;
-    KepDecodeColours colours{};
-    EXPECT_EQ(c.reader(c.file.size(), c.file.data(), doc, colours), c.status);
+    EXPECT_EQ(c.reader(c.file.size(), c.file.data(), doc, {}), c.status);
     EXPECT_EQ(doc.width, c.width);
     EXPECT_EQ(doc.height, c.height);
     EXPECT_EQ(doc.pixels.size(), c.bytes);

@@ -26,7 +26,8 @@ ImageDocument twoColourPicture(size_t rows, KepDecodeColours& colours, Bytes& tv
   file.insert(file.end(), tvcBytes.begin(), tvcBytes.end());
   file.resize(rows * 64 + 60);  // rows count over the whole file: no extra row
   ImageDocument doc;
-  EXPECT_TRUE(givesPicture(readKep(file.size(), file.data(), doc, colours)));
+  EXPECT_TRUE(givesPicture(readKep(file.size(), file.data(), doc)));
+  std::copy(doc.palette.begin(), doc.palette.begin() + 4, colours.begin());
   doc.tvcPicture = true;
   return doc;
 }

@@ -243,7 +243,7 @@ TEST(SaveKepFile, WritesThePictureAndThePaletteBesideIt) {
   state.filePath = (folder / "árvíztűrő.kep").string();
   state.saveOptions = options(kRle, kSpriteExport, true);
   RecordingPrompts prompts;
-  ASSERT_TRUE(saveKepFile(state, prompts));
+  ASSERT_TRUE(saveKepFile(state, state.filePath, prompts).ok());
   EXPECT_TRUE(prompts.errors.empty());
   Bytes picture, palette;
   ASSERT_TRUE(readWholeFile(state.filePath, picture));
@@ -259,7 +259,7 @@ TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
   RecordingPrompts prompts;
 
   state.filePath = (folder / "no-such-folder" / "a.kep").string();
-  EXPECT_FALSE(saveKepFile(state, prompts));
+  EXPECT_FALSE(saveKepFile(state, state.filePath, prompts).ok());
   ASSERT_EQ(prompts.errors.size(), 1u);
   EXPECT_EQ(prompts.errors[0].first, "Mentés");
 
@@ -268,7 +268,7 @@ TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
   std::filesystem::create_directory(folder / "b.PAL");
   state.filePath = (folder / "b.kep").string();
   state.saveOptions = options(kPlain, kSpriteExport, true);
-  EXPECT_FALSE(saveKepFile(state, prompts));
+  EXPECT_FALSE(saveKepFile(state, state.filePath, prompts).ok());
   ASSERT_EQ(prompts.errors.size(), 2u);
   EXPECT_EQ(prompts.errors[1].first, "Mentés");
   EXPECT_TRUE(std::filesystem::exists(folder / "b.kep"));
@@ -276,16 +276,16 @@ TEST(SaveKepFile, ReportsFilesThatCannotBeWritten) {
 
   // A picture named like its own palette file would replace it.
   state.filePath = (folder / "d.pal").string();
-  EXPECT_FALSE(saveKepFile(state, prompts));
+  EXPECT_FALSE(saveKepFile(state, state.filePath, prompts).ok());
   ASSERT_EQ(prompts.errors.size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(folder / "d.pal"));
   EXPECT_FALSE(std::filesystem::exists(folder / "d.PAL"));
   state.saveOptions.makePaletteFile = false;
-  EXPECT_TRUE(saveKepFile(state, prompts));
+  EXPECT_TRUE(saveKepFile(state, state.filePath, prompts).ok());
 
   state.document = makePicture(ColourMode::kTrueColour, 8, 1);
   state.filePath = (folder / "c.kep").string();
-  EXPECT_FALSE(saveKepFile(state, prompts));
+  EXPECT_FALSE(saveKepFile(state, state.filePath, prompts).ok());
   ASSERT_EQ(prompts.errors.size(), 4u);
   EXPECT_EQ(prompts.errors[3].first, "Mentés");
   EXPECT_FALSE(std::filesystem::exists(folder / "c.kep"));

@@ -302,10 +302,8 @@ TEST(OpenPng, MessagesAndPartialPictures) {
   };
   for (const Case& c : cases) {
     AppState state;
-    state.filePath = c.path;
-    state.fileTitle = "kep.png";
     RecordingPrompts prompts;
-    openCommand(state, prompts, "", "");
+    openCommand(state, prompts, c.path);
     EXPECT_EQ(prompts.errors, c.errors) << c.path;
     EXPECT_EQ(state.document.holdsPicture(), c.picture) << c.path;
   }

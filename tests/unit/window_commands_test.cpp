@@ -56,10 +56,6 @@ class WindowOpen : public ::testing::Test {
   void write(const std::string& name, const std::vector<uint8_t>& bytes) {
     ASSERT_TRUE(writeFileSafely(pathFor(name), bytes).ok());
   }
-  void choose(AppState& state, const std::string& name) {
-    state.filePath = pathFor(name);
-    state.fileTitle = name;
-  }
   // A document holding a 4 x 3 true-colour picture, zoomed and in grey view.
   AppState stateWithPicture() {
     AppState state;
@@ -74,96 +70,107 @@ class WindowOpen : public ::testing::Test {
 TEST_F(WindowOpen, BmpBecomesTheNewPictureAtZoomOne) {
   write("kep.bmp", smallIndexedBmp());
   AppState state = stateWithPicture();
-  choose(state, "kep.bmp");
   RecordingPrompts prompts;
-  const ViewUpdate update = openCommand(state, prompts, "", "");
+  const CommandResult result = openCommand(state, prompts, pathFor("kep.bmp"));
+  const ViewUpdate& update = result.view;
+  EXPECT_TRUE(result.status.ok());
   EXPECT_TRUE(prompts.errors.empty());
   EXPECT_EQ(state.document.width, 2);
   EXPECT_EQ(state.document.colourMode, ColourMode::kColours256);
-  EXPECT_GT(state.document.pictureSize(), 0);
   EXPECT_FALSE(state.document.tvcPicture);
   EXPECT_FALSE(state.document.interlaced);
   EXPECT_EQ(state.view.zoomX, 1);
   EXPECT_FALSE(state.view.blackAndWhiteView);
-  EXPECT_TRUE(state.fileData.empty());  // read straight into the document
-  EXPECT_TRUE(update.titleChanged && update.newScreenBitmap && update.render && update.layout &&
-              update.repaint);
+  EXPECT_EQ(state.filePath, pathFor("kep.bmp"));
+  EXPECT_EQ(state.fileTitle, "kep.bmp");
+  EXPECT_TRUE(update.titleChanged && update.newPicture && update.newScreenBitmap && update.render &&
+              update.layout && update.repaint);
 }
 
-TEST_F(WindowOpen, NameWithoutExtensionKeepsThePicture) {
-  for (const char* name : {"abc", "x.jpeg", "kep"}) {
-    AppState state = stateWithPicture();
-    choose(state, name);
-    RecordingPrompts prompts;
-    const ViewUpdate update = openCommand(state, prompts, "", "");
-    ASSERT_EQ(prompts.errors.size(), 1u) << name;
-    EXPECT_EQ(prompts.errors[0].text, "A fájl kiterjesztése nem azonosítható!");
-    EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
-    EXPECT_EQ(state.document.width, 4) << name;
-    EXPECT_EQ(state.view.zoomX, 2);
-    EXPECT_TRUE(update.titleChanged);
-    EXPECT_FALSE(update.render);
-  }
-}
-
-TEST_F(WindowOpen, MissingFileIsReportedAndEmptiesTheDocument) {
-  AppState state = stateWithPicture();
-  choose(state, "hiányzó.bmp");
-  RecordingPrompts prompts;
-  openCommand(state, prompts, "", "");
-  ASSERT_EQ(prompts.errors.size(), 1u);
-  EXPECT_EQ(prompts.errors[0].text, "A fájlt nem lehet megnyitni!");
-  EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
-  EXPECT_FALSE(state.document.holdsPicture());
-  EXPECT_EQ(state.document.width, 0);
-}
-
-// The question comes before anything is released: No keeps the picture, its name and
-// its view as they were.
-TEST_F(WindowOpen, UnknownExtensionAsksFirstAndNoKeepsEverything) {
-  write("adat.xyz", std::vector<uint8_t>(64 * 3, 0x55));
-  AppState state = stateWithPicture();
-  const std::vector<uint8_t> pixels = state.document.pixels;
-  choose(state, "adat.xyz");
-  RecordingPrompts prompts(false);
-  const ViewUpdate update = openCommand(state, prompts, "C:\\kepek\\regi.bmp", "regi.bmp");
-  ASSERT_EQ(prompts.questions.size(), 1u);
-  EXPECT_EQ(prompts.questions[0].text,
-            "Ismeretlen formátumú fájl!\r\nFeldolgozzam mint 4-színű KEP fájlt?");
-  EXPECT_EQ(prompts.questions[0].caption, "Megnyitás");
-  EXPECT_TRUE(state.document.holdsPicture());
-  EXPECT_EQ(state.document.pixels, pixels);
-  EXPECT_FALSE(state.document.tvcPicture);
-  EXPECT_EQ(state.view.zoomX, 2);
-  EXPECT_TRUE(state.view.blackAndWhiteView);
-  EXPECT_EQ(state.filePath, "C:\\kepek\\regi.bmp");
-  EXPECT_EQ(state.fileTitle, "regi.bmp");
-  EXPECT_TRUE(update.titleChanged);
-  EXPECT_FALSE(update.newScreenBitmap || update.render);
-
-  RecordingPrompts yes(true);
-  choose(state, "adat.xyz");
-  openCommand(state, yes, "", "");
-  EXPECT_TRUE(state.document.holdsPicture());
-  EXPECT_TRUE(state.document.tvcPicture);
-  EXPECT_EQ(state.document.height, 3);
-}
-
-TEST_F(WindowOpen, UnreadableBmpLeavesNoHalfBuiltPicture) {
+// Whatever gives no picture is reported and changes nothing: the picture, its name, its
+// view and (through the view update) its history stay as they were.
+TEST_F(WindowOpen, NothingChangesUnlessAPictureArrives) {
   std::vector<uint8_t> truncated = smallIndexedBmp();
   truncated.resize(truncated.size() - 5);
   write("rossz.bmp", truncated);
+  write("szoveg.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
+  write("adat.xyz", std::vector<uint8_t>(64 * 3, 0x55));
+  std::filesystem::create_directories(pathFor("mappa.bmp"));
+  const char* const kBadExtension = "A fájl kiterjesztése nem azonosítható!";
+  const char* const kCannotOpen = "A fájlt nem lehet megnyitni!";
+  const char* const kDecodeFailed = "Hiba a dekódolás során!";
+  const struct {
+    const char* name;
+    const char* message;  // nullptr: the unknown-format question, answered No
+    StatusCode status;
+  } cases[] = {
+      {"abc", kBadExtension, StatusCode::kUnsupported},
+      {"x.webp", kBadExtension, StatusCode::kUnsupported},
+      {"kep", kBadExtension, StatusCode::kUnsupported},
+      {"hiányzó.bmp", kCannotOpen, StatusCode::kCannotOpen},
+      {"mappa.bmp", kCannotOpen, StatusCode::kCannotOpen},
+      {"rossz.bmp", kDecodeFailed, StatusCode::kDamaged},
+      {"szoveg.png", kDecodeFailed, StatusCode::kNotThisFormat},
+      {"adat.xyz", nullptr, StatusCode::kUnsupported},
+  };
+  for (const auto& c : cases) {
+    AppState state = stateWithPicture();
+    state.filePath = "C:\\kepek\\regi.bmp";
+    state.fileTitle = "regi.bmp";
+    const AppState before = state;
+    RecordingPrompts prompts(false);
+    const CommandResult result = openCommand(state, prompts, pathFor(c.name));
+    EXPECT_EQ(result.status, c.status) << c.name;
+    if (c.message) {
+      ASSERT_EQ(prompts.errors.size(), 1u) << c.name;
+      EXPECT_EQ(prompts.errors[0].text, c.message) << c.name;
+      EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
+    } else {
+      ASSERT_EQ(prompts.questions.size(), 1u) << c.name;
+      EXPECT_EQ(prompts.questions[0].text,
+                "Ismeretlen formátumú fájl!\r\nFeldolgozzam mint 4-színű KEP fájlt?");
+    }
+    EXPECT_EQ(state.document, before.document) << c.name;
+    EXPECT_EQ(state.filePath, before.filePath) << c.name;
+    EXPECT_EQ(state.fileTitle, before.fileTitle) << c.name;
+    EXPECT_EQ(state.view.zoomX, 2) << c.name;
+    EXPECT_TRUE(state.view.blackAndWhiteView) << c.name;
+    const ViewUpdate& update = result.view;
+    EXPECT_FALSE(update.titleChanged || update.newPicture || update.newScreenBitmap ||
+                 update.render || update.layout)
+        << c.name;
+  }
+
   AppState state = stateWithPicture();
-  choose(state, "rossz.bmp");
+  RecordingPrompts yes(true);
+  openCommand(state, yes, pathFor("adat.xyz"));
+  EXPECT_TRUE(state.document.tvcPicture);
+  EXPECT_EQ(state.document.height, 3);
+  EXPECT_EQ(state.fileTitle, "adat.xyz");
+}
+
+// Content decides where it carries a signature; the extension where it does not.
+TEST_F(WindowOpen, SignaturesWinOverExtensions) {
+  const std::vector<uint8_t> bmp = smallIndexedBmp();
+  for (const char* name : {"kep.png", "kep.gif", "kep.jpeg", "kep.pcx", "kep.xyz", "kep.kep"}) {
+    write(name, bmp);
+    AppState state;
+    RecordingPrompts prompts;
+    EXPECT_TRUE(openCommand(state, prompts, pathFor(name)).status.ok()) << name;
+    EXPECT_TRUE(prompts.errors.empty() && prompts.questions.empty()) << name;
+    EXPECT_EQ(state.document.colourMode, ColourMode::kColours256) << name;
+    EXPECT_FALSE(state.document.tvcPicture) << name;
+  }
+  // Raw TVC video bytes that happen to start with "BM" are still a KEP picture.
+  std::vector<uint8_t> video(64 * 3, 0x11);
+  video[0] = 'B';
+  video[1] = 'M';
+  write("video.kep", video);
+  AppState state;
   RecordingPrompts prompts;
-  const ViewUpdate update = openCommand(state, prompts, "", "");
-  ASSERT_EQ(prompts.errors.size(), 1u);  // reported, as every reader's failure is
-  EXPECT_EQ(prompts.errors[0].text, "Hiba a dekódolás során!");
-  EXPECT_EQ(prompts.errors[0].caption, "Megnyitás");
-  EXPECT_FALSE(state.document.holdsPicture());
-  EXPECT_EQ(state.document.width, 0);
-  EXPECT_TRUE(state.document.pixels.empty());
-  EXPECT_TRUE(update.newScreenBitmap && update.layout);  // the window shows only margin
+  EXPECT_TRUE(openCommand(state, prompts, pathFor("video.kep")).status.ok());
+  EXPECT_TRUE(state.document.tvcPicture);
+  EXPECT_EQ(state.document.height, 3);
 }
 
 TEST(WindowPaste, ReadPictureBecomesUntitledAtZoomOne) {
@@ -176,9 +183,9 @@ TEST(WindowPaste, ReadPictureBecomesUntitledAtZoomOne) {
   state.view.blackAndWhiteView = true;
   RecordingPrompts prompts;
   const ViewUpdate update = pasteCommand(state, prompts, [](ImageDocument& doc) {
-    EXPECT_FALSE(doc.holdsPicture());  // the old picture went first
-    return allocatePicture(doc, 5, 5, ColourMode::kTrueColour);
-  });
+                              EXPECT_FALSE(doc.holdsPicture());  // the old picture went first
+                              return allocatePicture(doc, 5, 5, ColourMode::kTrueColour) > 0;
+                            }).view;
   EXPECT_TRUE(prompts.errors.empty());
   EXPECT_EQ(state.fileTitle, "nevtelen");
   EXPECT_EQ(state.filePath, "C:\\kepek\\a.bmp");
@@ -194,7 +201,7 @@ TEST(WindowPaste, UnreadableBitmapIsReportedAndLeavesNoPicture) {
   AppState state;
   allocatePicture(state.document, 3, 3, ColourMode::kColours256);
   RecordingPrompts prompts;
-  pasteCommand(state, prompts, [](ImageDocument&) { return 0; });
+  pasteCommand(state, prompts, [](ImageDocument&) { return false; });
   ASSERT_EQ(prompts.errors.size(), 1u);
   EXPECT_EQ(prompts.errors[0].text, "Sikertelen lekérdezés!");
   EXPECT_EQ(prompts.errors[0].caption, "Beillesztés");

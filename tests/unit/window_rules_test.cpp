@@ -5,51 +5,19 @@
 #include <regex>
 #include <set>
 
+#include "converter/app/win32/menu_commands.h"
 #include "converter/commands/command_table.h"
 #include "converter/commands/window_rules.h"
+#include "converter/formats/picture_formats.h"
 #include "converter/resources/resource.h"
 #include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
 
-std::map<int, bool> enablingFor(ColourMode colourMode) {
-  AppState state;
-  state.document.colourMode = colourMode;
-  std::map<int, bool> enabled;
-  for (const Command& command : commandTable())
-    if (command.menuId != 0) enabled[command.menuId] = commandEnabled(command, state);
-  return enabled;
-}
-
-// Save as and the colour switch need 2, 4 or 16 colours, the palette 2 or 4, halving
-// true colour, resizing and the preview a picture; every other item stays enabled.
-TEST(MenuEnabling, EveryColourMode) {
-  for (ColourMode mode : kEveryColourMode) {
-    auto enabled = enablingFor(mode);
-    const bool tvcDepth = mode == ColourMode::kColours2 || mode == ColourMode::kColours4 ||
-                          mode == ColourMode::kColours16;
-    EXPECT_EQ(enabled.at(ID_FILE_SAVE_AS), tvcDepth) << mode;
-    EXPECT_EQ(enabled.at(ID_COLOUR_SWITCH), tvcDepth) << mode;
-    EXPECT_EQ(enabled.at(ID_PALETTE),
-              mode == ColourMode::kColours2 || mode == ColourMode::kColours4)
-        << mode;
-    EXPECT_EQ(enabled.at(ID_HALVE_VERTICALLY), mode == ColourMode::kTrueColour) << mode;
-    EXPECT_EQ(enabled.at(ID_HALVE_HORIZONTALLY), mode == ColourMode::kTrueColour) << mode;
-    // Undo and redo follow the history, which a fresh state does not have; resizing and
-    // the preview need a picture, which these states lack.
-    EXPECT_FALSE(enabled.at(ID_EDIT_UNDO) || enabled.at(ID_EDIT_REDO)) << mode;
-    EXPECT_FALSE(enabled.at(ID_RESIZE) || enabled.at(ID_FILE_SAVE_PREVIEW)) << mode;
-    for (int id :
-         {ID_FILE_SAVE_AS, ID_COLOUR_SWITCH, ID_PALETTE, ID_HALVE_VERTICALLY, ID_HALVE_HORIZONTALLY,
-          ID_EDIT_UNDO, ID_EDIT_REDO, ID_RESIZE, ID_FILE_SAVE_PREVIEW})
-      enabled.erase(id);
-    for (const auto& [id, on] : enabled) EXPECT_TRUE(on) << id << " in mode " << mode;
-  }
-}
-
-// The menu of the resource script and the command table name the same commands, each
-// once: a menu item without a handler, or a handler without its item, fails here.
+// The menu of the resource script, the window's map of menu items and the command
+// table name the same commands, each once: a menu item without a command, or a command
+// without its row, fails here.
 TEST(CommandTable, MatchesTheMenuOfTheResourceScript) {
   const std::string resources = std::string(VIZORKA_SOURCE_DIR) + "/converter/resources/";
   std::map<std::string, int> identifiers;
@@ -64,11 +32,15 @@ TEST(CommandTable, MatchesTheMenuOfTheResourceScript) {
   for (std::string line; std::getline(script, line);)
     if (std::smatch m; std::regex_search(line, m, item)) menuItems.insert(identifiers.at(m[1]));
 
-  std::multiset<int> rows;
-  for (const Command& command : commandTable())
-    if (command.menuId != 0) rows.insert(command.menuId);
-  EXPECT_EQ(rows, menuItems);
-  EXPECT_EQ(std::set<int>(rows.begin(), rows.end()).size(), rows.size());
+  std::multiset<int> mapped;
+  for (const auto& [menuId, id] : menuCommands()) {
+    mapped.insert(menuId);
+    EXPECT_EQ(commandRow(id).id, id) << menuId;
+  }
+  EXPECT_EQ(mapped, menuItems);
+  EXPECT_EQ(std::set<int>(mapped.begin(), mapped.end()).size(), mapped.size());
+  std::set<CommandId> rows;
+  for (const Command& command : commandTable()) EXPECT_TRUE(rows.insert(command.id).second);
 }
 
 TEST(CommandLine, QuotedPathOpensWithItsNameAsTitle) {
@@ -124,13 +96,17 @@ TEST(WindowTitle, NamesTheFile) {
   EXPECT_EQ(windowTitleForFile(texts::kUntitled), "Vizorka - [nevtelen]");
 }
 
-TEST(OpenExtension, ThreeLettersAfterADot) {
+TEST(OpenExtension, ThreeLettersAfterADotOrALongerSpellingOfAFormat) {
   std::string extension;
   for (const char* name : {"x.jpg", "x.Jpg", "x.JPG"}) {
     ASSERT_TRUE(extensionOf(name, extension)) << name;
     EXPECT_EQ(extension, "JPG");
   }
-  EXPECT_FALSE(extensionOf("x.jpeg", extension));
+  for (const char* name : {"x.jpeg", "x.JPE", "x.jfif"}) {
+    ASSERT_TRUE(extensionOf(name, extension)) << name;
+    EXPECT_EQ(formatOfExtension(extension)->name, std::string("JPEG")) << name;
+  }
+  EXPECT_FALSE(extensionOf("x.webp", extension));
   EXPECT_FALSE(extensionOf("abc", extension));
   EXPECT_TRUE(extensionOf(".bmp", extension));
 }

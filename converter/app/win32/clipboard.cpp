@@ -31,19 +31,20 @@ bool pasteFromClipboard(HWND window, AppState& state, UserPrompts& prompts, View
     return false;
   }
   // The clipboard is closed as soon as the picture is read, before any message box.
-  update = pasteCommand(state, prompts, [&](ImageDocument& doc) {
-    bool read = false;
-    if (bitmap) {
-      HDC dc = GetDC(window);
-      read = captureBitmap(dc, bitmap, doc) > 0;
-      ReleaseDC(window, dc);
-    } else if (const void* bytes = GlobalLock(dib)) {
-      read = givesPicture(readDib(0, static_cast<const uint8_t*>(bytes), GlobalSize(dib), doc));
-      GlobalUnlock(dib);
-    }
-    CloseClipboard();
-    return read;
-  });
+  update =
+      pasteCommand(state, prompts, [&](ImageDocument& doc) {
+        bool read = false;
+        if (bitmap) {
+          HDC dc = GetDC(window);
+          read = captureBitmap(dc, bitmap, doc) > 0;
+          ReleaseDC(window, dc);
+        } else if (const void* bytes = GlobalLock(dib)) {
+          read = givesPicture(readDib(0, static_cast<const uint8_t*>(bytes), GlobalSize(dib), doc));
+          GlobalUnlock(dib);
+        }
+        CloseClipboard();
+        return read;
+      }).view;
   return true;
 }
 

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cwchar>
+#include <string>
 
 #include "base/utf16.h"
 #include "converter/commands/window_rules.h"
+#include "converter/formats/picture_formats.h"
 #include "converter/model/file_io.h"
 
 namespace vz {
@@ -16,10 +18,12 @@ namespace {
 const wchar_t kAllFilesFilter[] = L"Minden f\u00e1jl (*.*)\0*.*\0";
 const wchar_t kPngFilter[] = L"PNG k\u00e9p (*.png)\0*.png\0Minden f\u00e1jl (*.*)\0*.*\0";
 // Open lists the pictures the program reads first; every file stays one choice away.
-const wchar_t kOpenFilter[] =
-    L"K\u00e9pek (*.bmp;*.pcx;*.gif;*.jpg;*.png;*.kep;*.vid;*.r16)\0"
-    L"*.bmp;*.pcx;*.gif;*.jpg;*.png;*.kep;*.vid;*.r16\0"
-    L"Minden f\u00e1jl (*.*)\0*.*\0";
+std::wstring openFilter() {
+  const std::wstring patterns = utf8ToWide(extensionPatterns());
+  std::wstring filter = L"K\u00e9pek (" + patterns + L")";
+  filter += L'\0' + patterns + L'\0' + L"Minden f\u00e1jl (*.*)" + L'\0' + L"*.*" + L'\0';
+  return filter;  // its c_str() ends the list with the second terminator
+}
 
 // Copies as much of the text as fits, always terminated.
 template <size_t N>
@@ -33,16 +37,17 @@ void copyToField(const std::string& utf8Text, std::array<wchar_t, N>& field) {
   field[length] = L'\0';
 }
 
-bool runFileDialog(HWND owner, AppState& state, bool save) {
+bool runFileDialog(HWND owner, const AppState& state, bool save, std::string& chosen) {
   std::array<wchar_t, kFilePathCapacity> path{};
   std::array<wchar_t, kFileTitleCapacity> title{};
   // Save as never offers the source picture's own name: it would be overwritten.
   copyToField(save ? kepNameToPropose(state.filePath, state.fileTitle) : state.filePath, path);
   copyToField(state.fileTitle, title);
+  const std::wstring filter = openFilter();
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = save ? kAllFilesFilter : kOpenFilter;
+  dialog.lpstrFilter = save ? kAllFilesFilter : filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
@@ -59,19 +64,18 @@ bool runFileDialog(HWND owner, AppState& state, bool save) {
     return GetOpenFileNameW(&dialog);
   }();
   if (!confirmed) return false;
-  state.filePath = wideToUtf8(path.data());
-  state.fileTitle = wideToUtf8(title.data());
+  chosen = wideToUtf8(path.data());
   return true;
 }
 
 }  // namespace
 
-bool chooseOpenFile(HWND owner, AppState& state) {
-  return runFileDialog(owner, state, false);
+bool chooseOpenFile(HWND owner, const AppState& state, std::string& path) {
+  return runFileDialog(owner, state, false, path);
 }
 
-bool chooseSaveFile(HWND owner, AppState& state) {
-  return runFileDialog(owner, state, true);
+bool chooseSaveFile(HWND owner, const AppState& state, std::string& path) {
+  return runFileDialog(owner, state, true, path);
 }
 
 bool choosePngFile(HWND owner, const AppState& state, std::string& path) {

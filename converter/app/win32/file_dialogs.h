@@ -1,4 +1,4 @@
-// The standard open and save dialogs, starting from and filling filePath/fileTitle.
+// The standard open and save dialogs, starting from filePath and fileTitle.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +9,10 @@
 
 namespace vz {
 
-// Each returns true when the user confirmed a name; state.filePath and
-// state.fileTitle then hold it. Cancelling changes nothing.
-bool chooseOpenFile(HWND owner, AppState& state);
-bool chooseSaveFile(HWND owner, AppState& state);
+// Each returns true when the user confirmed a name; `path` then holds it. The state
+// keeps its names: the command that reads or writes the file sets them once it has.
+bool chooseOpenFile(HWND owner, const AppState& state, std::string& path);
+bool chooseSaveFile(HWND owner, const AppState& state, std::string& path);
 
 // The save dialog for a PNG file, offering the picture's name with the extension PNG.
 // True when the user confirmed a name; `path` then holds it. The state keeps its names.

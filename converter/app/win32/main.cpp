@@ -35,12 +35,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showSt
   ShowWindow(window, showState);
   UpdateWindow(window);
 
-  if (commandLine && vz::parseCommandLine(vz::wideToUtf8(commandLine), main.state.filePath,
-                                          main.state.fileTitle)) {
-    main.state.openFromCommandLine = true;
-    SendMessageW(window, WM_COMMAND, ID_FILE_OPEN, 0);
-    main.state.openFromCommandLine = false;
-  }
+  std::string path, title;
+  if (commandLine && vz::parseCommandLine(vz::wideToUtf8(commandLine), path, title))
+    vz::openFile(main, path);
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

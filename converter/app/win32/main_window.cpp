@@ -13,6 +13,7 @@
 #include "converter/app/win32/colour_dialogs.h"
 #include "converter/app/win32/dpi.h"
 #include "converter/app/win32/file_dialogs.h"
+#include "converter/app/win32/menu_commands.h"
 #include "converter/app/win32/message_prompts.h"
 #include "converter/app/win32/resize_dialog.h"
 #include "converter/app/win32/test_hook.h"
@@ -20,7 +21,6 @@
 #include "converter/commands/command_table.h"
 #include "converter/commands/history.h"
 #include "converter/commands/status_bar.h"
-#include "converter/model/file_io.h"
 #include "converter/resources/resource.h"
 #include "converter/view/layout.h"
 #include "converter/view/selection.h"
@@ -73,10 +73,10 @@ void showStatus(const MainWindow& w) {
 // The menu items' states, kept current: a shortcut of a greyed item does nothing.
 void applyMenuEnabling(const MainWindow& w) {
   HMENU menu = GetMenu(w.window);
-  for (const Command& command : commandTable())
-    if (command.menuId != 0 && command.enabled)
-      EnableMenuItem(menu, static_cast<UINT>(command.menuId),
-                     MF_BYCOMMAND | (commandEnabled(command, w.state) ? MF_ENABLED : MF_GRAYED));
+  for (const auto& [menuId, id] : menuCommands())
+    if (commandRow(id).enabled.holds)
+      EnableMenuItem(menu, static_cast<UINT>(menuId),
+                     MF_BYCOMMAND | (commandEnabled(id, w.state) ? MF_ENABLED : MF_GRAYED));
 }
 
 void layoutView(MainWindow& w) {
@@ -134,7 +134,6 @@ void releaseResources(MainWindow& w) {
   w.selectionPen = nullptr;
   w.marginBrush = nullptr;
   w.statusFont = nullptr;
-  w.state.fileData = std::vector<uint8_t>();
   releasePicture(w.state.document);
   w.state.history = DocumentHistory{};
 }
@@ -162,19 +161,12 @@ class WindowHost : public CommandHost {
   explicit WindowHost(MainWindow& w) : w_(w), prompts_(w.window) {}
 
   UserPrompts& prompts() override { return prompts_; }
-  bool chooseOpenFile(AppState& state) override {
-    if (!w_.droppedFile.empty()) {
-      state.filePath = w_.droppedFile;
-      state.fileTitle = fileNameOf(w_.droppedFile);
-    } else if (!state.openFromCommandLine && !vz::chooseOpenFile(w_.window, state)) {
-      return false;
-    }
-    // The new name shows even when the file then cannot be read; the picture shown
-    // under it is on its way out, so no changed mark.
-    SetWindowTextW(w_.window, utf8ToWide(windowTitleForFile(state.fileTitle)).c_str());
-    return true;
+  bool chooseOpenFile(const AppState& state, std::string& path) override {
+    return vz::chooseOpenFile(w_.window, state, path);
   }
-  bool chooseSaveFile(AppState& state) override { return vz::chooseSaveFile(w_.window, state); }
+  bool chooseSaveFile(const AppState& state, std::string& path) override {
+    return vz::chooseSaveFile(w_.window, state, path);
+  }
   bool editSaveOptions(AppState& state) override {
     return runSaveOptionsDialog(w_.instance, w_.window, state) == IDOK;
   }
@@ -219,22 +211,28 @@ void onExit(MainWindow& w) {
   DestroyWindow(w.window);
 }
 
-void onCommand(MainWindow& w, int commandId, bool fromShortcut) {
-  // The dialog manager's Esc arrives as IDCANCEL and ends the program, as Exit does.
-  if (commandId == IDCANCEL) commandId = ID_FILE_EXIT;
-  const Command* command = menuCommand(commandId);
-  if (!command) return;
-  // A shortcut does only what its menu item could do now.
-  if (fromShortcut && !commandEnabled(*command, w.state)) return;
+// Runs a command as its menu item does; `path` is Open's file when it comes without the
+// dialog.
+void runCommand(MainWindow& w, CommandId id, const StepValue* path = nullptr) {
   WindowHost host(w);
-  ViewUpdate update;
+  CommandResult result;
   {
     // The hourglass shows while the command runs; dialogs bring their own cursor.
     HourglassCursor hourglass(w);
-    update = runMenuCommand(w.state, host, commandId);
+    result = runWindowCommand(w.state, host, id, path);
   }
-  carryOut(w, update);
-  if (update.closeWindow) onExit(w);
+  carryOut(w, result.view);
+  if (result.view.closeWindow) onExit(w);
+}
+
+void onCommand(MainWindow& w, int menuId, bool fromShortcut) {
+  // The dialog manager's Esc arrives as IDCANCEL and ends the program, as Exit does.
+  if (menuId == IDCANCEL) menuId = ID_FILE_EXIT;
+  CommandId id;
+  if (!commandOfMenuItem(menuId, id)) return;
+  // A shortcut does only what its menu item could do now.
+  if (fromShortcut && !commandEnabled(id, w.state)) return;
+  runCommand(w, id);
 }
 
 // A file dropped on the window opens as Open opens it; of several, the first.
@@ -245,9 +243,7 @@ void onDropFiles(MainWindow& w, HDROP drop) {
   DragFinish(drop);
   if (copied == 0) return;
   path.resize(copied);
-  w.droppedFile = wideToUtf8(path);
-  onCommand(w, ID_FILE_OPEN, false);
-  w.droppedFile.clear();
+  openFile(w, wideToUtf8(path));
 }
 
 bool scrollRequestOf(int code, ScrollRequest& request) {
@@ -469,6 +465,12 @@ LRESULT handleMessage(MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
+
+void openFile(MainWindow& w, const std::string& utf8Path) {
+  StepValue path;
+  path.text = utf8Path;
+  runCommand(w, CommandId::kOpen, &path);
+}
 
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {

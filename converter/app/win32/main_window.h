@@ -27,10 +27,12 @@ struct MainWindow {
   HFONT statusFont = nullptr;  // the status bar's font at the monitor's DPI
   ScreenBitmap screen;
   AppState state;
-  std::string droppedFile;  // UTF-8; Open takes it instead of asking the open dialog
   // Wheel turns short of a notch, kept for the next message: down, across, zoom.
   int wheelRest[3] = {0, 0, 0};
 };
+
+// Opens a file as Open does, without its dialog: a dropped file, the program's argument.
+void openFile(MainWindow& w, const std::string& utf8Path);
 
 // Pass the MainWindow as the creation parameter of CreateWindowEx.
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -43,10 +43,9 @@ void copyRow(const uint8_t* row, bool grey, int32_t width, uint8_t* out) {
 
 }  // namespace
 
-Status readJpg(const std::string& utf8Path, ImageDocument& doc) {
+Status readJpeg(size_t size, const uint8_t* data, ImageDocument& doc, const ReadOptions& options) {
   releasePicture(doc);
-  JpegFileStream stream;
-  if (!stream.open(utf8Path)) return StatusCode::kCannotOpen;
+  JpegMemoryStream stream(data, size);
   // The decoder holds some 30 KB of state: keep it off the stack.
   std::unique_ptr<JpegDecoder> decoder(new (std::nothrow) JpegDecoder(&stream, true));
   if (!decoder) return StatusCode::kOutOfMemory;
@@ -55,6 +54,7 @@ Status readJpg(const std::string& utf8Path, ImageDocument& doc) {
 
   const int32_t width = decoder->width();
   const int32_t height = decoder->height();
+  if (height > 0 && width > options.maxPixels / height) return pictureOverTheLimit(width, height);
   const bool grey = decoder->componentCount() == 1;
   // Zeroed, so that rows a failure leaves undelivered stay black.
   if (allocatePicture(doc, width, height,

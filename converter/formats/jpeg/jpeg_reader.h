@@ -1,17 +1,19 @@
-// JPG files into the image document.
+// JPEG files into the image document.
 #pragma once
 
-#include <string>
+#include <cstddef>
+#include <cstdint>
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/read_options.h"
 
 namespace vz {
 
-// Opens and decodes the file itself. kCannotOpen when it cannot be opened; kOk with the
-// whole picture; kPartial when decoding failed after the picture had started: the rows
-// decoded so far are kept and the rest stays black. Any other status leaves the
-// document empty.
-Status readJpg(const std::string& utf8Path, ImageDocument& doc);
+// kOk with the whole picture; kPartial when decoding failed after the picture had
+// started: the rows decoded so far are kept and the rest stays black. Any other status
+// leaves the document empty.
+Status readJpeg(size_t size, const uint8_t* data, ImageDocument& doc,
+                const ReadOptions& options = {});
 
 }  // namespace vz

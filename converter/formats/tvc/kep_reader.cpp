@@ -120,7 +120,7 @@ KepDecodeColours defaultFourColours() {
 }  // namespace
 
 Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
-                        size_t rowBytes, KepDecodeColours& kepDecodeColours) {
+                        size_t rowBytes, int64_t maxPixels) {
   const int kind = modeByte & 3;
   doc.palette.fill(0);
   size_t dataOffset = 0;
@@ -148,7 +148,6 @@ Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, 
     const KepDecodeColours defaults = defaultFourColours();
     std::copy(defaults.begin(), defaults.end(), doc.palette.begin());
   }
-  std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
   const bool headerForm = modeByte >= kFirstHeaderMode;
   const bool rle = headerForm && modeByte < kFirstPlainMode;
@@ -158,8 +157,8 @@ Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, 
   uint64_t height = static_cast<uint64_t>(std::max(doc.height, 0));
   if (headerForm && rowBytes > 0)
     height = std::min(height, rowsTheDataCanFill(pixelLength, rowBytes, rle));
-  const Status allocated =
-      allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height), doc.colourMode);
+  const Status allocated = allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height),
+                                                     doc.colourMode, maxPixels);
   if (allocated != StatusCode::kOk) return failReading(doc, allocated);
   if (modeByte >= kFirstUndecodedMode) return StatusCode::kPartial;
 
@@ -177,7 +176,7 @@ Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, 
 }
 
 Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-               KepDecodeColours& kepDecodeColours) {
+               const ReadOptions& options) {
   const bool signature = startsWith(fileData, fileSize, "KEP");
   // A file of just "KEP" has no mode byte: it is read as the signed 4-colour form, which
   // then has no rows.
@@ -196,7 +195,7 @@ Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     doc.width = kHeaderlessWidths[kind];
     doc.height = static_cast<int32_t>(clampedRows(fileSize / kHeaderlessRowBytes));
     const Status status =
-        decodeTvcPicture(data, length, doc, modeByte, kHeaderlessRowBytes, kepDecodeColours);
+        decodeTvcPicture(data, length, doc, modeByte, kHeaderlessRowBytes, options.maxPixels);
     // Counted so, the last row of a signed file always lacks the preamble's bytes: that
     // is the form, not a cut.
     return status == StatusCode::kPartial ? StatusCode::kOk : status;
@@ -208,22 +207,22 @@ Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   doc.interlaced = kind == kTvcFourInterlaced;
   const ColourMode rowMode = kind == kTvcFourInterlaced ? ColourMode::kColours4 : doc.colourMode;
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(rowMode, doc.width));
-  return decodeTvcPicture(data, length, doc, modeByte, rowBytes, kepDecodeColours);
+  return decodeTvcPicture(data, length, doc, modeByte, rowBytes, options.maxPixels);
 }
 
 Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-               KepDecodeColours& kepDecodeColours) {
+               const ReadOptions& options) {
   doc.width = 32;
   doc.height = 60;
   doc.colourMode = ColourMode::kColours16;
   doc.interlaced = false;
   // A file with no data is no picture; a short one keeps the rows it holds.
   if (fileSize == 0) return failReading(doc, StatusCode::kDamaged);
-  return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, kepDecodeColours);
+  return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, options.maxPixels);
 }
 
 Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-               KepDecodeColours& kepDecodeColours) {
+               const ReadOptions& options) {
   if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
     return failReading(doc, StatusCode::kNotThisFormat);
   const uint8_t modeByte = fileData[3];
@@ -253,10 +252,9 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     setTvcPalette(doc);
   else
     setFourFromHardwareBytes(doc, fileData + 4, 4);
-  std::copy(doc.palette.begin(), doc.palette.begin() + 4, kepDecodeColours.begin());
 
-  const Status allocated =
-      allocatePictureForReading(doc, width, static_cast<int64_t>(bufferRows), doc.colourMode);
+  const Status allocated = allocatePictureForReading(doc, width, static_cast<int64_t>(bufferRows),
+                                                     doc.colourMode, options.maxPixels);
   if (allocated != StatusCode::kOk) return failReading(doc, allocated);
   doc.height = static_cast<int32_t>(rows);
 

@@ -7,10 +7,11 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/read_options.h"
 
 namespace vz {
 
-// Palette entries 0..3 after the last decode, kept for the decode dialog.
+// Palette entries 0..3 of the last TVC picture read, kept for the decode dialog.
 using KepDecodeColours = std::array<ColourValue, 4>;
 
 // Reads every KEP form: mode bytes 0..3 headerless (also any file without the "KEP"
@@ -18,14 +19,14 @@ using KepDecodeColours = std::array<ColourValue, 4>;
 // (kPartial, all zero). The header's height is a claim: the picture has at most the
 // rows its data can fill. kPartial when the data ends before the picture is full.
 Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-               KepDecodeColours& kepDecodeColours);
+               const ReadOptions& options = {});
 // A strip of up to 40 frames in video-memory order; kNotThisFormat without the "VID"
 // signature, kDamaged when the header gives no rows (no frames, say).
 Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-               KepDecodeColours& kepDecodeColours);
+               const ReadOptions& options = {});
 // A raw 32 x 60 sixteen-colour picture; an empty file is none, a short one is kPartial.
 Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
-               KepDecodeColours& kepDecodeColours);
+               const ReadOptions& options = {});
 
 // The pixel decoder shared by KEP and R16. data is what follows the "KEP" and mode
 // bytes (the whole file for the signature-less forms); doc.width, height, colourMode
@@ -34,6 +35,6 @@ Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
 // plain or RLE data, never past length. kOk when the data filled every row, kPartial
 // when what is missing stays zero; otherwise the document is left empty.
 Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, uint8_t modeByte,
-                        size_t rowBytes, KepDecodeColours& kepDecodeColours);
+                        size_t rowBytes, int64_t maxPixels);
 
 }  // namespace vz
