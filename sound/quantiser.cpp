@@ -61,11 +61,11 @@ std::vector<uint8_t> quantise(const std::vector<float>& samples, int sampleRate,
   double error1 = 0, error2 = 0;  // the last two errors, in steps
   std::vector<uint8_t> levels(samples.size());
   for (size_t i = 0; i < samples.size(); ++i) {
-    double amplitude = samples[i];
-    if (amplitude < kLowestAmplitude || amplitude > kHighestAmplitude) {
-      amplitude = std::clamp(amplitude, kLowestAmplitude, kHighestAmplitude);
-      ++clipped;
-    }
+    // A sample counts as clipped when no level lies within half a step of it.
+    const double exact = kSilentLevel + 8.0 * samples[i];
+    if (exact < -0.5 || exact >= 15.5) ++clipped;
+    const double amplitude =
+        std::clamp(static_cast<double>(samples[i]), kLowestAmplitude, kHighestAmplitude);
     const double wanted = kSilentLevel + 8 * amplitude + feedback1 * error1 + feedback2 * error2;
     const double offset = dither == Dither::kNone ? 0 : noise.next() + noise.next();
     const double level = std::clamp(std::floor(wanted + offset + 0.5), 0.0, 15.0);
