@@ -71,6 +71,7 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& parsed,
       files.push_back(arg);
       continue;
     }
+    parsed.encodingOptionsGiven = true;
     if (arg == "--normalize") {
       parsed.options.normalize = normalizeGiven = true;
       continue;
@@ -117,9 +118,7 @@ bool parseCommandLine(const std::vector<std::string>& args, CommandLine& parsed,
       }
       gainGiven = true;
     }
-    parsed.encodingOptionsGiven = true;
   }
-  parsed.encodingOptionsGiven = parsed.encodingOptionsGiven || normalizeGiven;
   if (rateGiven && pitchGiven) {
     error = "--rate and --pitch exclude each other";
     return false;
