@@ -23,6 +23,7 @@ source "$(dirname "$0")/lib.sh"
 gui_init_prefix
 cd "$GUI_TMP"
 
+# Prints a number as the four bytes of a little-endian 32-bit word.
 le32() { printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24)))"; }
 
 pitch=4088  # 195312.5 / 8 = 24414 Hz

@@ -29,7 +29,7 @@ inline void appendChunk(std::vector<uint8_t>& out, const char* tag,
   if (body.size() % 2) out.push_back(0);
 }
 
-struct WavSpec {
+struct WavShape {
   int formatTag = 1;  // 1 PCM, 3 float, 0xFFFE extensible
   int subFormat = 1;  // of an extensible file
   int channels = 1;
@@ -37,20 +37,20 @@ struct WavSpec {
   int bits = 16;
 };
 
-inline std::vector<uint8_t> formatChunk(const WavSpec& spec) {
+inline std::vector<uint8_t> formatChunk(const WavShape& shape) {
   std::vector<uint8_t> body;
-  const int blockAlign = spec.channels * ((spec.bits + 7) / 8);
-  appendLe(body, spec.formatTag, 2);
-  appendLe(body, spec.channels, 2);
-  appendLe(body, spec.rate, 4);
-  appendLe(body, static_cast<uint64_t>(spec.rate) * blockAlign, 4);
+  const int blockAlign = shape.channels * ((shape.bits + 7) / 8);
+  appendLe(body, shape.formatTag, 2);
+  appendLe(body, shape.channels, 2);
+  appendLe(body, shape.rate, 4);
+  appendLe(body, static_cast<uint64_t>(shape.rate) * blockAlign, 4);
   appendLe(body, blockAlign, 2);
-  appendLe(body, spec.bits, 2);
-  if (spec.formatTag == 0xFFFE) {
+  appendLe(body, shape.bits, 2);
+  if (shape.formatTag == 0xFFFE) {
     appendLe(body, 22, 2);
-    appendLe(body, spec.bits, 2);
+    appendLe(body, shape.bits, 2);
     appendLe(body, 0, 4);
-    appendLe(body, spec.subFormat, 4);
+    appendLe(body, shape.subFormat, 4);
     const uint8_t tail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                               0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     body.insert(body.end(), tail, tail + 12);
@@ -59,9 +59,9 @@ inline std::vector<uint8_t> formatChunk(const WavSpec& spec) {
 }
 
 // One sample in the file's encoding, from an amplitude of full scale (within +-1).
-inline void appendSample(std::vector<uint8_t>& out, const WavSpec& spec, double amplitude) {
-  const bool isFloat = spec.formatTag == 3 || (spec.formatTag == 0xFFFE && spec.subFormat == 3);
-  if (isFloat && spec.bits == 32) {
+inline void appendSample(std::vector<uint8_t>& out, const WavShape& shape, double amplitude) {
+  const bool isFloat = shape.formatTag == 3 || (shape.formatTag == 0xFFFE && shape.subFormat == 3);
+  if (isFloat && shape.bits == 32) {
     const float value = static_cast<float>(amplitude);
     uint32_t bits;
     std::memcpy(&bits, &value, 4);
@@ -72,7 +72,7 @@ inline void appendSample(std::vector<uint8_t>& out, const WavSpec& spec, double 
     appendLe(out, bits, 8);
   } else {
     // Full scale is 2^(n-1), as the reader takes it, so that multiples of 1/128 stay exact.
-    const int bytes = (spec.bits + 7) / 8;
+    const int bytes = (shape.bits + 7) / 8;
     const double scale = std::ldexp(1.0, 8 * bytes - 1);
     const double value = std::clamp(std::round(amplitude * scale), -scale, scale - 1);
     appendLe(out, static_cast<uint64_t>(static_cast<int64_t>(value) + (bytes == 1 ? 128 : 0)),
@@ -81,14 +81,14 @@ inline void appendSample(std::vector<uint8_t>& out, const WavSpec& spec, double 
 }
 
 // A whole WAV file: frames[f][c] is channel c of frame f.
-inline std::vector<uint8_t> makeWav(const WavSpec& spec,
+inline std::vector<uint8_t> makeWav(const WavShape& shape,
                                     const std::vector<std::vector<double>>& frames) {
   std::vector<uint8_t> data;
   for (const auto& frame : frames)
-    for (double amplitude : frame) appendSample(data, spec, amplitude);
+    for (double amplitude : frame) appendSample(data, shape, amplitude);
   std::vector<uint8_t> body;
   appendTag(body, "WAVE");
-  appendChunk(body, "fmt ", formatChunk(spec));
+  appendChunk(body, "fmt ", formatChunk(shape));
   appendChunk(body, "data", data);
   std::vector<uint8_t> file;
   appendChunk(file, "RIFF", body);

@@ -11,7 +11,7 @@
 namespace sound {
 namespace {
 
-using test::WavSpec;
+using test::WavShape;
 
 // Five frames whose samples are multiples of 1/128, exact in every encoding.
 std::vector<std::vector<double>> testFrames(int channels) {
@@ -25,7 +25,7 @@ std::vector<std::vector<double>> testFrames(int channels) {
 TEST(WavReader, EveryFormatMixedToMono) {
   struct Case {
     const char* name;
-    WavSpec spec;
+    WavShape shape;
   };
   const Case cases[] = {
       {"PCM 8 mono", {1, 1, 1, 8000, 8}},
@@ -42,27 +42,28 @@ TEST(WavReader, EveryFormatMixedToMono) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto frames = testFrames(c.spec.channels);
-    const std::vector<uint8_t> file = test::makeWav(c.spec, frames);
+    const auto frames = testFrames(c.shape.channels);
+    const std::vector<uint8_t> file = test::makeWav(c.shape, frames);
     MonoSound sound;
     ASSERT_TRUE(readWavMono(file.data(), file.size(), sound).ok());
-    EXPECT_EQ(sound.sampleRate, c.spec.rate);
+    EXPECT_EQ(sound.sampleRate, c.shape.rate);
     ASSERT_EQ(sound.samples.size(), frames.size());
     for (size_t f = 0; f < frames.size(); ++f) {
       double sum = 0;
       for (double sample : frames[f]) sum += sample;
-      EXPECT_FLOAT_EQ(sound.samples[f], static_cast<float>(sum / c.spec.channels)) << "frame " << f;
+      EXPECT_FLOAT_EQ(sound.samples[f], static_cast<float>(sum / c.shape.channels))
+          << "frame " << f;
     }
   }
 }
 
 // Chunks in other orders and places, and the sizes streaming writers leave.
 TEST(WavReader, ChunkLayouts) {
-  const WavSpec spec{1, 1, 2, 8000, 16};
+  const WavShape shape{1, 1, 2, 8000, 16};
   const auto frames = testFrames(2);
   std::vector<uint8_t> data;
   for (const auto& frame : frames)
-    for (double sample : frame) test::appendSample(data, spec, sample);
+    for (double sample : frame) test::appendSample(data, shape, sample);
   const auto wave = [](const std::vector<std::vector<uint8_t>>& chunks) {
     std::vector<uint8_t> body;
     test::appendTag(body, "WAVE");
@@ -84,7 +85,7 @@ TEST(WavReader, ChunkLayouts) {
     bytes.insert(bytes.end(), trailing.begin(), trailing.end());
     return bytes;
   };
-  const std::vector<uint8_t> fmt = chunk("fmt ", test::formatChunk(spec));
+  const std::vector<uint8_t> fmt = chunk("fmt ", test::formatChunk(shape));
   const std::vector<uint8_t> oddList = chunk("LIST", {1, 2, 3});  // padded to 4
   struct Case {
     const char* name;
@@ -113,7 +114,7 @@ TEST(WavReader, ChunkLayouts) {
 }
 
 TEST(WavReader, RefusesWithAReason) {
-  const WavSpec pcm{1, 1, 2, 8000, 16};
+  const WavShape pcm{1, 1, 2, 8000, 16};
   const std::vector<uint8_t> good = test::makeWav(pcm, testFrames(2));
   // Offsets in a file of makeWav: the fmt chunk's fields from 20, its size at 16, the data
   // chunk's size at 40.
@@ -122,7 +123,7 @@ TEST(WavReader, RefusesWithAReason) {
     std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<ptrdiff_t>(offset));
     return file;
   };
-  const auto made = [](WavSpec spec) { return test::makeWav(spec, testFrames(spec.channels)); };
+  const auto made = [](WavShape shape) { return test::makeWav(shape, testFrames(shape.channels)); };
   const std::vector<uint8_t> extensible = made({0xFFFE, 1, 2, 8000, 16});
   std::vector<uint8_t> wrongGuid = extensible, shortExtensible = extensible;
   wrongGuid[50] ^= 1;
@@ -185,8 +186,8 @@ TEST(WavReader, RefusesWithAReason) {
 
 // Float samples that are no numbers, or far beyond full scale, cannot upset the sums after.
 TEST(WavReader, FloatsOutsideReasonAreHeld) {
-  const WavSpec spec{3, 1, 1, 8000, 64};
-  const auto file = test::makeWav(spec, {{std::nan("")}, {1e300}, {-INFINITY}, {0.25}});
+  const WavShape shape{3, 1, 1, 8000, 64};
+  const auto file = test::makeWav(shape, {{std::nan("")}, {1e300}, {-INFINITY}, {0.25}});
   MonoSound sound;
   ASSERT_TRUE(readWavMono(file.data(), file.size(), sound).ok());
   const std::vector<float> expected = {0, static_cast<float>(kFloatSampleLimit),
