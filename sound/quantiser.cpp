@@ -61,7 +61,7 @@ std::vector<uint8_t> quantise(const std::vector<float>& samples, int sampleRate,
   double error1 = 0, error2 = 0;  // the last two errors, in steps
   std::vector<uint8_t> levels(samples.size());
   for (size_t i = 0; i < samples.size(); ++i) {
-    // A sample counts as clipped when no level lies within half a step of it.
+    // Within half a step of the range, rounding alone would reach a level: no clip.
     const double exact = kSilentLevel + 8.0 * samples[i];
     if (exact < -0.5 || exact >= 15.5) ++clipped;
     const double amplitude =

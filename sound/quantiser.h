@@ -29,8 +29,8 @@ double normalizingFactor(const std::vector<float>& samples);
 void scaleSamples(std::vector<float>& samples, double factor);
 
 // Rounds each sample to a 4-bit level, with the dither given; samples outside the range
-// are clipped to it first, and those that no level lies within half a step of are counted
-// in `clipped`. The rate places the noise shaping;
+// are clipped to it first, and those more than half a step beyond it are counted in
+// `clipped`. The rate places the noise shaping;
 // below 4 kHz, where no band above 2 kHz exists, kShaped dithers as kTpdf. The dither is
 // the same for every run.
 std::vector<uint8_t> quantise(const std::vector<float>& samples, int sampleRate, Dither dither,
