@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 edges=$(
-  git ls-files -- 'base/*.h' 'base/*.cpp' 'converter/*.h' 'converter/*.cpp' 'cli/*.h' 'cli/*.cpp' 'player/*.h' 'player/*.cpp' |
+  git ls-files -- 'base/*.h' 'base/*.cpp' 'converter/*.h' 'converter/*.cpp' 'cli/*.h' 'cli/*.cpp' 'player/*.h' 'player/*.cpp' \
+    'sound/*.h' 'sound/*.cpp' 'rawconv/*.h' 'rawconv/*.cpp' |
     while read -r file; do
       from=$(dirname "$file")
       sed -n -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)".*/\1/p' "$file" |

@@ -12,6 +12,7 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev
   libpng-dev netpbm
   pulseaudio pulseaudio-utils
+  sox
 )
 
 missing=()

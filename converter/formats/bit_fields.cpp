@@ -1,6 +1,6 @@
 #include "converter/formats/bit_fields.h"
 
-#include "converter/model/little_endian.h"
+#include "base/little_endian.h"
 
 namespace vz {
 

@@ -6,7 +6,7 @@
 
 #include "converter/formats/bit_fields.h"
 #include "converter/model/file_io.h"
-#include "converter/model/little_endian.h"
+#include "base/little_endian.h"
 
 namespace vz {
 

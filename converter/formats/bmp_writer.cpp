@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "converter/model/file_io.h"
-#include "converter/model/little_endian.h"
+#include "base/little_endian.h"
 
 namespace vz {
 

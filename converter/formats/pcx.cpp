@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "converter/model/little_endian.h"
+#include "base/little_endian.h"
 
 namespace vz {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "converter/formats/tvc/tvc_bytes.h"
-#include "converter/model/little_endian.h"
+#include "base/little_endian.h"
 #include "converter/model/tvc_colours.h"
 
 namespace vz {

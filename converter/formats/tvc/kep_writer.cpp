@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "converter/formats/tvc/tvc_bytes.h"
-#include "converter/model/little_endian.h"
+#include "base/little_endian.h"
 #include "converter/model/tvc_colours.h"
 
 namespace vz {
