@@ -18,12 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto decoder = std::make_unique<vz::JpegDecoder>(&stream, fastPath);
   // Large frames decode slowly under the sanitizers; their headers have been parsed.
   if (static_cast<int64_t>(decoder->width()) * decoder->height() > 1 << 18) return 0;
-  if (decoder->start() != 0) return 0;
+  if (decoder->start() != vz::JpegError::kNone) return 0;
   const int32_t expected = decoder->width() * decoder->bytesPerPixel();
   const uint8_t* row = nullptr;
   int32_t length = 0;
   int32_t rows = 0;
-  while (decoder->readRow(row, length) == 0) {
+  while (decoder->readRow(row, length) == vz::JpegRowResult::kRow) {
     if (length != expected || ++rows > decoder->height()) __builtin_trap();
     volatile uint8_t sink = row[length - 1];
     (void)sink;

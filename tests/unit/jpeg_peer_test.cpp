@@ -74,7 +74,7 @@ TEST_P(CjpegVariant, DecodesCloseToDjpeg) {
     const jpegtest::PnmImage theirs = jpegtest::readPnm(base + ".pnm");
     const Decoded ours = decodeMemory(file, path.fast, 1000);
     ASSERT_EQ(ours.error, 0);
-    ASSERT_EQ(ours.lastRowResult, 1);
+    ASSERT_EQ(ours.lastRowResult, JpegRowResult::kEnd);
     ASSERT_EQ(ours.width, theirs.width);
     ASSERT_EQ(ours.height, theirs.height);
     ASSERT_EQ(ours.components == 1 ? 1 : 3, theirs.channels);
