@@ -22,6 +22,8 @@ class JpegArithmeticDecoder {
 
   // Starts a scan on the bytes that follow: bins, DC contexts and predictors are reset.
   void begin(JpegFrame& frame);
+  // True once the decoder has met the marker or the end that ends the data.
+  bool dataEnded() const { return atMarker_; }
 
   // The next MCU row of an interleaved sequential scan into 'row', as
   // decodeSequentialRow does it for Huffman data.

@@ -53,6 +53,8 @@ class JpegBitReader {
   // True when every bit before the marker or the end of the data has been used: what
   // follows is padding.
   bool dataUsedUp() const { return dataUsedUp(count_); }
+  // True once the reader has met the marker or the end that ends the data.
+  bool padded() const { return padded_; }
   // The same for a copy of the buffer holding 'count' bits.
   bool dataUsedUp(int32_t count) const { return padded_ && count <= padding_; }
 

@@ -120,20 +120,31 @@ void JpegDecoder::beginScan() {
 
 void JpegDecoder::decodeProgressiveScans(int marker) {
   store_.setUp(frame_, geometry_);
-  for (; marker != jpegmarker::kEoi; marker = headers_.nextMarker(tables_, fastPath_)) {
+  for (;; marker = headers_.nextMarker(tables_, fastPath_)) {
+    completeScans_ = progressive_.scans();
+    if (marker == jpegmarker::kEoi) {
+      // The end of the data stands in for a missing EOI: scans may be missing too.
+      if (headers_.markerPastEnd()) {
+        damage_ = JpegError::kCorruptData;
+        dataEnded_ = true;
+      }
+      break;
+    }
     if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
     // Once a scan is complete, damage in a later one leaves the picture as it was. Too
     // many scans, or no memory, end the decoding all the same.
-    const int32_t completed = progressive_.scans();
     try {
       decodeProgressiveScan();
     } catch (const JpegFailure& failure) {
-      if (completed == 0 || isOutOfMemory(failure.code) || failure.code == JpegError::kTooManyScans)
+      if (completeScans_ == 0 || isOutOfMemory(failure.code) ||
+          failure.code == JpegError::kTooManyScans)
         throw;
       damage_ = failure.code;
+      dataEnded_ = decodingData_ && entropyDataEnded();
+      decodingData_ = false;
     }
     if (damage_ != JpegError::kNone) {
-      damagedScan_ = completed + 1;
+      damageWithinScan_ = true;
       break;
     }
     headers_.prime();
@@ -151,12 +162,17 @@ void JpegDecoder::decodeProgressiveScan() {
   headers_.readScanHeader(frame_, scan_);
   progressive_.checkScan(scan_);
   beginScan();
+  decodingData_ = true;
   const bool complete =
       frame_.arithmetic
           ? arithmetic_.decodeProgressiveScan(restarts_, frame_, scan_, scanLayout_, tables_,
                                               store_)
           : progressive_.decodeScan(bits_, restarts_, frame_, scan_, scanLayout_, store_);
-  if (!complete) damage_ = JpegError::kCorruptData;
+  decodingData_ = false;
+  if (!complete) {
+    damage_ = JpegError::kCorruptData;
+    dataEnded_ = true;
+  }
 }
 
 void JpegDecoder::beginSequentialScan(int marker) {
@@ -183,6 +199,10 @@ JpegError JpegDecoder::start() {
   return error_;
 }
 
+bool JpegDecoder::entropyDataEnded() const {
+  return frame_.arithmetic ? arithmetic_.dataEnded() : bits_.padded();
+}
+
 JpegRowResult JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
   if (error_ != JpegError::kNone || !started_) return JpegRowResult::kFailed;
   if (rowsRemaining_ == 0) return JpegRowResult::kEnd;
@@ -191,6 +211,7 @@ JpegRowResult JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
       if (frame_.progressive) {
         store_.gatherRow(frame_, geometry_, scanLayout_, fastPath_, coefficientRow_);
       } else {
+        decodingData_ = true;
         if (frame_.arithmetic) {
           arithmetic_.decodeSequentialRow(restarts_, frame_, geometry_, scanLayout_, tables_,
                                           fastPath_, coefficientRow_);
@@ -198,6 +219,7 @@ JpegRowResult JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
           decodeSequentialRow(bits_, restarts_, frame_, geometry_, scanLayout_, fastPath_,
                               coefficientRow_);
         }
+        decodingData_ = false;
         // After the last MCU row, the markers up to the next scan or the end.
         if (rowsRemaining_ <= geometry_.mcuHeight) {
           headers_.prime();
@@ -213,6 +235,7 @@ JpegRowResult JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
     --rowsRemaining_;
     return JpegRowResult::kRow;
   } catch (const JpegFailure& failure) {
+    dataEnded_ = decodingData_ && entropyDataEnded();
     recordFailure(failure.code);
     return JpegRowResult::kFailed;
   }

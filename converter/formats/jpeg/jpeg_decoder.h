@@ -51,12 +51,15 @@ class JpegDecoder {
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
   JpegError errorCode() const { return error_; }
-  // The damage a progressive picture was decoded through, kNone when there was none.
+  // The damage a progressive picture was decoded through, kNone when there was none;
+  // kCorruptData also when its data ended, before a scan or within one.
   JpegError damage() const { return damage_; }
-  // The scan (counted from 1) that damage() broke off.
-  int32_t damagedScan() const { return damagedScan_; }
-  // True once the decoder has needed data past the end of the stream.
-  bool dataEnded() const { return input_.endReached(); }
+  // The scans decoded whole before the damage, and whether it broke off the next one.
+  int32_t completeScans() const { return completeScans_; }
+  bool damageWithinScan() const { return damageWithinScan_; }
+  // True when the failure or damage came where the entropy-coded data had ended: at a
+  // marker, or at the end of the stream.
+  bool dataEnded() const { return dataEnded_; }
   const JpegFrame& frame() const { return frame_; }
   int32_t width() const { return frame_.width; }
   int32_t height() const { return frame_.height; }
@@ -90,12 +93,17 @@ class JpegDecoder {
   void decodeProgressiveScans(int marker);
   void decodeProgressiveScan();
   void beginSequentialScan(int marker);
+  // Whether the entropy decoder at work has run into a marker or the end of the data.
+  bool entropyDataEnded() const;
 
   JpegInputStream* stream_;
   bool fastPath_;
   JpegError error_ = JpegError::kNone;
   JpegError damage_ = JpegError::kNone;
-  int32_t damagedScan_ = 0;
+  int32_t completeScans_ = 0;
+  bool damageWithinScan_ = false;
+  bool decodingData_ = false;  // the entropy decoders are at work
+  bool dataEnded_ = false;
   bool started_ = false;
   JpegBlockPool pool_;
   JpegInput input_;

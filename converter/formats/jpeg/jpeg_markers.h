@@ -42,6 +42,9 @@ class JpegHeaderReader {
   // the fast transform.
   int nextMarker(JpegTables& tables, bool fastPath);
   const JpegMarkerInfo& info() const { return info_; }
+  // True when the marker nextMarker returned lay past the end of the data: the input's
+  // endless EOI.
+  bool markerPastEnd() const { return input_.bytesPastEnd() > bitCount_ / 8; }
   void readFrameHeader(JpegFrame& frame);
   // Also sets the components' table slots.
   void readScanHeader(JpegFrame& frame, JpegScan& scan);

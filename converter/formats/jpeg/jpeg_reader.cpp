@@ -80,7 +80,9 @@ Status statusOf(const JpegDecoder& decoder) {
 std::string describeDamage(const JpegDecoder& decoder, int32_t rows) {
   if (decoder.frame().progressive) {
     const std::string where =
-        " in scan " + std::to_string(decoder.damagedScan()) + " of the progressive picture";
+        (decoder.damageWithinScan() ? " in scan " : " after scan ") +
+        std::to_string(decoder.completeScans() + (decoder.damageWithinScan() ? 1 : 0)) +
+        " of the progressive picture";
     return decoder.dataEnded() ? "data ends" + where
                                : describeFailure(decoder, decoder.damage()) + where;
   }
