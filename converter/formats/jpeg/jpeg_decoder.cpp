@@ -120,20 +120,24 @@ void JpegDecoder::beginScan() {
 
 void JpegDecoder::decodeProgressiveScans(int marker) {
   store_.setUp(frame_, geometry_);
-  for (;; marker = headers_.nextMarker(tables_, fastPath_)) {
+  for (bool first = true;; first = false) {
     completeScans_ = progressive_.scans();
-    if (marker == jpegmarker::kEoi) {
-      // The end of the data stands in for a missing EOI: scans may be missing too.
-      if (headers_.markerPastEnd()) {
-        damage_ = JpegError::kCorruptData;
-        dataEnded_ = true;
-      }
-      break;
-    }
-    if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
-    // Once a scan is complete, damage in a later one leaves the picture as it was. Too
-    // many scans, or no memory, end the decoding all the same.
+    // Once a scan is complete, damage after it leaves the picture as it was. Too many
+    // scans, or no memory, end the decoding all the same.
     try {
+      if (!first) {
+        headers_.prime();
+        marker = headers_.nextMarker(tables_, fastPath_);
+      }
+      if (marker == jpegmarker::kEoi) {
+        // The end of the data stands in for a missing EOI: scans may be missing too.
+        if (headers_.markerPastEnd()) {
+          damage_ = JpegError::kCorruptData;
+          dataEnded_ = true;
+        }
+        break;
+      }
+      if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
       decodeProgressiveScan();
     } catch (const JpegFailure& failure) {
       if (completeScans_ == 0 || isOutOfMemory(failure.code) ||
@@ -144,10 +148,9 @@ void JpegDecoder::decodeProgressiveScans(int marker) {
       decodingData_ = false;
     }
     if (damage_ != JpegError::kNone) {
-      damageWithinScan_ = true;
+      damageWithinScan_ = progressive_.scans() > completeScans_;
       break;
     }
-    headers_.prime();
   }
   // Rows come from MCUs of every component; one that no scan named may still lack its
   // quantisation table.
