@@ -139,8 +139,6 @@ constexpr Estimate kEstimates[] = {
 constexpr uint8_t kHalfEstimate = 113;
 static_assert(sizeof kEstimates / sizeof kEstimates[0] == kHalfEstimate + 1, "estimate table");
 
-constexpr uint8_t kMpsBit = 0x80;
-
 // Where the models' bins start: Table F.4 (DC) and F.5 (AC) of the standard.
 constexpr int kDcMagnitudeBins = 20;
 constexpr int kAcLowMagnitudeBins = 189;
