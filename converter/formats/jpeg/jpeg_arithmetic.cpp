@@ -391,7 +391,7 @@ bool JpegArithmeticDecoder::decodeProgressiveScan(JpegRestarts& restarts, JpegFr
       JpegComponent& component = frame.components[c];
       const int column = scan.count == 1 ? mcuColumn : mcuColumn * component.h + mcuBlock.h;
       const int blockRow = scan.count == 1 ? mcuRow : mcuRow * component.v + mcuBlock.v;
-      store.checkBlock(c, column, blockRow);
+      store.checkColumn(c, column);
       // Rows are made only for values other than zero, so that data read as zeros after
       // a marker costs no memory.
       const JpegBlockRow* made = store.rowIfMade(c, blockRow);

@@ -40,13 +40,9 @@ class JpegCoefficientStore {
     if (blockRow < 0 || blockRow >= plane.high) failJpeg(JpegError::kBlockOutOfRange);
     return plane.rows[blockRow].dc != nullptr ? &plane.rows[blockRow] : nullptr;
   }
-  // Fail with kBlockOutOfRange unless the block lies in the component's plane.
+  // Fails with kBlockOutOfRange unless the column lies in the component's plane.
   void checkColumn(int component, int32_t column) const {
     if (column < 0 || column >= planes_[component].wide) failJpeg(JpegError::kBlockOutOfRange);
-  }
-  void checkBlock(int component, int32_t column, int32_t blockRow) const {
-    checkColumn(component, column);
-    if (blockRow < 0 || blockRow >= planes_[component].high) failJpeg(JpegError::kBlockOutOfRange);
   }
 
   // Pixel rows from the top that some made block row lies in or above.

@@ -43,6 +43,9 @@ bool JpegProgressiveDecoder::decodeScan(JpegBitReader& bits, JpegRestarts& resta
                                         const JpegScanLayout& layout, JpegCoefficientStore& store) {
   eobRun_ = 0;
   const int64_t mcus = static_cast<int64_t>(layout.mcusPerRow) * layout.mcuRows;
+  // The block row each component's blocks went to last: scans move row by row.
+  const JpegBlockRow* lastRows[4] = {};
+  int lastRowIndices[4] = {-1, -1, -1, -1};
   for (int64_t mcu = 0; mcu < mcus;) {
     if (restarts.due()) {
       takeRestartMarker(bits, restarts, frame);
@@ -67,12 +70,16 @@ bool JpegProgressiveDecoder::decodeScan(JpegBitReader& bits, JpegRestarts& resta
       JpegComponent& component = frame.components[mcuBlock.component];
       const int column = scan.count == 1 ? mcuColumn : mcuColumn * component.h + mcuBlock.h;
       const int row = scan.count == 1 ? mcuRow : mcuRow * component.v + mcuBlock.v;
-      store.checkBlock(mcuBlock.component, column, row);
+      store.checkColumn(mcuBlock.component, column);
       if (bits.count() < 32) bits.fill();
       // Past the data every bit is padding, which would only waste time on blocks that
       // the picture never described.
       if (bits.dataUsedUp()) return false;
-      const JpegBlockRow& blockRow = store.row(mcuBlock.component, row);
+      if (row != lastRowIndices[mcuBlock.component]) {
+        lastRows[mcuBlock.component] = &store.row(mcuBlock.component, row);
+        lastRowIndices[mcuBlock.component] = row;
+      }
+      const JpegBlockRow& blockRow = *lastRows[mcuBlock.component];
       if (scan.ss == 0) {
         ++coefficientSteps_;
         int16_t* dc = blockRow.dc + column;
