@@ -121,7 +121,7 @@ Status readJpeg(const uint8_t* data, size_t size, ImageDocument& doc,
                 const JpegReadOptions& options) {
   releasePicture(doc);
   JpegMemoryStream stream(data, size);
-  // The decoder holds some 60 KB of state: keep it off the stack.
+  // The decoder holds some 8 KB of state: keep it off the stack.
   std::unique_ptr<JpegDecoder> decoder(new (std::nothrow) JpegDecoder(&stream, true));
   if (!decoder) return Status(StatusCode::kOutOfMemory, "out of memory");
   if (decoder->errorCode() != JpegError::kNone) return statusOf(*decoder);
