@@ -11,6 +11,7 @@ packages=(
   imagemagick libjpeg-turbo-progs giflib-tools libgif-dev libstb-dev
   zlib1g-dev libz-mingw-w64-dev
   libpng-dev netpbm
+  python3-pil
   pulseaudio pulseaudio-utils
   sox
 )

@@ -74,7 +74,8 @@ TEST_P(CjpegVariant, DecodesCloseToDjpeg) {
     const jpegtest::PnmImage theirs = jpegtest::readPnm(base + ".pnm");
     const Decoded ours = decodeMemory(file, path.fast, 1000);
     ASSERT_EQ(ours.error, 0);
-    ASSERT_EQ(ours.lastRowResult, 1);
+    ASSERT_EQ(ours.damage, 0);
+    ASSERT_EQ(ours.lastRowResult, JpegRowResult::kEnd);
     ASSERT_EQ(ours.width, theirs.width);
     ASSERT_EQ(ours.height, theirs.height);
     ASSERT_EQ(ours.components == 1 ? 1 : 3, theirs.channels);
@@ -108,7 +109,29 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"proggrey", "-progressive -grayscale", 37, 29},
         Variant{"progrestart", "-progressive -restart 1B -sample 2x2", 50, 40},
         Variant{"progq100", "-progressive -quality 100", 40, 40},
-        Variant{"progq1", "-progressive -quality 1", 40, 40}),
+        Variant{"progq1", "-progressive -quality 1", 40, 40},
+        // Sampling beyond the four common layouts: any factors 1..4, mixed chroma, chroma
+        // sampled more than luma.
+        Variant{"s411", "-sample 4x1", 37, 29}, Variant{"s13", "-sample 1x3", 37, 29},
+        Variant{"s31", "-sample 3x1", 37, 29}, Variant{"s32", "-sample 3x2", 37, 29},
+        Variant{"mixed", "-sample 2x2,1x2,1x1", 37, 29},
+        Variant{"chromaMore", "-sample 1x1,2x2,1x1", 37, 29},
+        Variant{"s14mixed", "-sample 1x4,1x1,1x2", 37, 29},
+        Variant{"s21same", "-sample 2x1,2x1,2x1 -progressive", 37, 29},
+        Variant{"prog411", "-progressive -sample 4x1", 37, 29},
+        Variant{"prog31restart", "-progressive -sample 3x1 -restart 1B", 37, 29},
+        // Arithmetic coding, with and without restarts, and its conditioning tables.
+        Variant{"arith", "-arithmetic", 64, 48},
+        Variant{"arithgrey", "-arithmetic -grayscale", 37, 29},
+        Variant{"arith444q100", "-arithmetic -sample 1x1 -quality 100", 40, 40},
+        Variant{"arithrestart", "-arithmetic -restart 1B -sample 3x1", 70, 50},
+        Variant{"arithprog", "-arithmetic -progressive", 64, 48},
+        Variant{"arithproggrey", "-arithmetic -progressive -grayscale", 37, 29},
+        Variant{"arithprogrestart", "-arithmetic -progressive -restart 1B", 50, 40},
+        Variant{"arithprog411", "-arithmetic -progressive -sample 4x1 -quality 95", 37, 29},
+        // RGB: Adobe's transform flag 0 and components named R, G, B.
+        Variant{"rgb", "-rgb", 37, 29},
+        Variant{"rgbarith", "-rgb -arithmetic -progressive", 37, 29}),
     [](const ::testing::TestParamInfo<Variant>& info) { return std::string(info.param.name); });
 
 }  // namespace

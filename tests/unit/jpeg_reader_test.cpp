@@ -1,6 +1,10 @@
-// readJpg into the document, the shared test pictures, and damaged files.
+// readJpeg into the document, the shared test pictures, and damaged files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <random>
 
 #include "converter/commands/commands.h"
@@ -14,6 +18,13 @@ namespace {
 
 const std::string kTestData = std::string(VIZORKA_TESTDATA_DIR) + "/jpeg/";
 
+// A JPEG file read as Open reads it: its bytes, then the reader.
+Status readJpg(const std::string& path, ImageDocument& doc) {
+  std::vector<uint8_t> bytes;
+  const Status read = readPictureFile(path, bytes);
+  return read.ok() ? readJpeg(bytes.size(), bytes.data(), doc) : read;
+}
+
 class RecordingPrompts : public UserPrompts {
  public:
   void showError(const std::string& text, const std::string& caption) override {
@@ -22,13 +33,6 @@ class RecordingPrompts : public UserPrompts {
   bool askYesNo(const std::string&, const std::string&) override { return false; }
   std::vector<std::string> errors;
 };
-
-// A JPEG file read as Open reads it: its bytes, then the reader.
-Status readJpg(const std::string& path, ImageDocument& doc) {
-  std::vector<uint8_t> bytes;
-  const Status read = readPictureFile(path, bytes);
-  return read.ok() ? readJpeg(bytes.size(), bytes.data(), doc) : read;
-}
 
 // A picture made by cjpeg from the generated test picture; empty if cjpeg failed.
 std::vector<uint8_t> makeJpeg(const std::string& name, const std::string& options, int width,
@@ -73,16 +77,23 @@ TEST(ReadJpg, SharedTestPictures) {
   EXPECT_EQ(readJpg(kTestData + "testimgint.jpg", doc), StatusCode::kOk);
   EXPECT_EQ(doc.width, 227);
 
-  for (const char* refused : {"testimgari.jpg", "monkey12.jpg"}) {
-    ImageDocument empty;
-    EXPECT_EQ(readJpg(kTestData + refused, empty), StatusCode::kUnsupported) << refused;
-    EXPECT_TRUE(empty.pixels.empty());
-    EXPECT_EQ(empty.pictureSize(), 0);
-  }
-  const std::vector<uint8_t> arithmetic = test::readFileBytes(kTestData + "testimgari.jpg");
-  EXPECT_EQ(jpegtest::decodeMemory(arithmetic).error, -215);
+  ImageDocument empty;
+  EXPECT_EQ(readJpg(kTestData + "monkey12.jpg", empty), StatusCode::kUnsupported);
+  EXPECT_TRUE(empty.pixels.empty());
+  EXPECT_EQ(empty.pictureSize(), 0);
   const std::vector<uint8_t> twelveBit = test::readFileBytes(kTestData + "monkey12.jpg");
   EXPECT_EQ(jpegtest::decodeMemory(twelveBit).error, -205);
+
+  // The same picture arithmetic-coded: djpeg decodes both to the same pixels.
+  const std::vector<uint8_t> huffman = test::readFileBytes(kTestData + "testimgint.jpg");
+  const std::vector<uint8_t> arithmetic = test::readFileBytes(kTestData + "testimgari.jpg");
+  for (bool fast : {true, false}) {
+    const jpegtest::Decoded expected = jpegtest::decodeMemory(huffman, fast);
+    const jpegtest::Decoded decoded = jpegtest::decodeMemory(arithmetic, fast, 101);
+    EXPECT_EQ(decoded.error, 0);
+    EXPECT_EQ(decoded.rowsRead, 149);
+    EXPECT_EQ(decoded.pixels, expected.pixels) << (fast ? "fast" : "accurate");
+  }
 }
 
 TEST(ReadJpg, CommandLineToolOpensJpegFiles) {
@@ -183,7 +194,7 @@ TEST(ReadJpg, OpenCommandShowsTheSameMessages) {
        jpegtest::tempPath("does-not-exist.jpg"),
        {"Megnyitás: A fájlt nem lehet megnyitni!"},
        false},
-      {"unsupported", kTestData + "testimgari.jpg", {"Megnyitás: Hiba a dekódolás során!"}, false},
+      {"unsupported", kTestData + "monkey12.jpg", {"Megnyitás: Hiba a dekódolás során!"}, false},
       {"partial", midway, {"Megnyitás: Hiba a dekódolás során!"}, true},
   };
   ASSERT_TRUE(test::writeFileBytes(midway, failingMidway()));
@@ -195,6 +206,115 @@ TEST(ReadJpg, OpenCommandShowsTheSameMessages) {
     EXPECT_EQ(state.document.holdsPicture(), c.picture) << c.name;
   }
   std::remove(midway.c_str());
+}
+
+// A copy of the file whose frame header claims another size.
+std::vector<uint8_t> claimingSize(std::vector<uint8_t> file, int width, int height) {
+  for (size_t at = 2; at + 9 < file.size();) {
+    const int marker = file[at + 1];
+    if (marker == 0xC0 || marker == 0xC2) {
+      file[at + 5] = static_cast<uint8_t>(height >> 8);
+      file[at + 6] = static_cast<uint8_t>(height);
+      file[at + 7] = static_cast<uint8_t>(width >> 8);
+      file[at + 8] = static_cast<uint8_t>(width);
+      break;
+    }
+    at += 2 + (file[at + 2] << 8 | file[at + 3]);
+  }
+  return file;
+}
+
+Status readBytes(const std::vector<uint8_t>& file, ImageDocument& doc,
+                 int64_t maxPixels = int64_t{16384} * 16384) {
+  return readJpeg(file.size(), file.data(), doc, ReadOptions{maxPixels, true});
+}
+
+TEST(ReadJpeg, StatusCodesAndReasons) {
+  const std::vector<uint8_t> colour = makeJpeg("reasons", "-sample 2x2", 64, 48);
+  ASSERT_FALSE(colour.empty());
+  std::vector<uint8_t> fiveByOne = colour;
+  for (size_t at = 2; at + 11 < fiveByOne.size();
+       at += 2 + (fiveByOne[at + 2] << 8 | fiveByOne[at + 3])) {
+    if (fiveByOne[at + 1] == 0xC0) {
+      fiveByOne[at + 11] = 0x51;  // the first component's factors
+      break;
+    }
+  }
+  // Cut halfway through the scan: the reader keeps the rows the decoder delivers.
+  size_t scan = 0;
+  while (scan + 1 < colour.size() && !(colour[scan] == 0xFF && colour[scan + 1] == 0xDA)) ++scan;
+  const std::vector<uint8_t> cut(colour.begin(), colour.begin() + (scan + colour.size()) / 2);
+  const int32_t rowsBeforeTheCut = jpegtest::decodeMemory(cut).rowsRead;
+  ASSERT_GT(rowsBeforeTheCut, 0);
+  ASSERT_LT(rowsBeforeTheCut, 48);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    int64_t maxPixels;
+    StatusCode code;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"whole", colour, 64 * 48, StatusCode::kOk, "ok"},
+      {"over the limit", colour, 64 * 48 - 1, StatusCode::kTooLarge,
+       "picture 64 x 48 is over the limit"},
+      {"not a JPEG file", std::vector<uint8_t>(100, 'x'), 1000, StatusCode::kNotThisFormat,
+       "not a JPEG file"},
+      {"12 bits", test::readFileBytes(kTestData + "monkey12.jpg"), 1 << 24,
+       StatusCode::kUnsupported, "JPEG precision other than 8 bits not supported"},
+      {"sampling 5x1", fiveByOne, 1 << 24, StatusCode::kUnsupported,
+       "JPEG sampling 5x1 not supported"},
+      {"cut in the scan", cut, 1 << 24, StatusCode::kPartial,
+       "data ends at row " + std::to_string(rowsBeforeTheCut) + " of 48"},
+      {"claims a huge picture", claimingSize(colour, 16384, 16384), int64_t{1} << 28,
+       StatusCode::kDamaged, "data ends at row 0 of 16384"},
+  };
+  for (const Case& c : cases) {
+    ImageDocument doc;
+    const Status status = readBytes(c.file, doc, c.maxPixels);
+    EXPECT_EQ(status.code(), c.code) << c.name;
+    EXPECT_EQ(status.reason(), c.reason) << c.name;
+    const bool picture = c.code == StatusCode::kOk || c.code == StatusCode::kPartial;
+    EXPECT_EQ(doc.holdsPicture(), picture) << c.name;
+  }
+}
+
+// Resident memory of this process, in kilobytes.
+long residentKilobytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0;
+  long resident = 0;
+  statm >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Small files claiming 16384 x 16384 pixels (805 MB of document) fail having used memory
+// for what their data holds: measured as the peak resident memory of a child process
+// that reads them, beyond what it shared with this one.
+TEST(ReadJpeg, ShortFilesClaimingHugePicturesUseLittleMemory) {
+  struct Case {
+    const char* name;
+    const char* options;
+  };
+  for (const Case& c : {Case{"sequential", "-sample 2x2"}, Case{"progressive", "-progressive"},
+                        Case{"grey", "-grayscale"}}) {
+    const std::vector<uint8_t> file =
+        claimingSize(makeJpeg("huge", c.options, 64, 64), 16384, 16384);
+    ASSERT_GT(file.size(), 100u);
+    const long before = residentKilobytes();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ImageDocument doc;
+      _exit(static_cast<int>(readBytes(file, doc).code()));
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(StatusCode::kDamaged)) << c.name;
+    EXPECT_LT(usage.ru_maxrss - before, 48 * 1024) << c.name;
+  }
 }
 
 // Any prefix of a file: no crash, no read past the data (the sanitizer build checks),
@@ -228,7 +348,7 @@ TEST(JpegDamage, RandomCorruption) {
         damaged[at] = static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random());
       }
       const jpegtest::Decoded d = jpegtest::decodeMemory(damaged, trial % 2 == 0, 1 + trial);
-      if (d.error == 0 && d.startResult == 0) {
+      if (d.error == 0 && d.startResult == JpegError::kNone) {
         EXPECT_EQ(d.rowsRead, d.height);
       }
     }

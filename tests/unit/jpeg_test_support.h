@@ -17,9 +17,10 @@ namespace vz::jpegtest {
 
 struct Decoded {
   int32_t constructError = 0;
-  int32_t startResult = 0;
-  int32_t lastRowResult = 0;
+  JpegError startResult = JpegError::kNone;
+  JpegRowResult lastRowResult = JpegRowResult::kFailed;
   int32_t error = 0;
+  int32_t damage = 0;  // what a progressive picture was decoded through
   int32_t width = 0;
   int32_t height = 0;
   int32_t components = 0;
@@ -37,13 +38,13 @@ inline Decoded decodeMemory(const std::vector<uint8_t>& file, bool fastPath = tr
   result.width = decoder->width();
   result.height = decoder->height();
   result.components = decoder->componentCount();
-  if (result.startResult == 0) {
+  if (result.startResult == JpegError::kNone) {
     const int channels = result.components == 1 ? 1 : 3;
     for (;;) {
       const uint8_t* row = nullptr;
       int32_t length = 0;
       result.lastRowResult = decoder->readRow(row, length);
-      if (result.lastRowResult != 0) break;
+      if (result.lastRowResult != JpegRowResult::kRow) break;
       ++result.rowsRead;
       for (int32_t x = 0; x < result.width; ++x)
         for (int c = 0; c < channels; ++c)
@@ -51,6 +52,7 @@ inline Decoded decodeMemory(const std::vector<uint8_t>& file, bool fastPath = tr
     }
   }
   result.error = static_cast<int32_t>(decoder->errorCode());
+  result.damage = static_cast<int32_t>(decoder->damage());
   return result;
 }
 

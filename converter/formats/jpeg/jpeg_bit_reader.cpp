@@ -50,20 +50,31 @@ int JpegBitReader::decodeLongCode(const JpegHuffmanTable& table) {
   return entry;
 }
 
+void skipToRestartMarker(JpegInput& input, int expected) {
+  int counted = 0;
+  for (;;) {
+    uint8_t byte = input.nextByte();
+    while (byte != 0xFF) {
+      if (++counted >= kRestartSearchBudget) failJpeg(JpegError::kBadRestart);
+      byte = input.nextByte();
+    }
+    byte = input.nextByte();
+    while (byte == 0xFF) {
+      if (++counted >= kRestartSearchBudget) failJpeg(JpegError::kBadRestart);
+      byte = input.nextByte();
+    }
+    // FF 00 is a data byte the decoder left unread.
+    if (byte != 0) {
+      if (byte != kMarkerRst0 + expected) failJpeg(JpegError::kBadRestart);
+      return;
+    }
+    if ((counted += 2) >= kRestartSearchBudget) failJpeg(JpegError::kBadRestart);
+  }
+}
+
 void JpegBitReader::restartAt(int expected) {
   reset();
-  int counted = 0;
-  uint8_t byte = input_.nextByte();
-  while (byte != 0xFF) {
-    if (++counted >= kRestartSearchBudget) failJpeg(JpegError::kBadRestart);
-    byte = input_.nextByte();
-  }
-  byte = input_.nextByte();
-  while (byte == 0xFF) {
-    if (++counted >= kRestartSearchBudget) failJpeg(JpegError::kBadRestart);
-    byte = input_.nextByte();
-  }
-  if (byte != kMarkerRst0 + expected) failJpeg(JpegError::kBadRestart);
+  skipToRestartMarker(input_, expected);
   fill();
 }
 

@@ -14,6 +14,10 @@
 
 namespace vz {
 
+// Skips what is left of the entropy-coded data up to the next marker, which must be RSTn
+// with n = 'expected'; fails with kBadRestart at any other marker or after too much junk.
+void skipToRestartMarker(JpegInput& input, int expected);
+
 class JpegBitReader {
  public:
   explicit JpegBitReader(JpegInput& input) : input_(input) {}
@@ -48,7 +52,11 @@ class JpegBitReader {
   int32_t count() const { return count_; }
   // True when every bit before the marker or the end of the data has been used: what
   // follows is padding.
-  bool dataUsedUp() const { return padded_ && count_ <= padding_; }
+  bool dataUsedUp() const { return dataUsedUp(count_); }
+  // True once the reader has met the marker or the end that ends the data.
+  bool padded() const { return padded_; }
+  // The same for a copy of the buffer holding 'count' bits.
+  bool dataUsedUp(int32_t count) const { return padded_ && count <= padding_; }
 
   uint32_t bits(int count) {
     if (count == 0) return 0;

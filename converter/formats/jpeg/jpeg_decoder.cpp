@@ -6,8 +6,35 @@
 
 namespace vz {
 
+namespace {
+
+// The colour space of the libjpeg family's rules: JFIF means YCbCr; otherwise Adobe's
+// transform decides; otherwise three components named 'R', 'G', 'B' are RGB. Four
+// components are CMYK unless Adobe says they were transformed (YCCK).
+JpegColourSpace colourSpaceOf(const JpegFrame& frame, const JpegMarkerInfo& info) {
+  if (frame.componentCount == 1) return JpegColourSpace::kGrey;
+  if (frame.componentCount == 4)
+    return info.adobe && info.adobeTransform != 0 ? JpegColourSpace::kYcck : JpegColourSpace::kCmyk;
+  if (info.jfif) return JpegColourSpace::kYCbCr;
+  if (info.adobe) return info.adobeTransform == 0 ? JpegColourSpace::kRgb : JpegColourSpace::kYCbCr;
+  const JpegComponent* c = frame.components;
+  return c[0].id == 'R' && c[1].id == 'G' && c[2].id == 'B' ? JpegColourSpace::kRgb
+                                                            : JpegColourSpace::kYCbCr;
+}
+
+bool isOutOfMemory(JpegError code) {
+  return code == JpegError::kOutOfMemory || code == JpegError::kNoFreeSlot;
+}
+
+}  // namespace
+
 JpegDecoder::JpegDecoder(JpegInputStream* stream, bool fastPath)
-    : stream_(stream), fastPath_(fastPath), input_(stream), headers_(input_, pool_), bits_(input_) {
+    : stream_(stream),
+      fastPath_(fastPath),
+      input_(stream),
+      headers_(input_, pool_),
+      bits_(input_),
+      arithmetic_(input_) {
   try {
     if (stream_ == nullptr) failJpeg(JpegError::kReadError);
     stream_->begin();
@@ -36,51 +63,94 @@ void JpegDecoder::readFrame() {
   switch (headers_.nextMarker(tables_, fastPath_)) {
     case jpegmarker::kSof2:
       frame_.progressive = true;
-      headers_.readFrameHeader(frame_);
       break;
     case jpegmarker::kSof0:
     case jpegmarker::kSof1:
-      headers_.readFrameHeader(frame_);
       break;
     case jpegmarker::kSof9:
-      failJpeg(JpegError::kArithmeticCoding);
+      frame_.arithmetic = true;
+      break;
+    case jpegmarker::kSof10:
+      frame_.arithmetic = true;
+      frame_.progressive = true;
+      break;
     default:
       failJpeg(JpegError::kUnsupportedFrame);
   }
+  headers_.readFrameHeader(frame_);
+  // Factors and component count are checked here, before the rest of the headers.
+  geometry_.setUp(frame_);
 }
 
-void JpegDecoder::setUpFrame() {
-  geometry_.setUp(frame_);
+int JpegDecoder::setUpFrame() {
+  const int marker = headers_.nextMarker(tables_, fastPath_);
+  frame_.colourSpace = colourSpaceOf(frame_, headers_.info());
+  geometry_.chooseLayout(frame_);
   const int32_t blocksPerRow = geometry_.blocksPerMcu * geometry_.mcusPerRow;
-  if (blocksPerRow > JpegMcuGeometry::kMaxBlocksPerRow) failJpeg(JpegError::kBlockOutOfRange);
-  output_.allocate(geometry_, frame_.width, pool_);
+  output_.allocate(frame_, geometry_, pool_);
   coefficientRow_.coefficients = pool_.take<int16_t>(static_cast<size_t>(blocksPerRow) * 64);
+  coefficientRow_.lastIndex = pool_.take<int32_t>(static_cast<size_t>(blocksPerRow));
   std::fill(coefficientRow_.lastIndex, coefficientRow_.lastIndex + blocksPerRow, 64);
   rowsRemaining_ = frame_.height;
   rowsLeftInMcuRow_ = 0;
+  return marker;
 }
 
 void JpegDecoder::beginScan() {
   scanLayout_.setUp(frame_, geometry_, scan_);
-  scanLayout_.attachTables(frame_, scan_, tables_, pool_);
+  if (frame_.arithmetic) {
+    for (int i = 0; i < scan_.count; ++i) {
+      const JpegComponent& component = frame_.components[scan_.components[i]];
+      if (component.dcSlot > 3 || component.acSlot > 7) failJpeg(JpegError::kBadScanHeader);
+    }
+  } else {
+    scanLayout_.attachTables(frame_, scan_, tables_, pool_);
+  }
   scanLayout_.attachQuantisation(frame_, scan_, tables_);
   for (JpegComponent& component : frame_.components) component.predictor = 0;
   restarts_.begin(tables_.restartInterval);
   headers_.returnUnread();
-  bits_.reset();
-  bits_.fill();
+  if (frame_.arithmetic) {
+    arithmetic_.begin(frame_);
+  } else {
+    bits_.reset();
+    bits_.fill();
+  }
 }
 
-void JpegDecoder::decodeProgressiveScans() {
-  progressive_.allocatePlanes(frame_, geometry_, pool_);
-  for (;;) {
-    const int marker = headers_.nextMarker(tables_, fastPath_);
-    if (marker == jpegmarker::kEoi) break;
-    if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
-    headers_.readScanHeader(frame_, scan_);
-    beginScan();
-    progressive_.decodeScan(bits_, restarts_, frame_, scan_, scanLayout_);
-    headers_.prime();
+void JpegDecoder::decodeProgressiveScans(int marker) {
+  store_.setUp(frame_, geometry_);
+  for (bool first = true;; first = false) {
+    completeScans_ = progressive_.scans();
+    // Once a scan is complete, damage after it leaves the picture as it was. Too many
+    // scans, or no memory, end the decoding all the same.
+    try {
+      if (!first) {
+        headers_.prime();
+        marker = headers_.nextMarker(tables_, fastPath_);
+      }
+      if (marker == jpegmarker::kEoi) {
+        // The end of the data stands in for a missing EOI: scans may be missing too.
+        if (headers_.markerPastEnd()) {
+          damage_ = JpegError::kCorruptData;
+          dataEnded_ = true;
+        }
+        break;
+      }
+      if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
+      decodeProgressiveScan();
+    } catch (const JpegFailure& failure) {
+      if (completeScans_ == 0 || isOutOfMemory(failure.code) ||
+          failure.code == JpegError::kTooManyScans)
+        throw;
+      damage_ = failure.code;
+      dataEnded_ = decodingData_ && entropyDataEnded();
+      decodingData_ = false;
+    }
+    if (damage_ != JpegError::kNone) {
+      damageWithinScan_ = progressive_.scans() > completeScans_;
+      break;
+    }
   }
   // Rows come from MCUs of every component; one that no scan named may still lack its
   // quantisation table.
@@ -90,46 +160,69 @@ void JpegDecoder::decodeProgressiveScans() {
   scanLayout_.attachQuantisation(frame_, scan_, tables_);
 }
 
-void JpegDecoder::beginSequentialScan() {
-  if (headers_.nextMarker(tables_, fastPath_) != jpegmarker::kSos)
-    failJpeg(JpegError::kMisplacedMarker);
+// One scan; damage_ is set when its data ends before its last MCU.
+void JpegDecoder::decodeProgressiveScan() {
   headers_.readScanHeader(frame_, scan_);
-  // Rows are produced from interleaved MCUs holding every component once.
-  if (scan_.count != frame_.componentCount) failJpeg(JpegError::kBadScanHeader);
-  for (int i = 0; i < scan_.count; ++i)
-    for (int j = 0; j < i; ++j)
-      if (scan_.components[i] == scan_.components[j]) failJpeg(JpegError::kBadScanHeader);
+  progressive_.checkScan(scan_);
   beginScan();
-}
-
-int JpegDecoder::start() {
-  if (error_ != JpegError::kNone) return -1;
-  if (started_) return 0;
-  try {
-    setUpFrame();
-    if (frame_.progressive) {
-      decodeProgressiveScans();
-    } else {
-      beginSequentialScan();
-    }
-    started_ = true;
-    return 0;
-  } catch (const JpegFailure& failure) {
-    recordFailure(failure.code);
-    return -1;
+  decodingData_ = true;
+  const bool complete =
+      frame_.arithmetic
+          ? arithmetic_.decodeProgressiveScan(restarts_, frame_, scan_, scanLayout_, tables_,
+                                              store_)
+          : progressive_.decodeScan(bits_, restarts_, frame_, scan_, scanLayout_, store_);
+  decodingData_ = false;
+  if (!complete) {
+    damage_ = JpegError::kCorruptData;
+    dataEnded_ = true;
   }
 }
 
-int JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
-  if (error_ != JpegError::kNone || !started_) return -1;
-  if (rowsRemaining_ == 0) return 1;
+void JpegDecoder::beginSequentialScan(int marker) {
+  if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
+  headers_.readScanHeader(frame_, scan_);
+  // Rows are produced from interleaved MCUs holding every component once.
+  if (scan_.count != frame_.componentCount) failJpeg(JpegError::kBadScanHeader);
+  beginScan();
+}
+
+JpegError JpegDecoder::start() {
+  if (error_ != JpegError::kNone || started_) return error_;
+  try {
+    const int marker = setUpFrame();
+    if (frame_.progressive) {
+      decodeProgressiveScans(marker);
+    } else {
+      beginSequentialScan(marker);
+    }
+    started_ = true;
+  } catch (const JpegFailure& failure) {
+    recordFailure(failure.code);
+  }
+  return error_;
+}
+
+bool JpegDecoder::entropyDataEnded() const {
+  return frame_.arithmetic ? arithmetic_.dataEnded() : bits_.padded();
+}
+
+JpegRowResult JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
+  if (error_ != JpegError::kNone || !started_) return JpegRowResult::kFailed;
+  if (rowsRemaining_ == 0) return JpegRowResult::kEnd;
   try {
     if (rowsLeftInMcuRow_ == 0) {
       if (frame_.progressive) {
-        progressive_.gatherRow(frame_, geometry_, scanLayout_, fastPath_, coefficientRow_);
+        store_.gatherRow(frame_, geometry_, scanLayout_, fastPath_, coefficientRow_);
       } else {
-        decodeSequentialRow(bits_, restarts_, frame_, geometry_, scanLayout_, fastPath_,
-                            coefficientRow_);
+        decodingData_ = true;
+        if (frame_.arithmetic) {
+          arithmetic_.decodeSequentialRow(restarts_, frame_, geometry_, scanLayout_, tables_,
+                                          fastPath_, coefficientRow_);
+        } else {
+          decodeSequentialRow(bits_, restarts_, frame_, geometry_, scanLayout_, fastPath_,
+                              coefficientRow_);
+        }
+        decodingData_ = false;
         // After the last MCU row, the markers up to the next scan or the end.
         if (rowsRemaining_ <= geometry_.mcuHeight) {
           headers_.prime();
@@ -143,10 +236,11 @@ int JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
     length = frame_.width * output_.bytesPerPixel();
     --rowsLeftInMcuRow_;
     --rowsRemaining_;
-    return 0;
+    return JpegRowResult::kRow;
   } catch (const JpegFailure& failure) {
+    dataEnded_ = decodingData_ && entropyDataEnded();
     recordFailure(failure.code);
-    return static_cast<int>(JpegError::kCorruptData);
+    return JpegRowResult::kFailed;
   }
 }
 

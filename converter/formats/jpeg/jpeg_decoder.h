@@ -1,23 +1,30 @@
-// Sequential and progressive Huffman JPEG decoding, one output row at a time.
+// Sequential and progressive JPEG decoding, Huffman or arithmetic coded, one output row
+// at a time.
 //
 // Calling order: construct over a stream (reads up to the frame header), check
-// errorCode(), start(), readRow() until it returns non-zero or height() rows are read,
-// check errorCode() again, destroy the decoder, then the stream.
+// errorCode(), start(), readRow() until it answers kEnd or kFailed, check errorCode()
+// and damage(), destroy the decoder, then the stream.
 //
 // Nothing throws out of the decoder. A failure records its code, releases every buffer
-// and the stream, and ends the public operation; afterwards start() and readRow()
-// answer -1.
+// and the stream, and ends the public operation; afterwards start() answers the code
+// and readRow() kFailed.
+//
+// A progressive picture whose later scan is damaged, or whose data ends early, still
+// gives every row: the picture as the scans before left it. damage() then tells why.
 //
 // The stages, each in its own file: JpegInput (bytes) under JpegHeaderReader (markers,
-// tables, frame and scan headers) and JpegBitReader (entropy-coded bits, Huffman
-// symbols); decodeSequentialRow and JpegProgressiveDecoder turn the bits into
-// coefficients; JpegRowOutput transforms them and makes pixel rows.
+// tables, frame and scan headers), JpegBitReader (Huffman-coded bits) and
+// JpegArithmeticDecoder; decodeSequentialRow, JpegProgressiveDecoder and the arithmetic
+// decoder turn the data into coefficients, progressive ones into a JpegCoefficientStore;
+// JpegRowOutput transforms them and makes pixel rows.
 #pragma once
 
 #include <cstdint>
 
+#include "converter/formats/jpeg/jpeg_arithmetic.h"
 #include "converter/formats/jpeg/jpeg_bit_reader.h"
 #include "converter/formats/jpeg/jpeg_block_pool.h"
+#include "converter/formats/jpeg/jpeg_coefficients.h"
 #include "converter/formats/jpeg/jpeg_error.h"
 #include "converter/formats/jpeg/jpeg_frame.h"
 #include "converter/formats/jpeg/jpeg_input.h"
@@ -27,6 +34,12 @@
 #include "converter/formats/jpeg/jpeg_stream.h"
 
 namespace vz {
+
+enum class JpegRowResult {
+  kRow,     // the next row
+  kEnd,     // every row has been delivered
+  kFailed,  // errorCode() tells why; also before start()
+};
 
 class JpegDecoder {
  public:
@@ -38,40 +51,65 @@ class JpegDecoder {
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
   JpegError errorCode() const { return error_; }
+  // The damage a progressive picture was decoded through, kNone when there was none;
+  // kCorruptData also when its data ended, before a scan or within one.
+  JpegError damage() const { return damage_; }
+  // The scans decoded whole before the damage, and whether it broke off the next one.
+  int32_t completeScans() const { return completeScans_; }
+  bool damageWithinScan() const { return damageWithinScan_; }
+  // True when the failure or damage came where the entropy-coded data had ended: at a
+  // marker, or at the end of the stream.
+  bool dataEnded() const { return dataEnded_; }
+  const JpegFrame& frame() const { return frame_; }
   int32_t width() const { return frame_.width; }
   int32_t height() const { return frame_.height; }
   int32_t componentCount() const { return frame_.componentCount; }
+  // The EXIF orientation, 1..8, or 0 when the file gives none; valid after start().
+  int32_t orientation() const { return headers_.info().orientation; }
   // 1 (grey) or 4 (R, G, B, 0); valid after start().
   int32_t bytesPerPixel() const { return started_ ? output_.bytesPerPixel() : 0; }
   JpegLayout layout() const { return geometry_.layout; }
+  // Progressive pictures: the pixel rows from the top that the scans reached; the rows
+  // below have no data.
+  int32_t rowsReached() const { return store_.rowsReached(); }
   // What the progressive stage has done so far: for limits and tests.
   const JpegProgressiveDecoder& progressive() const { return progressive_; }
 
-  // 0 when ready (or already started); -1 on failure.
-  int start();
-  // 0 with the next row (owned by the decoder, valid until the next call) and its
-  // length in bytes; 1 when every row has been delivered; -1 before start() or after a
-  // failure; -227 when this call failed.
-  int readRow(const uint8_t*& row, int32_t& length);
+  // kNone when ready (or already started); otherwise the failure.
+  JpegError start();
+  // kRow with the next row (owned by the decoder, valid until the next call) and its
+  // length in bytes.
+  JpegRowResult readRow(const uint8_t*& row, int32_t& length);
 
  private:
   void recordFailure(JpegError code);
   void readFrame();
-  void setUpFrame();
-  // After a scan header: tables, predictors, restart state, and the bit reader on the
-  // first byte after the header.
+  // The markers up to the first scan, then the colour space, the layout and the buffers;
+  // returns that first marker.
+  int setUpFrame();
+  // After a scan header: tables, predictors, restart state, and the entropy decoder on
+  // the first byte after the header.
   void beginScan();
-  void decodeProgressiveScans();
-  void beginSequentialScan();
+  void decodeProgressiveScans(int marker);
+  void decodeProgressiveScan();
+  void beginSequentialScan(int marker);
+  // Whether the entropy decoder at work has run into a marker or the end of the data.
+  bool entropyDataEnded() const;
 
   JpegInputStream* stream_;
   bool fastPath_;
   JpegError error_ = JpegError::kNone;
+  JpegError damage_ = JpegError::kNone;
+  int32_t completeScans_ = 0;
+  bool damageWithinScan_ = false;
+  bool decodingData_ = false;  // the entropy decoders are at work
+  bool dataEnded_ = false;
   bool started_ = false;
   JpegBlockPool pool_;
   JpegInput input_;
   JpegHeaderReader headers_;
   JpegBitReader bits_;
+  JpegArithmeticDecoder arithmetic_;
 
   JpegTables tables_;
   JpegFrame frame_;
@@ -81,6 +119,7 @@ class JpegDecoder {
   JpegRestarts restarts_;
 
   JpegCoefficientRow coefficientRow_;
+  JpegCoefficientStore store_;
   JpegProgressiveDecoder progressive_;
   JpegRowOutput output_;
   int32_t rowsRemaining_ = 0;

@@ -22,7 +22,6 @@ enum class JpegError : int32_t {
   kBadRestartLength = -211,
   kBadScanHeader = -212,
   kUnknownScanComponent = -213,
-  kArithmeticCoding = -215,
   kMisplacedMarker = -216,
   kNoStartOfImage = -217,
   kUnsupportedFrame = -218,
@@ -39,8 +38,12 @@ enum class JpegError : int32_t {
   kBadRefinement = -231,
   kReadError = -232,
   kOutOfMemory = -233,
-  kTooManyScans = -234,  // a progressive picture with more scans than any encoder writes
+  kTooManyScans = -234,        // a progressive picture with more scans than any encoder writes
+  kBadArithmeticTable = -235,  // a DAC segment's bounds out of range
 };
+
+// A few English words for a code: "corrupt Huffman data".
+const char* describeJpegError(JpegError code);
 
 // Inside the decoder a failure unwinds to the public operation that started the work,
 // which records the code; nothing throws out of the decoder.

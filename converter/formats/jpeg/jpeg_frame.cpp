@@ -10,54 +10,74 @@ int ceilDiv(int a, int b) {
   return (a + b - 1) / b;
 }
 
+// The layouts with fast paths: YCbCr with chroma 1x1 and luma 1x1, 2x1, 1x2 or 2x2.
+JpegLayout fastLayoutOf(const JpegFrame& frame) {
+  const JpegComponent* components = frame.components;
+  if (frame.colourSpace != JpegColourSpace::kYCbCr || frame.componentCount != 3)
+    return JpegLayout::kGeneral;
+  for (int i = 1; i < 3; ++i)
+    if (components[i].h != 1 || components[i].v != 1) return JpegLayout::kGeneral;
+  switch (components[0].h * 10 + components[0].v) {
+    case 11:
+      return JpegLayout::kYCbCr444;
+    case 21:
+      return JpegLayout::kYCbCr422;
+    case 12:
+      return JpegLayout::kYCbCr440;
+    case 22:
+      return JpegLayout::kYCbCr420;
+    default:
+      return JpegLayout::kGeneral;
+  }
+}
+
 }  // namespace
 
 void JpegMcuGeometry::setUp(JpegFrame& frame) {
   JpegComponent* components = frame.components;
-  if (frame.componentCount == 1) {
+  const int32_t count = frame.componentCount;
+  if (count == 1) {
     // Any factors will do for one component, but 0 would divide by zero.
     if (components[0].h == 0 || components[0].v == 0) failJpeg(JpegError::kUnsupportedSampling);
     layout = JpegLayout::kGrey;
     blocksPerMcu = 1;
-    mcuWidth = mcuHeight = 8;
-  } else if (frame.componentCount == 3) {
-    for (int i = 1; i < 3; ++i)
-      if (components[i].h != 1 || components[i].v != 1) failJpeg(JpegError::kUnsupportedSampling);
-    const int32_t h = components[0].h;
-    const int32_t v = components[0].v;
-    if (h == 1 && v == 1) {
-      layout = JpegLayout::kYCbCr444;
-    } else if (h == 2 && v == 1) {
-      layout = JpegLayout::kYCbCr422;
-    } else if (h == 1 && v == 2) {
-      layout = JpegLayout::kYCbCr440;
-    } else if (h == 2 && v == 2) {
-      layout = JpegLayout::kYCbCr420;
-    } else {
-      failJpeg(JpegError::kUnsupportedSampling);
+    hMax = vMax = 1;
+  } else if (count == 3 || count == 4) {
+    hMax = vMax = 1;
+    blocksPerMcu = 0;
+    for (int i = 0; i < count; ++i) {
+      JpegComponent& component = components[i];
+      if (component.h < 1 || component.h > 4 || component.v < 1 || component.v > 4)
+        failJpeg(JpegError::kUnsupportedSampling);
+      hMax = std::max(hMax, component.h);
+      vMax = std::max(vMax, component.v);
+      component.firstBlockInMcu = blocksPerMcu;
+      blocksPerMcu += component.h * component.v;
     }
-    mcuWidth = 8 * h;
-    mcuHeight = 8 * v;
-    blocksPerMcu = h * v + 2;
-    components[1].firstBlockInMcu = h * v;
-    components[2].firstBlockInMcu = h * v + 1;
+    layout = JpegLayout::kGeneral;
   } else {
     failJpeg(JpegError::kUnsupportedComponentCount);
   }
+  mcuWidth = 8 * hMax;
+  mcuHeight = 8 * vMax;
   mcusPerRow = ceilDiv(frame.width, mcuWidth);
   mcuRows = ceilDiv(frame.height, mcuHeight);
 
-  int32_t hMax = 1;
-  int32_t vMax = 1;
-  for (int i = 0; i < frame.componentCount; ++i) {
-    hMax = std::max(hMax, components[i].h);
-    vMax = std::max(vMax, components[i].v);
+  int32_t hLargest = 1;
+  int32_t vLargest = 1;
+  for (int i = 0; i < count; ++i) {
+    hLargest = std::max(hLargest, components[i].h);
+    vLargest = std::max(vLargest, components[i].v);
   }
-  for (int i = 0; i < frame.componentCount; ++i) {
+  for (int i = 0; i < count; ++i) {
     JpegComponent& component = components[i];
-    component.blocksWide = ceilDiv(ceilDiv(frame.width * component.h, hMax), 8);
-    component.blocksHigh = ceilDiv(ceilDiv(frame.height * component.v, vMax), 8);
+    component.blocksWide = ceilDiv(ceilDiv(frame.width * component.h, hLargest), 8);
+    component.blocksHigh = ceilDiv(ceilDiv(frame.height * component.v, vLargest), 8);
   }
+}
+
+void JpegMcuGeometry::chooseLayout(const JpegFrame& frame) {
+  if (frame.componentCount > 1) layout = fastLayoutOf(frame);
 }
 
 void JpegScanLayout::setUp(const JpegFrame& frame, const JpegMcuGeometry& geometry,
@@ -71,20 +91,13 @@ void JpegScanLayout::setUp(const JpegFrame& frame, const JpegMcuGeometry& geomet
         scan.components[0], 0, 0, component.firstBlockInMcu, nullptr, nullptr, nullptr};
     return;
   }
-  int32_t hMax = 1;
-  int32_t vMax = 1;
-  for (int i = 0; i < frame.componentCount; ++i) {
-    hMax = std::max(hMax, frame.components[i].h);
-    vMax = std::max(vMax, frame.components[i].v);
-  }
-  mcusPerRow = ceilDiv(ceilDiv(frame.width, 8), hMax);
-  mcuRows = ceilDiv(ceilDiv(frame.height, 8), vMax);
+  mcusPerRow = ceilDiv(ceilDiv(frame.width, 8), geometry.hMax);
+  mcuRows = ceilDiv(ceilDiv(frame.height, 8), geometry.vMax);
   int32_t count = 0;
   for (int i = 0; i < scan.count; ++i)
     count += frame.components[scan.components[i]].h * frame.components[scan.components[i]].v;
-  // A component named twice, or factors the layout has no room for.
-  if (count > geometry.blocksPerMcu || count > kMaxBlocksPerMcu)
-    failJpeg(JpegError::kBadScanHeader);
+  // The standard's limit for the blocks of one MCU.
+  if (count > kMaxBlocksPerMcu) failJpeg(JpegError::kBadScanHeader);
   blocksPerMcu = 0;
   for (int i = 0; i < scan.count; ++i) {
     const JpegComponent& component = frame.components[scan.components[i]];

@@ -9,14 +9,25 @@
 
 namespace vz {
 
-// The five ways the decoder lays out an MCU and turns it into pixels. The names give the
-// chroma sampling; luma blocks come first in the MCU, then one Cb and one Cr block.
+// What the components hold, from the Adobe and JFIF markers and the component count.
+enum class JpegColourSpace : int32_t {
+  kGrey,
+  kYCbCr,
+  kRgb,
+  kCmyk,  // stored inverted, as Adobe writes it: 255 is no ink
+  kYcck,  // inverted C, M, Y coded as YCbCr, then K
+};
+
+// How the decoder turns an MCU row into pixels. The YCbCr names give the chroma sampling
+// of the common layouts, which have their own fast paths: luma blocks come first in the
+// MCU, then one Cb and one Cr block.
 enum class JpegLayout : int32_t {
   kGrey,  // one block of one component
   kYCbCr444,
   kYCbCr422,  // two luma blocks side by side
   kYCbCr440,  // two luma blocks one above the other
   kYCbCr420,  // four luma blocks
+  kGeneral,   // any other factors or colour space
 };
 
 struct JpegComponent {
@@ -36,19 +47,24 @@ struct JpegFrame {
   int32_t width = 0;
   int32_t height = 0;
   bool progressive = false;
+  bool arithmetic = false;
+  JpegColourSpace colourSpace = JpegColourSpace::kGrey;
   int32_t componentCount = 0;
   JpegComponent components[4];
 };
 
-// The MCU of the frame layout, in which rows are produced.
+// The MCU of the frame layout, in which rows are produced: every block of every
+// component, Hmax x Vmax blocks of pixels.
 struct JpegMcuGeometry {
-  static constexpr int kMaxBlocksPerRow = 6144;
-
-  // Chooses the layout from the sampling factors and sizes the MCU rows; fails for
-  // factors the decoder does not take.
+  // Sizes the MCU rows from the sampling factors; fails for factors outside 1..4 (any
+  // but 0 for one component) and for 2 components.
   void setUp(JpegFrame& frame);
+  // Once the colour space is known: the layout.
+  void chooseLayout(const JpegFrame& frame);
 
   JpegLayout layout = JpegLayout::kGrey;
+  int32_t hMax = 1;
+  int32_t vMax = 1;
   int32_t mcuWidth = 8;
   int32_t mcuHeight = 8;
   int32_t mcusPerRow = 0;
@@ -56,13 +72,21 @@ struct JpegMcuGeometry {
   int32_t blocksPerMcu = 0;
 };
 
-// Huffman slots 0..3 hold DC tables, 4..7 AC tables.
+// Huffman slots 0..3 hold DC tables, 4..7 AC tables. Arithmetic coding has
+// conditioning tables in the same slots instead, with the standard's defaults until a
+// DAC segment sets them.
 struct JpegTables {
   JpegHuffmanCodes* codes[8] = {};
   bool changed[8] = {};  // codes arrived since the table was last built
   JpegHuffmanTable* huffman[8] = {};
   int16_t* quantisation[4] = {};  // already scaled for the fast transform when it is used
   int32_t restartInterval = 0;
+  // L and U: DC differences of magnitude up to 2^(L-1) fall in the zero class (none when L
+  // is 0), those above 2^U in the large ones; Kx: AC positions up to it use the first
+  // magnitude bins.
+  uint8_t dcLower[4] = {0, 0, 0, 0};
+  uint8_t dcUpper[4] = {1, 1, 1, 1};
+  uint8_t acSplit[4] = {5, 5, 5, 5};
 };
 
 struct JpegScan {
@@ -122,7 +146,7 @@ struct JpegCoefficientRow {
   int16_t* coefficients = nullptr;
   // Per block: 1 when it holds only a DC coefficient. Sequential scans keep one past the
   // last zig-zag position each block coded, to clear only those in the next row.
-  int32_t lastIndex[JpegMcuGeometry::kMaxBlocksPerRow] = {};
+  int32_t* lastIndex = nullptr;
 };
 
 }  // namespace vz

@@ -50,7 +50,11 @@ void JpegHuffmanTable::build(const JpegHuffmanCodes& codes) {
     int32_t entry = firstLevel[pattern >> (kLookaheadBits - 8)];
     int consumed = 8;
     if (entry >= 0) {
-      fast[pattern] = static_cast<int16_t>(codeLength[entry] << 8 | entry);
+      // Eight bits that begin no code read as symbol 0, as decodeLongCode reads them; they
+      // take eight bits where symbol 0 has no code of its own, so that junk cannot be
+      // decoded without end from no data at all.
+      const int length = entry == 0 && codeLength[0] == 0 ? 8 : codeLength[entry];
+      fast[pattern] = static_cast<int16_t>(length << 8 | entry);
       continue;
     }
     fast[pattern] = -1;

@@ -19,6 +19,7 @@ uint8_t JpegInput::nextByteAfterRefill(bool& pastEnd) {
   refill();
   if (unread_ == 0) {
     pastEnd = true;
+    ++bytesPastEnd_;
     const uint8_t byte = syntheticToggle_ ? 0xD9 : 0xFF;
     syntheticToggle_ = !syntheticToggle_;
     return byte;

@@ -29,6 +29,9 @@ class JpegInput {
   }
   // Gives a byte back, to be read again next; fails when the room in front is used up.
   void pushBack(uint8_t byte);
+  // True once a byte past the end of the data has been asked for; how many were.
+  bool endReached() const { return bytesPastEnd_ > 0; }
+  int64_t bytesPastEnd() const { return bytesPastEnd_; }
 
   // The next 'count' bytes when that many are buffered, otherwise null: for readers
   // that take several bytes at once.
@@ -52,6 +55,7 @@ class JpegInput {
   int32_t unread_ = 0;
   uint8_t atEnd_ = 0;
   bool syntheticToggle_ = false;  // which byte of the endless EOI comes next
+  int64_t bytesPastEnd_ = 0;
 };
 
 }  // namespace vz

@@ -1,7 +1,10 @@
 #include "converter/formats/jpeg/jpeg_markers.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
+#include "converter/formats/jpeg/jpeg_exif.h"
 #include "converter/formats/jpeg/jpeg_transform.h"
 
 namespace vz {
@@ -16,9 +19,11 @@ constexpr int kMarkerSoi = 0xD8;
 constexpr int kMarkerDqt = 0xDB;
 constexpr int kMarkerDri = 0xDD;
 constexpr int kMarkerTem = 0x01;
+constexpr int kMarkerApp0 = 0xE0;
+constexpr int kMarkerApp1 = 0xE1;
+constexpr int kMarkerApp14 = 0xEE;
 
 constexpr int kSoiSearchLimit = 512;
-constexpr int kMaxImageSide = 8192;
 
 int16_t truncate16(uint32_t value) {
   return static_cast<int16_t>(static_cast<uint16_t>(value));
@@ -87,7 +92,13 @@ int JpegHeaderReader::nextMarker(JpegTables& tables, bool fastPath) {
         readRestartInterval(tables);
         break;
       case kMarkerDac:
-        failJpeg(JpegError::kArithmeticCoding);
+        readArithmeticConditioning(tables);
+        break;
+      case kMarkerApp0:
+      case kMarkerApp1:
+      case kMarkerApp14:
+        readApplicationSegment(static_cast<int>(marker));
+        break;
       case kMarkerTem:
       case kMarkerJpg:
         failJpeg(JpegError::kMisplacedMarker);
@@ -100,8 +111,59 @@ int JpegHeaderReader::nextMarker(JpegTables& tables, bool fastPath) {
         {
           const uint32_t length = word();
           if (length < 2) failJpeg(JpegError::kBadSegmentLength);
-          for (uint32_t i = 2; i < length; ++i) byte();
+          skip(length - 2);
         }
+    }
+  }
+}
+
+void JpegHeaderReader::skip(uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) byte();
+}
+
+void JpegHeaderReader::readApplicationSegment(int marker) {
+  const uint32_t length = word();
+  if (length < 2) failJpeg(JpegError::kBadSegmentLength);
+  const uint32_t size = length - 2;
+  // Only the first EXIF block counts; APP1 also carries XMP and others.
+  const bool wanted = (marker == kMarkerApp0 && size >= 5) ||
+                      (marker == kMarkerApp1 && info_.orientation == 0 && size >= 6) ||
+                      (marker == kMarkerApp14 && size >= 12);
+  if (!wanted) {
+    skip(size);
+    return;
+  }
+  std::unique_ptr<uint8_t[]> payload(new (std::nothrow) uint8_t[size]);
+  if (!payload) failJpeg(JpegError::kOutOfMemory);
+  for (uint32_t i = 0; i < size; ++i) payload[i] = static_cast<uint8_t>(byte());
+  if (marker == kMarkerApp0) {
+    if (std::memcmp(payload.get(), "JFIF", 5) == 0) info_.jfif = true;
+  } else if (marker == kMarkerApp1) {
+    info_.orientation = exifOrientation(payload.get(), size);
+  } else if (std::memcmp(payload.get(), "Adobe", 5) == 0) {
+    // "Adobe", version, two flag words, then the colour transform.
+    info_.adobe = true;
+    info_.adobeTransform = payload[11];
+  }
+}
+
+void JpegHeaderReader::readArithmeticConditioning(JpegTables& tables) {
+  const uint32_t length = word();
+  if (length < 2 || (length - 2) % 2 != 0) failJpeg(JpegError::kBadSegmentLength);
+  for (uint32_t i = 2; i < length; i += 2) {
+    const uint32_t classAndNumber = byte();
+    const uint32_t value = byte();
+    const uint32_t number = classAndNumber & 0x0F;
+    if (number > 3 || (classAndNumber >> 4) > 1) failJpeg(JpegError::kBadArithmeticTable);
+    if ((classAndNumber >> 4) == 0) {
+      const uint32_t lower = value & 0x0F;
+      const uint32_t upper = value >> 4;
+      if (lower > upper) failJpeg(JpegError::kBadArithmeticTable);
+      tables.dcLower[number] = static_cast<uint8_t>(lower);
+      tables.dcUpper[number] = static_cast<uint8_t>(upper);
+    } else {
+      if (value < 1 || value > 63) failJpeg(JpegError::kBadArithmeticTable);
+      tables.acSplit[number] = static_cast<uint8_t>(value);
     }
   }
 }
@@ -170,10 +232,11 @@ void JpegHeaderReader::readRestartInterval(JpegTables& tables) {
 void JpegHeaderReader::readFrameHeader(JpegFrame& frame) {
   const uint32_t length = word();
   if (byte() != 8) failJpeg(JpegError::kBadPrecision);
+  // Height 0 would leave the height to a DNL segment after the first scan.
   const int32_t height = static_cast<int32_t>(word());
-  if (height < 1 || height > kMaxImageSide) failJpeg(JpegError::kBadHeight);
+  if (height < 1) failJpeg(JpegError::kBadHeight);
   const int32_t width = static_cast<int32_t>(word());
-  if (width < 1 || width > kMaxImageSide) failJpeg(JpegError::kBadWidth);
+  if (width < 1) failJpeg(JpegError::kBadWidth);
   const int32_t count = static_cast<int32_t>(byte());
   if (count > 4) failJpeg(JpegError::kTooManyComponents);
   if (length != static_cast<uint32_t>(3 * count + 8)) failJpeg(JpegError::kBadFrameLength);
@@ -201,6 +264,8 @@ void JpegHeaderReader::readScanHeader(JpegFrame& frame, JpegScan& scan) {
     int index = 0;
     while (index < frame.componentCount && frame.components[index].id != id) ++index;
     if (index == frame.componentCount) failJpeg(JpegError::kUnknownScanComponent);
+    for (int j = 0; j < i; ++j)
+      if (scan.components[j] == index) failJpeg(JpegError::kBadScanHeader);
     scan.components[i] = index;
     frame.components[index].dcSlot = static_cast<int32_t>(slots >> 4);
     frame.components[index].acSlot = static_cast<int32_t>(slots & 0x0F) + 4;

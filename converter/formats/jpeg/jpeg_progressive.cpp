@@ -30,42 +30,22 @@ void correct(JpegBitReader& bits, int16_t& coefficient, int16_t plusOne, int16_t
 
 }  // namespace
 
-void JpegProgressiveDecoder::allocatePlanes(const JpegFrame& frame, const JpegMcuGeometry& geometry,
-                                            JpegBlockPool& pool) {
-  for (int i = 0; i < frame.componentCount; ++i) {
-    const JpegComponent& component = frame.components[i];
-    Plane& plane = planes_[i];
-    if (frame.componentCount == 1) {
-      // One component: as many blocks as the picture needs, whatever its factors.
-      plane.wide = (frame.width + 7) / 8;
-      plane.high = (frame.height + 7) / 8;
-    } else {
-      plane.wide = component.h * geometry.mcusPerRow;
-      plane.high = component.v * geometry.mcuRows;
-    }
-    const size_t blocks = static_cast<size_t>(plane.wide) * plane.high;
-    plane.dc = pool.take<int16_t>(blocks);
-    plane.coefficients = pool.take<int16_t>(blocks * 64);
-    plane.nonZero = pool.take<uint64_t>(blocks);
-  }
-}
-
-size_t JpegProgressiveDecoder::blockIndex(const Plane& plane, int column, int row) const {
-  if (column >= plane.wide || row >= plane.high) failJpeg(JpegError::kBlockOutOfRange);
-  return static_cast<size_t>(row) * plane.wide + column;
-}
-
-void JpegProgressiveDecoder::decodeScan(JpegBitReader& bits, JpegRestarts& restarts,
-                                        JpegFrame& frame, const JpegScan& scan,
-                                        const JpegScanLayout& layout) {
+void JpegProgressiveDecoder::checkScan(const JpegScan& scan) {
   if (++scans_ > kMaxScans) failJpeg(JpegError::kTooManyScans);
   if (scan.ss == 0 && scan.se != 0) failJpeg(JpegError::kBadProgression);
   if (scan.ss > 0 && scan.count != 1) failJpeg(JpegError::kBadProgression);
   if (scan.ss > scan.se || scan.se > 63) failJpeg(JpegError::kBadProgression);
   if (scan.ah != 0 && scan.al != scan.ah - 1) failJpeg(JpegError::kBadRefinement);
-  eobRun_ = 0;
+}
 
+bool JpegProgressiveDecoder::decodeScan(JpegBitReader& bits, JpegRestarts& restarts,
+                                        JpegFrame& frame, const JpegScan& scan,
+                                        const JpegScanLayout& layout, JpegCoefficientStore& store) {
+  eobRun_ = 0;
   const int64_t mcus = static_cast<int64_t>(layout.mcusPerRow) * layout.mcuRows;
+  // The block row each component's blocks went to last: scans move row by row.
+  const JpegBlockRow* lastRows[4] = {};
+  int lastRowIndices[4] = {-1, -1, -1, -1};
   for (int64_t mcu = 0; mcu < mcus;) {
     if (restarts.due()) {
       takeRestartMarker(bits, restarts, frame);
@@ -79,7 +59,7 @@ void JpegProgressiveDecoder::decodeScan(JpegBitReader& bits, JpegRestarts& resta
       // with non-zero coefficients in the band.
       int64_t run = std::min<int64_t>(eobRun_, mcus - mcu);
       if (restarts.interval != 0) run = std::min<int64_t>(run, restarts.mcusLeft);
-      if (scan.ah != 0 && !refineRun(bits, scan, layout, mcu, run)) return;
+      if (scan.ah != 0 && !refineRun(bits, scan, layout, store, mcu, run)) return false;
       eobRun_ -= static_cast<int32_t>(run);
       restarts.mcusLeft -= static_cast<int32_t>(run);
       mcu += run;
@@ -88,36 +68,42 @@ void JpegProgressiveDecoder::decodeScan(JpegBitReader& bits, JpegRestarts& resta
     for (int i = 0; i < layout.blocksPerMcu; ++i) {
       const JpegMcuBlock& mcuBlock = layout.blocks[i];
       JpegComponent& component = frame.components[mcuBlock.component];
-      Plane& plane = planes_[mcuBlock.component];
       const int column = scan.count == 1 ? mcuColumn : mcuColumn * component.h + mcuBlock.h;
       const int row = scan.count == 1 ? mcuRow : mcuRow * component.v + mcuBlock.v;
-      const size_t index = blockIndex(plane, column, row);
+      store.checkColumn(mcuBlock.component, column);
       if (bits.count() < 32) bits.fill();
       // Past the data every bit is padding, which would only waste time on blocks that
       // the picture never described.
-      if (bits.dataUsedUp()) return;
+      if (bits.dataUsedUp()) return false;
+      if (row != lastRowIndices[mcuBlock.component]) {
+        lastRows[mcuBlock.component] = &store.row(mcuBlock.component, row);
+        lastRowIndices[mcuBlock.component] = row;
+      }
+      const JpegBlockRow& blockRow = *lastRows[mcuBlock.component];
       if (scan.ss == 0) {
         ++coefficientSteps_;
-        int16_t* dc = plane.dc + index;
+        int16_t* dc = blockRow.dc + column;
         if (scan.ah == 0) {
           decodeDcFirst(bits, component, dc, *mcuBlock.dcTable, scan.al);
         } else if (bits.bits(1) != 0) {
           *dc = static_cast<int16_t>(*dc | shiftedLeft16(1, scan.al));
         }
       } else if (scan.ah == 0) {
-        decodeAcFirst(bits, scan, *mcuBlock.acTable, plane, index);
+        decodeAcFirst(bits, scan, *mcuBlock.acTable, blockRow, column);
       } else {
-        decodeAcRefine(bits, scan, *mcuBlock.acTable, plane, index);
+        decodeAcRefine(bits, scan, *mcuBlock.acTable, blockRow, column);
       }
     }
     --restarts.mcusLeft;
     ++mcu;
   }
+  return true;
 }
 
 bool JpegProgressiveDecoder::refineRun(JpegBitReader& bits, const JpegScan& scan,
-                                       const JpegScanLayout& layout, int64_t first, int64_t count) {
-  Plane& plane = planes_[layout.blocks[0].component];
+                                       const JpegScanLayout& layout, JpegCoefficientStore& store,
+                                       int64_t first, int64_t count) {
+  const int component = layout.blocks[0].component;
   const uint64_t band = (~0ULL >> (63 - scan.se)) & (~0ULL << scan.ss);
   const int64_t end = first + count;
   // Row by row, where the blocks lie side by side in the plane.
@@ -126,15 +112,18 @@ bool JpegProgressiveDecoder::refineRun(JpegBitReader& bits, const JpegScan& scan
     const int column = static_cast<int>(position % layout.mcusPerRow);
     const int blocks =
         static_cast<int>(std::min<int64_t>(end - position, layout.mcusPerRow - column));
-    const size_t start = blockIndex(plane, column, row);
-    blockIndex(plane, column + blocks - 1, row);  // the segment's last block is in range too
-    for (size_t index = start; index < start + blocks; ++index) {
-      if ((plane.nonZero[index] & band) == 0) continue;
+    store.checkColumn(component, column);
+    store.checkColumn(component, column + blocks - 1);  // the segment's last block too
+    position += blocks;
+    // Blocks of a row no scan has made are zero: nothing to correct.
+    const JpegBlockRow* blockRow = store.rowIfMade(component, row);
+    if (blockRow == nullptr) continue;
+    for (int index = column; index < column + blocks; ++index) {
+      if ((blockRow->nonZero[index] & band) == 0) continue;
       if (bits.count() < 32) bits.fill();
       if (bits.dataUsedUp()) return false;
-      refineNonZero(bits, scan, plane, index, scan.ss);
+      refineNonZero(bits, scan, *blockRow, index, scan.ss);
     }
-    position += blocks;
   }
   return true;
 }
@@ -148,10 +137,10 @@ void JpegProgressiveDecoder::decodeDcFirst(JpegBitReader& bits, JpegComponent& c
 }
 
 void JpegProgressiveDecoder::decodeAcFirst(JpegBitReader& bits, const JpegScan& scan,
-                                           const JpegHuffmanTable& table, Plane& plane,
-                                           size_t block) {
-  int16_t* coefficients = plane.coefficients + 64 * block;
-  uint64_t& nonZero = plane.nonZero[block];
+                                           const JpegHuffmanTable& table, const JpegBlockRow& row,
+                                           int column) {
+  int16_t* coefficients = row.coefficients + 64 * column;
+  uint64_t& nonZero = row.nonZero[column];
   for (int k = scan.ss; k <= scan.se; ++k) {
     ++coefficientSteps_;
     if (bits.count() < 32) bits.fill();
@@ -175,9 +164,9 @@ void JpegProgressiveDecoder::decodeAcFirst(JpegBitReader& bits, const JpegScan& 
 }
 
 void JpegProgressiveDecoder::decodeAcRefine(JpegBitReader& bits, const JpegScan& scan,
-                                            const JpegHuffmanTable& table, Plane& plane,
-                                            size_t block) {
-  int16_t* coefficients = plane.coefficients + 64 * block;
+                                            const JpegHuffmanTable& table, const JpegBlockRow& row,
+                                            int column) {
+  int16_t* coefficients = row.coefficients + 64 * column;
   const int16_t plusOne = shiftedLeft16(1, scan.al);
   const int16_t minusOne = shiftedLeft16(-1, scan.al);
   int k = scan.ss;
@@ -209,58 +198,26 @@ void JpegProgressiveDecoder::decodeAcRefine(JpegBitReader& bits, const JpegScan&
     }
     if (newValue != 0 && k <= 63) {
       coefficients[kJpegZigZag[k]] = newValue;
-      plane.nonZero[block] |= 1ULL << k;
+      row.nonZero[column] |= 1ULL << k;
     }
   }
   if (eobRun_ > 0) {
     // An end-of-band run starts in this block: the rest of its band takes corrections only.
-    if (k <= scan.se) refineNonZero(bits, scan, plane, block, k);
+    if (k <= scan.se) refineNonZero(bits, scan, row, column, k);
     --eobRun_;
   }
 }
 
-void JpegProgressiveDecoder::refineNonZero(JpegBitReader& bits, const JpegScan& scan, Plane& plane,
-                                           size_t block, int from) {
-  int16_t* coefficients = plane.coefficients + 64 * block;
+void JpegProgressiveDecoder::refineNonZero(JpegBitReader& bits, const JpegScan& scan,
+                                           const JpegBlockRow& row, int column, int from) {
+  int16_t* coefficients = row.coefficients + 64 * column;
   const int16_t plusOne = shiftedLeft16(1, scan.al);
   const int16_t minusOne = shiftedLeft16(-1, scan.al);
   const uint64_t band = (~0ULL >> (63 - scan.se)) & (~0ULL << from);
-  for (uint64_t pending = plane.nonZero[block] & band; pending != 0; pending &= pending - 1) {
+  for (uint64_t pending = row.nonZero[column] & band; pending != 0; pending &= pending - 1) {
     ++coefficientSteps_;
     correct(bits, coefficients[kJpegZigZag[__builtin_ctzll(pending)]], plusOne, minusOne);
   }
-}
-
-void JpegProgressiveDecoder::gatherRow(const JpegFrame& frame, const JpegMcuGeometry& geometry,
-                                       const JpegScanLayout& layout, bool fastPath,
-                                       JpegCoefficientRow& row) {
-  const bool single = frame.componentCount == 1;
-  for (int mcu = 0; mcu < geometry.mcusPerRow; ++mcu) {
-    for (int i = 0; i < layout.blocksPerMcu; ++i) {
-      const JpegMcuBlock& mcuBlock = layout.blocks[i];
-      const JpegComponent& component = frame.components[mcuBlock.component];
-      const Plane& plane = planes_[mcuBlock.component];
-      const int column = single ? mcu : mcu * component.h + mcuBlock.h;
-      const size_t index = blockIndex(plane, column, plane.nextRow + (single ? 0 : mcuBlock.v));
-      const int block = mcu * geometry.blocksPerMcu + mcuBlock.offset;
-      int16_t* coefficients = row.coefficients + 64 * block;
-      std::memcpy(coefficients, plane.coefficients + 64 * index, 64 * sizeof(int16_t));
-      coefficients[0] = plane.dc[index];
-      row.lastIndex[block] = plane.nonZero[index] == 0 ? 1 : 64;
-      if (fastPath) continue;
-      const int16_t* q = mcuBlock.quantisation;
-      int last = 63;
-      while (last >= 0 && coefficients[kJpegZigZag[last]] == 0) --last;
-      for (int k = last; k >= 0; --k) {
-        int16_t& coefficient = coefficients[kJpegZigZag[k]];
-        if (coefficient != 0)
-          coefficient =
-              truncate16(static_cast<uint32_t>(coefficient) * static_cast<uint32_t>(q[k]));
-      }
-    }
-  }
-  for (int i = 0; i < frame.componentCount; ++i)
-    planes_[i].nextRow += single ? 1 : frame.components[i].v;
 }
 
 }  // namespace vz

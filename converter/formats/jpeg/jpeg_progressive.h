@@ -1,11 +1,11 @@
-// Progressive Huffman decoding: every scan adds to coefficient planes that hold the
-// whole picture; rows are gathered from them once the last scan is in.
+// Progressive Huffman decoding: every scan adds to the coefficient store, which holds the
+// whole picture; rows are gathered from it once the last scan is in.
 #pragma once
 
 #include <cstdint>
 
 #include "converter/formats/jpeg/jpeg_bit_reader.h"
-#include "converter/formats/jpeg/jpeg_block_pool.h"
+#include "converter/formats/jpeg/jpeg_coefficients.h"
 #include "converter/formats/jpeg/jpeg_frame.h"
 
 namespace vz {
@@ -17,14 +17,13 @@ class JpegProgressiveDecoder {
   // below 80. Pictures with more are made to waste the decoder's time.
   static constexpr int32_t kMaxScans = 128;
 
-  void allocatePlanes(const JpegFrame& frame, const JpegMcuGeometry& geometry, JpegBlockPool& pool);
-  // Decodes one scan, the reader positioned on its data. Once the data before the next
-  // marker has been used up, the rest of the scan changes nothing.
-  void decodeScan(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame& frame,
-                  const JpegScan& scan, const JpegScanLayout& layout);
-  // The next MCU row of the frame layout into 'row'; dequantised unless fastPath.
-  void gatherRow(const JpegFrame& frame, const JpegMcuGeometry& geometry,
-                 const JpegScanLayout& layout, bool fastPath, JpegCoefficientRow& row);
+  // Checks the scan's progression parameters and counts it against kMaxScans.
+  void checkScan(const JpegScan& scan);
+  // Decodes one scan into the store, the reader positioned on its data. Once the data
+  // before the next marker has been used up, the rest of the scan changes nothing, and
+  // the answer is false.
+  bool decodeScan(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame& frame,
+                  const JpegScan& scan, const JpegScanLayout& layout, JpegCoefficientStore& store);
 
   int32_t scans() const { return scans_; }
   // Coefficient positions read or refined one by one, over all scans: the work that
@@ -32,32 +31,21 @@ class JpegProgressiveDecoder {
   int64_t coefficientSteps() const { return coefficientSteps_; }
 
  private:
-  struct Plane {
-    int16_t* dc = nullptr;
-    int16_t* coefficients = nullptr;  // 64 per block, natural order; DC unused
-    uint64_t* nonZero = nullptr;      // per block: bit k set when zig-zag position k is not 0
-    int32_t wide = 0;                 // blocks
-    int32_t high = 0;
-    int32_t nextRow = 0;  // block row gatherRow reads next
-  };
-
-  size_t blockIndex(const Plane& plane, int column, int row) const;
   void decodeDcFirst(JpegBitReader& bits, JpegComponent& component, int16_t* dc,
                      const JpegHuffmanTable& table, int al);
   void decodeAcFirst(JpegBitReader& bits, const JpegScan& scan, const JpegHuffmanTable& table,
-                     Plane& plane, size_t block);
+                     const JpegBlockRow& row, int column);
   void decodeAcRefine(JpegBitReader& bits, const JpegScan& scan, const JpegHuffmanTable& table,
-                      Plane& plane, size_t block);
+                      const JpegBlockRow& row, int column);
   // The blocks of an end-of-band run in a refinement: corrections for those with non-zero
   // coefficients in the band. False when the data was used up first.
   bool refineRun(JpegBitReader& bits, const JpegScan& scan, const JpegScanLayout& layout,
-                 int64_t first, int64_t count);
+                 JpegCoefficientStore& store, int64_t first, int64_t count);
   // Correction bits for the block's non-zero coefficients from zig-zag position 'from'
   // to the end of the band, within an end-of-band run.
-  void refineNonZero(JpegBitReader& bits, const JpegScan& scan, Plane& plane, size_t block,
+  void refineNonZero(JpegBitReader& bits, const JpegScan& scan, const JpegBlockRow& row, int column,
                      int from);
 
-  Plane planes_[4];
   int32_t eobRun_ = 0;  // blocks left in the current end-of-band run
   int32_t scans_ = 0;
   int64_t coefficientSteps_ = 0;

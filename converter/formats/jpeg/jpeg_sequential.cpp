@@ -66,6 +66,9 @@ void decodeSequentialRow(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame&
       buffer = bits.buffer();
       count = bits.count();
     }
+    // Every MCU takes some bits: padding alone means the data has ended.
+    refill();
+    if (bits.dataUsedUp(count)) failJpeg(JpegError::kCorruptData);
     for (int i = 0; i < layout.blocksPerMcu; ++i) {
       const JpegMcuBlock& mcuBlock = layout.blocks[i];
       const int block = mcu * geometry.blocksPerMcu + mcuBlock.offset;

@@ -4,8 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
 namespace vz {
 
@@ -19,25 +17,6 @@ class JpegInputStream {
   virtual void begin() {}
   // The decoder failed or is destroyed; it no longer uses the stream.
   virtual void end() {}
-};
-
-class JpegFileStream : public JpegInputStream {
- public:
-  JpegFileStream() = default;
-  JpegFileStream(const JpegFileStream&) = delete;
-  JpegFileStream& operator=(const JpegFileStream&) = delete;
-  ~JpegFileStream() override;
-
-  // Closes any open file, then opens the UTF-8 path for reading. False on failure.
-  bool open(const std::string& utf8Path);
-  int read(uint8_t* buffer, int size, uint8_t* atEnd) override;
-
- private:
-  void close();
-
-  std::FILE* file_ = nullptr;
-  bool atEnd_ = false;
-  bool failed_ = false;
 };
 
 // Serves bytes from memory the caller keeps alive; 'chunk' limits the bytes one read
