@@ -1,5 +1,6 @@
 # vizorka-cli.exe's writes under Wine: a read-only target is refused and kept, a device
-# (NUL) is written in place, and a replaced file leaves nothing beside it.
+# (NUL, which Windows gives every extension) is written in place, and a replaced file
+# leaves nothing beside it.
 source "$(dirname "$0")/lib.sh"
 gui_init_prefix
 cli="$VIZORKA_WINDOWS_BUILD/vizorka-cli.exe"
@@ -15,7 +16,7 @@ set -e
 [ $status -eq 3 ] || gui_fail "a read-only target gave status $status, not 3"
 [ "$(cat read-only.bmp)" = old ] || gui_fail "the read-only target was changed"
 
-gui_wine "$cli" in.bmp --export NUL >/dev/null 2>&1 || gui_fail "writing NUL failed"
+gui_wine "$cli" in.bmp --export NUL.bmp >/dev/null 2>&1 || gui_fail "writing NUL failed"
 printf old >out.bmp
 gui_wine "$cli" in.bmp --export out.bmp >/dev/null 2>&1 || gui_fail "replacing out.bmp failed"
 [ "$(head -c 2 out.bmp)" = BM ] || gui_fail "out.bmp is not a BMP"
