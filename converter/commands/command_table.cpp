@@ -1,5 +1,6 @@
 #include "converter/commands/command_table.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "converter/colour/conversions.h"
@@ -74,10 +75,34 @@ bool parseTvcIndex(const std::string& text, StepValue& value, std::string& error
   return false;
 }
 
+// Ten TVC indices, or the word auto for every value of a set (that set is then chosen
+// for each picture), or auto alone for all three sets. Auto values become -1.
 bool parseColourChoices(const std::string& text, StepValue& value, std::string& error) {
-  if (parseNumberList(text, 10, 0, 15, value)) return true;
-  error = "expected ten TVC colour indices 0..15, separated by commas";
-  return false;
+  error =
+      "expected ten TVC colour indices 0..15 separated by commas, where every value of a "
+      "set may be auto, or auto alone";
+  if (text == "auto") {
+    value.numbers.assign(10, -1);
+    return true;
+  }
+  std::string numbers;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t end = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, end - start);
+    numbers += numbers.empty() ? "" : ",";
+    numbers += item == "auto" ? "-1" : item;
+    if (item == "-1") return false;
+    start = end + 1;
+  }
+  if (!parseNumberList(numbers, 10, -1, 15, value)) return false;
+  const std::vector<int64_t>& n = value.numbers;
+  for (size_t set : {size_t{0}, size_t{2}, size_t{6}}) {
+    const size_t end = set == 0 ? 2 : set + 4;
+    const bool automatic = n[set] == -1;
+    for (size_t i = set; i < end; ++i)
+      if ((n[i] == -1) != automatic) return false;
+  }
+  return true;
 }
 
 constexpr int64_t kLargestCoordinate = 0x7FFFFFFF;
@@ -297,8 +322,12 @@ ViewUpdate runSetInterlace(CommandCall& call) {
 }
 
 ViewUpdate runSetColourChoices(CommandCall& call) {
-  for (size_t i = 0; i < call.state.effects.colourChoices.size(); ++i)
-    call.state.effects.colourChoices[i] = static_cast<uint8_t>(call.value->numbers[i]);
+  EffectSettings& effects = call.state.effects;
+  for (size_t i = 0; i < effects.colourChoices.size(); ++i) {
+    const int64_t choice = call.value->numbers[i];
+    effects.autoColourSets[i < kFourColourSet ? 0 : (i < kEvenLineSet ? 1 : 2)] = choice < 0;
+    if (choice >= 0) effects.colourChoices[i] = static_cast<uint8_t>(choice);
+  }
   return {};
 }
 
@@ -501,17 +530,20 @@ const std::vector<Command> kCommands = {
 
     // The effect settings and save options the window sets in its dialogs.
     {0, "--algorithm", "fs", nullptr, nullptr,
-     "dither algorithm: Floyd-Steinberg, ordered or perceptual", runSetAlgorithm, kFloydSteinberg,
-     nullptr},
+     "dither algorithm: Floyd-Steinberg, ordered, perceptual or refined", runSetAlgorithm,
+     kFloydSteinberg, nullptr},
     {0, "--algorithm", "ordered", nullptr, nullptr, nullptr, runSetAlgorithm, kOrdered, nullptr},
     {0, "--algorithm", "perceptual", nullptr, nullptr, nullptr, runSetAlgorithm, kPerceptual,
      nullptr},
+    {0, "--algorithm", "refined", nullptr, nullptr, nullptr, runSetAlgorithm, kRefined, nullptr},
     {0, "--predistort", nullptr, parseOnOff, kOnOff,
      "halve before 2- and 16-colour dithering and 16 greys", runSetPreDistortion, 0, nullptr},
     {0, "--interlace", nullptr, parseOnOff, kOnOff, "interlaced 4-colour error diffusion",
      runSetInterlace, 0, nullptr},
-    {0, "--colours", nullptr, parseColourChoices, "I0,...,I9",
-     "ten TVC colour indices: 2-colour, 4-colour, even-line sets", runSetColourChoices, 0, nullptr},
+    {0, "--colours", nullptr, parseColourChoices, "I0,...,I9|auto",
+     "ten TVC colour indices: 2-colour, 4-colour, even-line sets; auto for all of a set's "
+     "values (or auto alone for every set) chooses it for each picture",
+     runSetColourChoices, 0, nullptr},
     {0, "--threshold", nullptr, parseThreshold, "N", "2-colour threshold, 0..255", runSetThreshold,
      0, nullptr},
     {0, "--coding", "plain", nullptr, nullptr, "KEP data coding", runSetCoding, kPlain, nullptr},

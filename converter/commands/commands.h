@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "base/status.h"
 #include "converter/colour/resize.h"
 #include "converter/model/app_state.h"
 #include "converter/model/prompts.h"
@@ -18,7 +19,7 @@ enum class CommandOutcome { kDone, kNoPicture, kWriteFailed };
 
 // What the platform must do after a command, in this order.
 struct ViewUpdate {
-  bool titleChanged = false;     // show windowTitle()
+  bool titleChanged = false;  // show windowTitle()
   // A new picture replaced the old one (Open, Paste): its history starts afresh and it
   // is shown from its top-left corner.
   bool newPicture = false;
@@ -58,8 +59,18 @@ ViewUpdate pasteCommand(AppState& state, UserPrompts& prompts,
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);
 
+// Dithers with the effect settings; sets marked auto that the dither uses are chosen
+// for the picture first (after the pre-distortion).
 ViewUpdate ditherCommand(AppState& state, int kind);
+// Nearest colours; for 2 colours an auto 2-colour set is chosen for the picture first.
 ViewUpdate nearestCommand(AppState& state, int target);
+
+// "Legjobb színek" beside a set (a ColourSetId): that set of `settings` becomes the best
+// for dithering the picture with `settings` (algorithm, pre-distortion, interlace), shown
+// as the view shows it. Beside the 4-colour set with interlace on it chooses the pair;
+// the even-line set is chosen for interlaced dithering beside the 4-colour set held.
+// kNotApplicable (settings unchanged) when there is no picture to choose for.
+Status chooseBestColours(const AppState& state, EffectSettings& settings, int setId);
 ViewUpdate greyCommand(AppState& state, int kind);
 ViewUpdate grey256Command(AppState& state);
 ViewUpdate halveCommand(AppState& state, int direction);

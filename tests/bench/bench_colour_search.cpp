@@ -1,0 +1,99 @@
+// Times, in the process, the search for the best colour sets and the refined dither on
+// 256 x 240 pictures (the test photos fitted by ImageMagick, a colour gradient and a
+// plasma), with one thread and with two: the best of RUNS runs of each.
+//   4-colour sets (perceptual): target under 0.5 s;
+//   interlaced pairs (perceptual): target under 2 s;
+//   refined dither to 16 colours: target under 1 s on one thread.
+// Usage: bench_colour_search [runs [convert]]
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_pictures.h"
+#include "bench_timing.h"
+#include "converter/colour/colour_set_search.h"
+#include "converter/colour/conversions.h"
+#include "converter/colour/refined_dither.h"
+#include "converter/formats/bmp.h"
+
+namespace {
+
+bool fittedPhoto(const std::string& convert, const std::string& source, const std::string& bmp,
+                 vz::ImageDocument& doc) {
+  const std::string command = convert + " '" + source +
+                              "' -resize 256x240 -type TrueColor 'BMP3:" + bmp +
+                              "' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0 && vz::readBmpFile(bmp, doc) == vz::ReadStatus::kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  const std::string convert = argc > 2 ? argv[2] : "convert";
+  char folder[] = "/tmp/vizorka-colour-search-XXXXXX";
+  if (!mkdtemp(folder)) return 1;
+
+  std::vector<std::pair<std::string, vz::ImageDocument>> pictures;
+  const std::string data = VIZORKA_TESTDATA_DIR "/jpeg/";
+  for (const auto& photo :
+       std::vector<std::pair<std::string, std::string>>{{"rose", "testorig.jpg"},
+                                                        {"bird", "shira_bird8.bmp"},
+                                                        {"scene", "vgl_6434_0018a.bmp"}}) {
+    vz::ImageDocument doc;
+    if (!fittedPhoto(convert, data + photo.second, std::string(folder) + "/" + photo.first + ".bmp",
+                     doc))
+      return 1;
+    pictures.emplace_back(photo.first, std::move(doc));
+  }
+  pictures.emplace_back("gradient", bench::colourGradient(256, 240));
+  pictures.emplace_back("plasma", bench::plasma(256, 240));
+  std::system((std::string("rm -rf '") + folder + "'").c_str());
+
+  bool met = true;
+  const auto report = [&](const char* what, const std::string& picture, int threads, double seconds,
+                          double target) {
+    const bool ok = seconds >= 0 && (threads != 1 || seconds < target);
+    met = met && ok;
+    std::printf("%-30s %-9s %d thread%s %8.3f s  (target < %.1f s on one) %s\n", what,
+                picture.c_str(), threads, threads == 1 ? " " : "s", seconds, target,
+                threads == 1 ? (ok ? "met" : "MISSED") : "");
+    std::fflush(stdout);
+  };
+  for (const auto& [name, picture] : pictures) {
+    for (int threads : {1, 2}) {
+      vz::EffectSettings settings;
+      settings.ditherAlgorithm = vz::kPerceptual;
+      vz::ColourSetTarget four;
+      four.choose = {false, true, true};
+      report("4-colour sets", name, threads,
+             bench::bestSeconds(runs,
+                                [&] {
+                                  vz::EffectSettings trial = settings;
+                                  return vz::chooseColourSets(picture, trial, four, threads).ok();
+                                }),
+             0.5);
+      settings.interlacedFourColour = true;
+      report("interlaced pairs", name, threads,
+             bench::bestSeconds(runs,
+                                [&] {
+                                  vz::EffectSettings trial = settings;
+                                  return vz::chooseColourSets(picture, trial, four, threads).ok();
+                                }),
+             2.0);
+      report("refined dither, 16 colours", name, threads,
+             bench::bestSeconds(runs,
+                                [&] {
+                                  vz::ImageDocument doc = picture;
+                                  vz::refinedDither(doc, vz::EffectSettings{},
+                                                    vz::kDitherSixteenColours, 1, 1, threads);
+                                  return doc.colourMode == 16;
+                                }),
+             1.0);
+    }
+  }
+  return met ? 0 : 1;
+}
