@@ -2,15 +2,19 @@
 // closest to the picture on the screen (the least mean blurred CIEDE2000, see
 // perceptual_error.h), among every set of distinct TVC colours.
 //
-// Every set is ranked on a small summary of the picture by a cheap score that predicts
-// the full one: the picture blurred as the eye sees it, its colours gathered into a few
-// hundred weighted bins, and for each bin how far it lies from the colours the set can
-// mix (and how much the mixing shows), or, for conversions whose pixels do not depend on
-// the set, what the set makes of the mix the conversion chose. The best few by that
-// score, and always the sets the settings held, are then converted at full size and
-// measured; the least error wins, ties going to the sets held. Interlaced pairs are made
-// from the best single sets. The answer is the same on every machine and with any
-// number of threads.
+// Every set is ranked in three steps, each on fewer sets:
+//   a prediction on a summary of the picture: the picture blurred as the eye sees it, its
+//   colours gathered into a few hundred weighted bins, and for each bin how far it lies
+//   (to the eye) from the colours the set can mix, or, for conversions whose pixels do
+//   not depend on the set, from what the set makes of the mix the conversion chose;
+//   the best 32 converted on a half-size copy and measured by a quick linearised
+//   measure;
+//   the best 4 of those, and always the sets the settings held and the start sets,
+//   converted at full size and measured in full. The least error wins, ties going to
+//   the sets held, so the choice is never worse than either.
+// Interlaced pairs are made from the best 8 single sets. The refined dither starts from
+// the perceptual one with the same colours, so its sets are measured with the perceptual
+// dither. The answer is the same on every machine and with any number of threads.
 #pragma once
 
 #include <array>

@@ -295,10 +295,9 @@ double labCurveSlope(double t) {
   return 1 / (3 * root * root);
 }
 
-// CIEDE2000's hue weighting T of a hue in degrees, its four cosines made from the
-// hue's own sine and cosine.
-double hueWeighting(double hue) {
-  const double c = portableCosOfDegrees(hue), s = portableSinOfDegrees(hue);
+// CIEDE2000's hue weighting T of a hue given by its cosine and sine, its four cosines
+// made from them.
+double hueWeightingOf(double c, double s) {
   const double c2 = c * c - s * s, s2 = 2 * s * c;
   const double c3 = c * c2 - s * s2, s3 = s * c2 + c * s2;
   const double c4 = c2 * c2 - s2 * s2, s4 = 2 * s2 * c2;
@@ -309,7 +308,12 @@ double hueWeighting(double hue) {
          0.20 * (c4 * cos63 + s4 * sin63);
 }
 
+double hueWeighting(double hue) {
+  return hueWeightingOf(portableCosOfDegrees(hue), portableSinOfDegrees(hue));
+}
+
 constexpr double kPow25To7 = 6103515625.0;  // 25^7
+constexpr double kHalfTurnSlack = 1e-9;     // degrees
 
 double seventhPower(double v) {
   const double square = v * v;
@@ -347,12 +351,14 @@ double ciede2000(const Lab& first, const Lab& second) {
 
   const double deltaL = second.lightness - first.lightness;
   const double deltaC = cp2 - cp1;
+  // Hues half a turn apart count as not wrapping round, whichever way their last bits
+  // were rounded.
   double deltaHue = 0;
   if (cp1 * cp2 != 0) {
     deltaHue = h2 - h1;
-    if (deltaHue > 180)
+    if (deltaHue > 180 + kHalfTurnSlack)
       deltaHue -= 360;
-    else if (deltaHue < -180)
+    else if (deltaHue < -180 - kHalfTurnSlack)
       deltaHue += 360;
   }
   const double deltaH = 2 * std::sqrt(cp1 * cp2) * portableSinOfDegrees(deltaHue / 2);
@@ -361,7 +367,7 @@ double ciede2000(const Lab& first, const Lab& second) {
   const double meanCp = (cp1 + cp2) / 2;
   double meanH = h1 + h2;
   if (cp1 * cp2 != 0) {
-    if (std::fabs(h1 - h2) <= 180)
+    if (std::fabs(h1 - h2) <= 180 + kHalfTurnSlack)
       meanH = (h1 + h2) / 2;
     else
       meanH = h1 + h2 < 360 ? (h1 + h2 + 360) / 2 : (h1 + h2 - 360) / 2;
@@ -417,6 +423,75 @@ LocalColourScale localColourScale(double red, double green, double blue) {
         static_cast<float>(hueWeight * (alongA * db - alongB * da));
   }
   return scale;
+}
+
+DifferenceModel differenceFrom(const Lab& reference, double red, double green, double blue) {
+  // The Lab curve and its slope from one cube root per channel.
+  const Xyz xyz = xyzOfLinear(red, green, blue);
+  const double scaled[3] = {xyz.x / kWhiteX, xyz.y, xyz.z / kWhiteZ};
+  const double whites[3] = {kWhiteX, 1, kWhiteZ};
+  double curve[3], slopes[3];
+  for (int c = 0; c < 3; ++c) {
+    const double t = scaled[c];
+    if (t > kDelta * kDelta * kDelta) {
+      const double root = portableRoot(t, 3);
+      curve[c] = root;
+      slopes[c] = 1 / (3 * root * root) / whites[c];
+    } else {
+      curve[c] = t / (3 * kDelta * kDelta) + 4.0 / 29;
+      slopes[c] = 1 / (3 * kDelta * kDelta) / whites[c];
+    }
+  }
+  const Lab lab{116 * curve[1] - 16, 500 * (curve[0] - curve[1]), 200 * (curve[1] - curve[2])};
+  const double toXyz[3][3] = {{0.4124564, 0.3575761, 0.1804375},
+                              {0.2126729, 0.7151522, 0.0721750},
+                              {0.0193339, 0.1191920, 0.9503041}};
+  const double stretch =
+      aStretch((std::sqrt(reference.a * reference.a + reference.b * reference.b) +
+                std::sqrt(lab.a * lab.a + lab.b * lab.b)) /
+               2);
+  const double a1 = stretch * reference.a, a2 = stretch * lab.a;
+  const double c1 = std::sqrt(a1 * a1 + reference.b * reference.b);
+  const double c2 = std::sqrt(a2 * a2 + lab.b * lab.b);
+  // The mean hue's direction: between the two hues, or the one hue of a colourful colour
+  // against a grey.
+  double alongA = 0, alongB = 0;
+  if (c1 > 0) {
+    alongA += a1 / c1;
+    alongB += reference.b / c1;
+  }
+  if (c2 > 0) {
+    alongA += a2 / c2;
+    alongB += lab.b / c2;
+  }
+  double length = std::sqrt(alongA * alongA + alongB * alongB);
+  if (length < 1e-9) {
+    // Grey against grey, or hues half a turn apart: any direction, across the first.
+    alongA = c1 > 0 ? -reference.b / c1 : 1;
+    alongB = c1 > 0 ? a1 / c1 : 0;
+    length = 1;
+  }
+  alongA /= length;
+  alongB /= length;
+  const double meanChroma = (c1 + c2) / 2;
+  const double lightnessWeight = 1 / lightnessWeighting((reference.lightness + lab.lightness) / 2);
+  const double chromaWeight = 1 / (1 + 0.045 * meanChroma);
+  const double hueWeight = 1 / (1 + 0.015 * meanChroma * hueWeightingOf(alongA, alongB));
+  const double da = a2 - a1, db = lab.b - reference.b;
+  DifferenceModel model{};
+  model.residual = {static_cast<float>(lightnessWeight * (lab.lightness - reference.lightness)),
+                    static_cast<float>(chromaWeight * (alongA * da + alongB * db)),
+                    static_cast<float>(hueWeight * (alongA * db - alongB * da))};
+  for (int channel = 0; channel < 3; ++channel) {
+    const double dx = toXyz[0][channel] * slopes[0], dy = toXyz[1][channel] * slopes[1],
+                 dz = toXyz[2][channel] * slopes[2];
+    const double dl = 116 * dy, dA = stretch * 500 * (dx - dy), dB = 200 * (dy - dz);
+    const size_t c = static_cast<size_t>(channel);
+    model.jacobian[0][c] = static_cast<float>(lightnessWeight * dl);
+    model.jacobian[1][c] = static_cast<float>(chromaWeight * (alongA * dA + alongB * dB));
+    model.jacobian[2][c] = static_cast<float>(hueWeight * (alongA * dB - alongB * dA));
+  }
+  return model;
 }
 
 bool PerceptualErrorMeter::prepare(const LinearPicture& original, int threads) {

@@ -76,6 +76,18 @@ struct LocalColourScale {
 };
 LocalColourScale localColourScale(double red, double green, double blue);
 
+// A colour's CIEDE2000 difference from a reference as a vector, and how it changes with
+// the colour: the lightness difference and the difference in the (stretched) a, b plane
+// turned to the pair's mean hue (chroma across it, hue along it), each divided by
+// CIEDE2000's weight for the pair. Its length is close to the CIEDE2000 difference (the
+// rotation term left out); the jacobian's rows turn a change of the colour's linear red,
+// green and blue into the change of each part.
+struct DifferenceModel {
+  std::array<float, 3> residual;
+  std::array<std::array<float, 3>, 3> jacobian;
+};
+DifferenceModel differenceFrom(const Lab& reference, double red, double green, double blue);
+
 // The mean blurred CIEDE2000 difference from one original, which it prepares once for
 // the many results compared with it.
 class PerceptualErrorMeter {
@@ -85,8 +97,9 @@ class PerceptualErrorMeter {
   // The mean difference of a result the size of the original; -1 when the sizes differ
   // or the memory cannot be had.
   double meanDifference(const LinearPicture& result, int threads) const;
-  // The original blurred, as the eye sees it.
+  // The original blurred, as the eye sees it, and its colours in CIELAB.
   const LinearPicture& blurredOriginal() const { return blurredOriginal_; }
+  const std::vector<Lab>& originalLab() const { return originalLab_; }
 
  private:
   LinearPicture blurredOriginal_;

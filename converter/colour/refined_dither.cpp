@@ -1,15 +1,18 @@
 // Direct binary search over the perceptual dither's result. The error the eye sees is
-// e = G * (shown result - shown source), G the eye's blur, and its size at screen pixel p
-// is |S(p) e(p)|, S(p) the local colour scale of the blurred source there: about the
-// CIEDE2000 difference the metric measures. The refinement lowers E, the sum of those
-// sizes, by sweeps that each lower a sum of squares in its place,
-//   E_w = sum over p of e(p)^T M(p) e(p),  M(p) = S(p)^T S(p) / |S(p) e0(p)|,
-// e0 the error at the sweep's start: below the sum of sizes that E_w matches at the
-// start, so E falls whenever E_w does. Changing one pixel q by d (linear light) adds
-// K_q(p) d to e, K_q being the blur of q's footprint on the screen, so
-//   E_w' - E_w = 2 d . A(q) + d^T B(q) d,  A(q) = sum K_q(p) M(p) e(p),  B(q) = sum K_q(p)^2 M(p),
-// where B is fixed for the sweep and A is summed from the kept field M e when q is
-// visited.
+// e = G * (shown result - shown source), G the eye's blur (perceptual_error.h), and at
+// each screen pixel p its size is about the CIEDE2000 difference between the blurred
+// source c(p) and the blurred result c(p) + e(p). The refinement lowers E, the sum of
+// those differences, by sweeps that each lower a quadratic model of it: with r(p) the
+// difference as a vector and J(p) its change with the result (differenceFrom), both
+// taken where the result is at the sweep's start, and w(p) = |r(p)|,
+//   E_w = sum over p of |r(p) + J(p) (e(p) - e_start(p))|^2 / w(p),
+// which lies above twice E less a constant and touches it at the start, so E falls
+// whenever E_w does (the reweighted least squares of a sum of lengths). Changing one
+// pixel q by d (linear light) adds K_q(p) d to e, K_q being the blur of q's footprint
+// on the screen, so with M = J^T J / w
+//   E_w' - E_w = 2 d . A(q) + d^T B(q) d,  A(q) = sum K_q(p) f(p),  B(q) = sum K_q(p)^2 M(p),
+// where B is fixed for the sweep and the field f = J^T r / w + M (e - e_start) is kept
+// up to date as pixels change.
 //
 // The pixels are visited in blocks of 16 x 16, in four passes of every other block
 // across and down. What one pixel's change touches, and what deciding it reads, reach
@@ -36,12 +39,9 @@ constexpr int kMaxSweeps = 8;
 constexpr int32_t kBlock = 16;
 // Sweeps stop once fewer than this share of the pixels changed.
 constexpr int64_t kSettledPerMille = 1;
-// The least error size a screen pixel's weight is divided by (in CIEDE2000 units).
-constexpr float kSmallestDifference = 1.0f;
-// Where between the blurred source (0) and the blurred result (1) each sweep measures the
-// colour scale: large differences (a colour shown in black and white) are seen from the
-// result's side, where a change of lightness alone does not look like a change of hue.
-constexpr float kScaledAt = 1.0f;
+// The least difference a screen pixel's weight is divided by (in CIEDE2000 units), so
+// that pixels already close to the source do not weigh without bound.
+constexpr float kSmallestDifference = 3.0f;
 
 // How the blur of one document column (or row) reaches the screen's columns: the
 // weights, edges mirrored as the eye's blur mirrors them.
@@ -89,14 +89,6 @@ class AxisKernel {
 // A symmetric 3 x 3 form: xx, yy, zz, xy, xz, yz.
 using Form = std::array<float, 6>;
 
-Form formOf(const LocalColourScale& scale) {
-  const auto& s = scale.rows;
-  const auto column = [&](size_t a, size_t b) {
-    return s[0][a] * s[0][b] + s[1][a] * s[1][b] + s[2][a] * s[2][b];
-  };
-  return {column(0, 0), column(1, 1), column(2, 2), column(0, 1), column(0, 2), column(1, 2)};
-}
-
 void applyForm(const Form& m, const float* v, float* out) {
   out[0] = m[0] * v[0] + m[3] * v[1] + m[4] * v[2];
   out[1] = m[3] * v[0] + m[1] * v[1] + m[5] * v[2];
@@ -122,34 +114,45 @@ class EyeModel {
     const size_t shownCount = error_.values.size() / 3;
     const size_t count = static_cast<size_t>(result.width) * static_cast<size_t>(result.height);
     try {
-      scaleForms_.assign(shownCount, Form{});
       forms_.assign(shownCount, Form{});
-      weighted_.assign(3 * shownCount, 0.0f);
+      field_.assign(3 * shownCount, 0.0f);
       pixelForms_.assign(count, Form{});
     } catch (const std::bad_alloc&) {
       return false;
     }
     blurredSource_ = &meter.blurredOriginal();
+    sourceLab_ = &meter.originalLab();
     width_ = result.width;
     height_ = result.height;
     return true;
   }
 
-  // The forms of the next sweep: each screen pixel's scale form divided by the size of
-  // its error now (at least kSmallestDifference), so that lowering the sum of squares
-  // they weigh lowers the sum of the differences themselves.
+  // The sweep's quadratic model at each screen pixel. With r the difference from the
+  // source as a vector (differenceFrom) and J its change with the blurred result, both
+  // where the result is now, and w = |r| (at least kSmallestDifference):
+  //   |r + J d| <= (|r + J d|^2 / w + w) / 2,  equal at d = 0,
+  // so the sum of |r + J d|^2 / w = d^T M d + 2 d . g + ... with M = J^T J / w and
+  // g = J^T r / w is what a sweep lowers. The field M e is kept as g + M (e - e_start).
   void reweigh(int threads) {
     forEachRowBand(error_.height, threads, [&](int32_t begin, int32_t end) {
       for (size_t i = static_cast<size_t>(begin) * shownWidth_;
            i < static_cast<size_t>(end) * shownWidth_; ++i) {
         const float* e = error_.values.data() + 3 * i;
         const float* colour = blurredSource_->values.data() + 3 * i;
-        scaleForms_[i] =
-            formOf(localColourScale(colour[0] + kScaledAt * e[0], colour[1] + kScaledAt * e[1],
-                                    colour[2] + kScaledAt * e[2]));
-        const float size = std::max(kSmallestDifference, difference(i));
-        for (size_t f = 0; f < 6; ++f) forms_[i][f] = scaleForms_[i][f] / size;
-        applyForm(forms_[i], e, weighted_.data() + 3 * i);
+        const DifferenceModel model =
+            differenceFrom((*sourceLab_)[i], colour[0] + e[0], colour[1] + e[1], colour[2] + e[2]);
+        const auto& r = model.residual;
+        const auto& j = model.jacobian;
+        const float size =
+            std::max(kSmallestDifference, std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]));
+        const auto column = [&](size_t a, size_t b) {
+          return (j[0][a] * j[0][b] + j[1][a] * j[1][b] + j[2][a] * j[2][b]) / size;
+        };
+        forms_[i] = {column(0, 0), column(1, 1), column(2, 2),
+                     column(0, 1), column(0, 2), column(1, 2)};
+        float* g = field_.data() + 3 * i;
+        for (size_t c = 0; c < 3; ++c)
+          g[c] = (j[0][c] * r[0] + j[1][c] * r[1] + j[2][c] * r[2]) / size;
       }
     });
     forEachRowBand(height_, threads, [&](int32_t begin, int32_t end) {
@@ -166,8 +169,7 @@ class EyeModel {
     const int32_t firstY = rows_.first(y), countY = rows_.count(y);
     a[0] = a[1] = a[2] = 0;
     for (int32_t j = 0; j < countY; ++j) {
-      const float* w =
-          weighted_.data() + 3 * (static_cast<size_t>(firstY + j) * shownWidth_ + firstX);
+      const float* w = field_.data() + 3 * (static_cast<size_t>(firstY + j) * shownWidth_ + firstX);
       float r0 = 0, r1 = 0, r2 = 0;
       for (int32_t i = 0; i < countX; ++i) {
         r0 += kx[i] * w[3 * i];
@@ -182,7 +184,7 @@ class EyeModel {
 
   const Form& pixelForm(int32_t x, int32_t y) const { return pixelForms_[index(x, y)]; }
 
-  // Pixel q changed by d: its share of the error field, and the field weighted by M.
+  // Pixel q changed by d: its share of the error, and of the field.
   void change(int32_t x, int32_t y, const float* d) {
     const float* kx = columns_.weights(x);
     const float* ky = rows_.weights(y);
@@ -192,9 +194,13 @@ class EyeModel {
       const size_t start = static_cast<size_t>(firstY + j) * shownWidth_ + firstX;
       for (int32_t i = 0; i < countX; ++i) {
         const float k = ky[j] * kx[i];
+        const float share[3] = {k * d[0], k * d[1], k * d[2]};
         float* e = error_.values.data() + 3 * (start + i);
-        for (int c = 0; c < 3; ++c) e[c] += k * d[c];
-        applyForm(forms_[start + i], e, weighted_.data() + 3 * (start + i));
+        for (int c = 0; c < 3; ++c) e[c] += share[c];
+        float added[3];
+        applyForm(forms_[start + i], share, added);
+        float* field = field_.data() + 3 * (start + i);
+        for (int c = 0; c < 3; ++c) field[c] += added[c];
       }
     }
   }
@@ -202,14 +208,6 @@ class EyeModel {
  private:
   size_t index(int32_t x, int32_t y) const {
     return static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
-  }
-
-  // The size of screen pixel i's error: about its CIEDE2000 difference.
-  float difference(size_t i) const {
-    const float* e = error_.values.data() + 3 * i;
-    float scaled[3];
-    applyForm(scaleForms_[i], e, scaled);
-    return std::sqrt(std::max(0.0f, e[0] * scaled[0] + e[1] * scaled[1] + e[2] * scaled[2]));
   }
 
   Form footprintForm(int32_t x, int32_t y) const {
@@ -232,8 +230,8 @@ class EyeModel {
   int32_t height_ = 0;
   LinearPicture error_;
   const LinearPicture* blurredSource_ = nullptr;
-  std::vector<Form> scaleForms_;  // S^T S, per screen pixel
-  std::vector<float> weighted_;   // M e
+  const std::vector<Lab>* sourceLab_ = nullptr;
+  std::vector<float> field_;      // M e, kept as g + M (e - e_start)
   std::vector<Form> forms_;       // M, per screen pixel, for this sweep
   std::vector<Form> pixelForms_;  // B, per document pixel
 };
