@@ -116,7 +116,10 @@ class EyeModel {
     try {
       forms_.assign(shownCount, Form{});
       field_.assign(3 * shownCount, 0.0f);
+      columnForms_.assign(static_cast<size_t>(error_.height) * static_cast<size_t>(result.width),
+                          Form{});
       pixelForms_.assign(count, Form{});
+      rowDifferences_.assign(static_cast<size_t>(error_.height), 0.0);
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -133,32 +136,64 @@ class EyeModel {
   //   |r + J d| <= (|r + J d|^2 / w + w) / 2,  equal at d = 0,
   // so the sum of |r + J d|^2 / w = d^T M d + 2 d . g + ... with M = J^T J / w and
   // g = J^T r / w is what a sweep lowers. The field M e is kept as g + M (e - e_start).
-  void reweigh(int threads) {
+  //
+  // Returns the sum of the |r|: about the summed CIEDE2000 differences of the result as
+  // it is now.
+  double reweigh(int threads) {
     forEachRowBand(error_.height, threads, [&](int32_t begin, int32_t end) {
-      for (size_t i = static_cast<size_t>(begin) * shownWidth_;
-           i < static_cast<size_t>(end) * shownWidth_; ++i) {
-        const float* e = error_.values.data() + 3 * i;
-        const float* colour = blurredSource_->values.data() + 3 * i;
-        const DifferenceModel model =
-            differenceFrom((*sourceLab_)[i], colour[0] + e[0], colour[1] + e[1], colour[2] + e[2]);
-        const auto& r = model.residual;
-        const auto& j = model.jacobian;
-        const float size =
-            std::max(kSmallestDifference, std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]));
-        const auto column = [&](size_t a, size_t b) {
-          return (j[0][a] * j[0][b] + j[1][a] * j[1][b] + j[2][a] * j[2][b]) / size;
-        };
-        forms_[i] = {column(0, 0), column(1, 1), column(2, 2),
-                     column(0, 1), column(0, 2), column(1, 2)};
-        float* g = field_.data() + 3 * i;
-        for (size_t c = 0; c < 3; ++c)
-          g[c] = (j[0][c] * r[0] + j[1][c] * r[1] + j[2][c] * r[2]) / size;
+      for (int32_t y = begin; y < end; ++y) {
+        double rowSum = 0;
+        for (size_t i = static_cast<size_t>(y) * shownWidth_;
+             i < static_cast<size_t>(y + 1) * shownWidth_; ++i) {
+          const float* e = error_.values.data() + 3 * i;
+          const float* colour = blurredSource_->values.data() + 3 * i;
+          const DifferenceModel model = differenceFrom((*sourceLab_)[i], colour[0] + e[0],
+                                                       colour[1] + e[1], colour[2] + e[2]);
+          const auto& r = model.residual;
+          const auto& j = model.jacobian;
+          const float length = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
+          rowSum += length;
+          const float size = std::max(kSmallestDifference, length);
+          const auto column = [&](size_t a, size_t b) {
+            return (j[0][a] * j[0][b] + j[1][a] * j[1][b] + j[2][a] * j[2][b]) / size;
+          };
+          forms_[i] = {column(0, 0), column(1, 1), column(2, 2),
+                       column(0, 1), column(0, 2), column(1, 2)};
+          float* g = field_.data() + 3 * i;
+          for (size_t c = 0; c < 3; ++c)
+            g[c] = (j[0][c] * r[0] + j[1][c] * r[1] + j[2][c] * r[2]) / size;
+        }
+        rowDifferences_[static_cast<size_t>(y)] = rowSum;
       }
     });
-    forEachRowBand(height_, threads, [&](int32_t begin, int32_t end) {
+    // B, the blur's squares being separable: across each screen row, then down.
+    forEachRowBand(error_.height, threads, [&](int32_t begin, int32_t end) {
       for (int32_t y = begin; y < end; ++y)
-        for (int32_t x = 0; x < width_; ++x) pixelForms_[index(x, y)] = footprintForm(x, y);
+        for (int32_t x = 0; x < width_; ++x) {
+          const float* kx = columns_.weights(x);
+          const Form* m = forms_.data() + static_cast<size_t>(y) * shownWidth_ + columns_.first(x);
+          Form sum{};
+          for (int32_t i = 0; i < columns_.count(x); ++i)
+            for (size_t f = 0; f < sum.size(); ++f) sum[f] += kx[i] * kx[i] * m[i][f];
+          columnForms_[static_cast<size_t>(y) * width_ + x] = sum;
+        }
     });
+    forEachRowBand(height_, threads, [&](int32_t begin, int32_t end) {
+      for (int32_t y = begin; y < end; ++y) {
+        const float* ky = rows_.weights(y);
+        for (int32_t x = 0; x < width_; ++x) {
+          Form sum{};
+          for (int32_t j = 0; j < rows_.count(y); ++j) {
+            const Form& t = columnForms_[static_cast<size_t>(rows_.first(y) + j) * width_ + x];
+            for (size_t f = 0; f < sum.size(); ++f) sum[f] += ky[j] * ky[j] * t[f];
+          }
+          pixelForms_[index(x, y)] = sum;
+        }
+      }
+    });
+    double total = 0;
+    for (double rowSum : rowDifferences_) total += rowSum;
+    return total;
   }
 
   // A(q).
@@ -210,20 +245,6 @@ class EyeModel {
     return static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
   }
 
-  Form footprintForm(int32_t x, int32_t y) const {
-    const float* kx = columns_.weights(x);
-    const float* ky = rows_.weights(y);
-    Form sum{};
-    for (int32_t j = 0; j < rows_.count(y); ++j)
-      for (int32_t i = 0; i < columns_.count(x); ++i) {
-        const float k = ky[j] * kx[i];
-        const Form& m =
-            forms_[static_cast<size_t>(rows_.first(y) + j) * shownWidth_ + columns_.first(x) + i];
-        for (size_t f = 0; f < sum.size(); ++f) sum[f] += k * k * m[f];
-      }
-    return sum;
-  }
-
   AxisKernel columns_, rows_;
   int32_t shownWidth_ = 0;
   int32_t width_ = 0;
@@ -231,9 +252,11 @@ class EyeModel {
   LinearPicture error_;
   const LinearPicture* blurredSource_ = nullptr;
   const std::vector<Lab>* sourceLab_ = nullptr;
-  std::vector<float> field_;      // M e, kept as g + M (e - e_start)
-  std::vector<Form> forms_;       // M, per screen pixel, for this sweep
-  std::vector<Form> pixelForms_;  // B, per document pixel
+  std::vector<float> field_;       // M e, kept as g + M (e - e_start)
+  std::vector<Form> forms_;        // M, per screen pixel, for this sweep
+  std::vector<Form> columnForms_;  // B's first half: across only, per screen row
+  std::vector<Form> pixelForms_;   // B, per document pixel
+  std::vector<double> rowDifferences_;
 };
 
 // The values a row may take and their colours in linear light.
@@ -340,16 +363,18 @@ void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
   const int32_t blocksAcross = (refined.width + kBlock - 1) / kBlock;
   const int32_t blocksDown = (refined.height + kBlock - 1) / kBlock;
   const int64_t pixels = int64_t{refined.width} * refined.height;
-  // The best picture measured so far is the answer.
-  std::vector<uint8_t> best;
+  // The start (the closest so far by the full measure) and the best by the sweeps' own
+  // sums of differences.
+  std::vector<uint8_t> start, best;
   try {
+    start = refined.pixels;
     best = refined.pixels;
   } catch (const std::bad_alloc&) {
     doc = std::move(refined);
     return;
   }
+  double bestSum = model.reweigh(threads);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
-    model.reweigh(threads);
     std::atomic<int64_t> changed{0};
     for (int pass = 0; pass < 4; ++pass) {
       const int32_t firstX = pass & 1, firstY = pass >> 1;
@@ -364,15 +389,24 @@ void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
         changed += mine;
       });
     }
-    const double now = measured(refined, meter, zoomX, zoomY, threads);
-    if (now < 0) break;
-    if (now < error) {
-      error = now;
+    const double sum = model.reweigh(threads);
+    if (sum < bestSum) {
+      bestSum = sum;
       std::copy(refined.pixels.begin(), refined.pixels.end(), best.begin());
     }
     if (changed * 1000 < kSettledPerMille * pixels) break;
   }
+  // The last picture, the best by the sums (where they mislead, as far from every
+  // colour the sets hold, the last one often is closer), or the start: the closest by
+  // the full measure.
+  const double last = measured(refined, meter, zoomX, zoomY, threads);
+  if (last >= 0 && last < error) {
+    error = last;
+    std::copy(refined.pixels.begin(), refined.pixels.end(), start.begin());
+  }
   refined.pixels.swap(best);
+  const double bestBySums = measured(refined, meter, zoomX, zoomY, threads);
+  if (!(bestBySums >= 0 && bestBySums < error)) refined.pixels.swap(start);
   doc = std::move(refined);
 }
 
