@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -542,8 +541,9 @@ void predict(const Summary& summary, std::vector<Candidate>& candidates, int siz
     std::sort(byIndex[i].begin(), byIndex[i].begin() + size);
   }
   std::vector<float> scores(samples * count);
-  runOnThreads(workers, [&](int) {
-    const std::unique_ptr<FaceTable> faces(new FaceTable);
+  std::vector<FaceTable> tables(static_cast<size_t>(workers));
+  runOnThreads(workers, [&](int worker) {
+    FaceTable* faces = &tables[static_cast<size_t>(worker)];
     for (size_t s = next++; s < samples; s = next++) {
       const Sample& sample = summary.samples[s];
       faces->fill(sample);

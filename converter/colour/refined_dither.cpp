@@ -277,6 +277,7 @@ int64_t refineBlock(ImageDocument& doc, EyeModel& model, const RowChoices* choic
     uint8_t* pixels = doc.row(y);
     for (int32_t x = blockX * kBlock; x < endX; ++x) {
       const int value = getPackedPixel(pixels, x, bits);
+      if (value < row.first || value >= row.first + row.count) continue;
       const float* now = row.linear[value - row.first];
       float a[3];
       model.gradient(x, y, a);
