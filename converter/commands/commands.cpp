@@ -237,6 +237,8 @@ ViewUpdate ditherCommand(AppState& state, int kind) {
 }
 
 Status chooseBestColours(const AppState& state, EffectSettings& settings, int setId) {
+  if (setId < kTwoColourSetId || setId > kEvenLineSetId)
+    return Status(StatusCode::kNotApplicable, "no such colour set");
   AppState trial;
   try {
     trial.document = state.document;
