@@ -483,26 +483,17 @@ DifferenceModel differenceFrom(const Lab& reference, double red, double green, d
   const double a1 = stretch * reference.a, a2 = stretch * lab.a;
   const double c1 = std::sqrt(a1 * a1 + reference.b * reference.b);
   const double c2 = std::sqrt(a2 * a2 + lab.b * lab.b);
-  // The mean hue's direction: between the two hues, or the one hue of a colourful colour
-  // against a grey.
-  double alongA = 0, alongB = 0;
+  // The chroma direction: the reference's hue, which stays put while the colour moves
+  // (so that the parts keep their meaning from one model to the next); the colour's own
+  // for a grey reference, and any for two greys.
+  double alongA = 1, alongB = 0;
   if (c1 > 0) {
-    alongA += a1 / c1;
-    alongB += reference.b / c1;
+    alongA = a1 / c1;
+    alongB = reference.b / c1;
+  } else if (c2 > 0) {
+    alongA = a2 / c2;
+    alongB = lab.b / c2;
   }
-  if (c2 > 0) {
-    alongA += a2 / c2;
-    alongB += lab.b / c2;
-  }
-  double length = std::sqrt(alongA * alongA + alongB * alongB);
-  if (length < 1e-9) {
-    // Grey against grey, or hues half a turn apart: any direction, across the first.
-    alongA = c1 > 0 ? -reference.b / c1 : 1;
-    alongB = c1 > 0 ? a1 / c1 : 0;
-    length = 1;
-  }
-  alongA /= length;
-  alongB /= length;
   const double meanChroma = (c1 + c2) / 2;
   const double lightnessWeight = 1 / lightnessWeighting((reference.lightness + lab.lightness) / 2);
   const double chromaWeight = 1 / (1 + 0.045 * meanChroma);

@@ -78,10 +78,10 @@ LocalColourScale localColourScale(double red, double green, double blue);
 
 // A colour's CIEDE2000 difference from a reference as a vector, and how it changes with
 // the colour: the lightness difference and the difference in the (stretched) a, b plane
-// turned to the pair's mean hue (chroma across it, hue along it), each divided by
-// CIEDE2000's weight for the pair. Its length is close to the CIEDE2000 difference (the
-// rotation term left out); the jacobian's rows turn a change of the colour's linear red,
-// green and blue into the change of each part.
+// turned to the reference's hue (chroma along it, hue across it), each divided by
+// CIEDE2000's weight for the pair (the hue's taken at the reference's hue). Its length is close to
+// the CIEDE2000 difference (the rotation term left out); the jacobian's rows turn a change of the
+// colour's linear red, green and blue into the change of each part.
 struct DifferenceModel {
   std::array<float, 3> residual;
   std::array<std::array<float, 3>, 3> jacobian;
