@@ -42,6 +42,7 @@ enum class CommandId {
   kAlgorithmFloydSteinberg,
   kAlgorithmOrdered,
   kAlgorithmPerceptual,
+  kAlgorithmRefined,
   kPreDistortion,
   kInterlace,
   kColourChoices,

@@ -1,5 +1,6 @@
 #include "converter/commands/command_table.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "base/file_write.h"
@@ -86,10 +87,34 @@ bool parseTvcIndex(const std::string& text, StepValue& value, std::string& error
   return false;
 }
 
+// Ten TVC indices, or the word auto for every value of a set (that set is then chosen
+// for each picture), or auto alone for all three sets. Auto values become -1.
 bool parseColourChoices(const std::string& text, StepValue& value, std::string& error) {
-  if (parseNumberList(text, 10, 0, 15, value)) return true;
-  error = "expected ten TVC colour indices 0..15, separated by commas";
-  return false;
+  error =
+      "expected ten TVC colour indices 0..15 separated by commas, where every value of a "
+      "set may be auto, or auto alone";
+  if (text == "auto") {
+    value.numbers.assign(10, -1);
+    return true;
+  }
+  std::string numbers;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t end = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, end - start);
+    numbers += numbers.empty() ? "" : ",";
+    numbers += item == "auto" ? "-1" : item;
+    if (item == "-1") return false;
+    start = end + 1;
+  }
+  if (!parseNumberList(numbers, 10, -1, 15, value)) return false;
+  const std::vector<int64_t>& n = value.numbers;
+  for (size_t set : {size_t{0}, size_t{2}, size_t{6}}) {
+    const size_t end = set == 0 ? 2 : set + 4;
+    const bool automatic = n[set] == -1;
+    for (size_t i = set; i < end; ++i)
+      if ((n[i] == -1) != automatic) return false;
+  }
+  return true;
 }
 
 constexpr int64_t kLargestCoordinate = 0x7FFFFFFF;
@@ -315,8 +340,12 @@ CommandResult runSetInterlace(CommandCall& call) {
 }
 
 CommandResult runSetColourChoices(CommandCall& call) {
-  for (size_t i = 0; i < call.state.effects.colourChoices.size(); ++i)
-    call.state.effects.colourChoices[i] = static_cast<uint8_t>(call.value->numbers[i]);
+  EffectSettings& effects = call.state.effects;
+  for (size_t i = 0; i < effects.colourChoices.size(); ++i) {
+    const int64_t choice = call.value->numbers[i];
+    effects.autoColourSets[i < kFourColourSet ? 0 : (i < kEvenLineSet ? 1 : 2)] = choice < 0;
+    if (choice >= 0) effects.colourChoices[i] = static_cast<uint8_t>(choice);
+  }
   return {};
 }
 
@@ -534,13 +563,16 @@ std::vector<Command> makeTable() {
       Command(Id::kAlgorithmFloydSteinberg, runSetAlgorithm)
           .withArgument(kFloydSteinberg)
           .onCommandLine("--algorithm", "fs")
-          .explained("dither algorithm: Floyd-Steinberg, ordered or perceptual"),
+          .explained("dither algorithm: Floyd-Steinberg, ordered, perceptual or refined"),
       Command(Id::kAlgorithmOrdered, runSetAlgorithm)
           .withArgument(kOrdered)
           .onCommandLine("--algorithm", "ordered"),
       Command(Id::kAlgorithmPerceptual, runSetAlgorithm)
           .withArgument(kPerceptual)
           .onCommandLine("--algorithm", "perceptual"),
+      Command(Id::kAlgorithmRefined, runSetAlgorithm)
+          .withArgument(kRefined)
+          .onCommandLine("--algorithm", "refined"),
       Command(Id::kPreDistortion, runSetPreDistortion)
           .onCommandLine("--predistort", parseOnOff, kOnOff)
           .explained("halve before 2- and 16-colour dithering and 16 greys"),
@@ -548,8 +580,10 @@ std::vector<Command> makeTable() {
           .onCommandLine("--interlace", parseOnOff, kOnOff)
           .explained("interlaced 4-colour error diffusion"),
       Command(Id::kColourChoices, runSetColourChoices)
-          .onCommandLine("--colours", parseColourChoices, "I0,...,I9")
-          .explained("ten TVC colour indices: 2-colour, 4-colour, even-line sets"),
+          .onCommandLine("--colours", parseColourChoices, "I0,...,I9|auto")
+          .explained(
+              "ten TVC colour indices: 2-colour, 4-colour, even-line sets; auto for all of a "
+              "set's values (or auto alone for every set) chooses it for each picture"),
       Command(Id::kThreshold, runSetThreshold)
           .onCommandLine("--threshold", parseThreshold, "N")
           .explained("2-colour threshold, 0..255"),

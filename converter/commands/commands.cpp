@@ -1,9 +1,12 @@
 #include "converter/commands/commands.h"
 
 #include <algorithm>
+#include <new>
 #include <thread>
 
+#include "converter/colour/colour_set_search.h"
 #include "converter/colour/conversions.h"
+#include "converter/colour/refined_dither.h"
 #include "converter/formats/picture_formats.h"
 #include "converter/model/file_io.h"
 
@@ -167,30 +170,99 @@ CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
   return CommandResult(status, update);
 }
 
+namespace {
+
+// Pre-distortion: a true-colour picture about to be dithered to 2 colours is halved
+// downwards and shown 1 x 2, one about to be dithered to 16 colours halved across and
+// shown 2 x 1.
+void preDistort(ImageDocument& doc, ViewState& view, int kind, bool preDistortion, int threads) {
+  if (!preDistortion) return;
+  if (kind == kDitherTwoColours) {
+    halve(doc, kHalveVertically, threads);
+    view.zoomX = 1;
+    view.zoomY = 2;
+  } else if (kind == kDitherSixteenColours) {
+    halve(doc, kHalveHorizontally, threads);
+    view.zoomX = 2;
+    view.zoomY = 1;
+  }
+}
+
+// The sets marked auto that the conversion uses become the best for the picture as it
+// is now, shown as the view shows it.
+void chooseAutoColours(AppState& state, SetConversion conversion) {
+  const std::array<bool, 3>& marked = state.effects.autoColourSets;
+  if (!marked[0] && !marked[1] && !marked[2]) return;
+  ColourSetTarget target;
+  target.conversion = conversion;
+  target.choose = marked;
+  target.zoomX = state.view.zoomX;
+  target.zoomY = state.view.zoomY;
+  // A picture the search cannot take is one the conversion leaves alone too; without
+  // memory for the search the sets stay as they were.
+  chooseColourSets(state.document, state.effects, target, threadsOf(state));
+}
+
+}  // namespace
+
 CommandResult ditherCommand(AppState& state, int kind) {
   ImageDocument& doc = state.document;
   const int threads = threadsOf(state);
-  if (state.effects.preDistortion) {
-    if (kind == kDitherTwoColours) {
-      halve(doc, kHalveVertically, threads);
-      setZoom(state, 1, 2);
-    } else if (kind == kDitherSixteenColours) {
-      halve(doc, kHalveHorizontally, threads);
-      setZoom(state, 2, 1);
-    }
-  }
+  preDistort(doc, state.view, kind, state.effects.preDistortion, threads);
+  if (kind == kDitherTwoColours)
+    chooseAutoColours(state, SetConversion::kDitherTwoColours);
+  else if (kind == kDitherFourColours)
+    chooseAutoColours(state, SetConversion::kDitherFourColours);
   if (state.effects.ditherAlgorithm == kFloydSteinberg)
     floydSteinbergDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kOrdered)
     orderedDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kPerceptual)
     perceptualDither(doc, state.effects, kind, threads);
+  else if (state.effects.ditherAlgorithm == kRefined)
+    refinedDither(doc, state.effects, kind, state.view.zoomX, state.view.zoomY, threads);
   doc.tvcPicture = true;
   return renderLayoutRepaint();
 }
 
+Status chooseBestColours(const AppState& state, EffectSettings& settings, int setId) {
+  if (setId < kTwoColourSetId || setId > kEvenLineSetId)
+    return Status(StatusCode::kNotApplicable, "no such colour set");
+  AppState trial;
+  try {
+    trial.document = state.document;
+  } catch (const std::bad_alloc&) {
+    return Status(StatusCode::kOutOfMemory, "no memory to choose the colours");
+  }
+  trial.view = state.view;
+  trial.conversionThreads = state.conversionThreads;
+  trial.effects = settings;
+  ColourSetTarget target;
+  target.choose[static_cast<size_t>(setId)] = true;
+  if (setId == kTwoColourSetId) {
+    target.conversion = SetConversion::kDitherTwoColours;
+    preDistort(trial.document, trial.view, kDitherTwoColours, settings.preDistortion,
+               threadsOf(state));
+  } else if (setId == kFourColourSetId) {
+    // Interlaced pictures take the two sets as a pair.
+    target.conversion = SetConversion::kDitherFourColours;
+    target.choose[kEvenLineSetId] = settings.interlacedFourColour;
+  } else {
+    // The even-line set serves only interlaced error diffusion.
+    target.conversion = SetConversion::kDitherFourColours;
+    trial.effects.interlacedFourColour = true;
+    if (trial.effects.ditherAlgorithm == kOrdered) trial.effects.ditherAlgorithm = kPerceptual;
+  }
+  target.zoomX = trial.view.zoomX;
+  target.zoomY = trial.view.zoomY;
+  const Status status = chooseColourSets(trial.document, trial.effects, target, threadsOf(state));
+  if (status.ok()) settings.colourChoices = trial.effects.colourChoices;
+  return status;
+}
+
 CommandResult nearestCommand(AppState& state, int target) {
   ImageDocument& doc = state.document;
+  if (target == 2) chooseAutoColours(state, SetConversion::kNearestTwoColours);
   if (target == 4 &&
       (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16))
     nearestColourConversion(doc, state.effects, 16, threadsOf(state));

@@ -69,8 +69,19 @@ CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);
 
+// Dithers with the effect settings; sets marked auto that the dither uses are chosen
+// for the picture first (after the pre-distortion).
 CommandResult ditherCommand(AppState& state, int kind);
+// Nearest colours; for 2 colours an auto 2-colour set is chosen for the picture first.
 CommandResult nearestCommand(AppState& state, int target);
+
+// "Legjobb színek" beside a set (a ColourSetId): that set of `settings` becomes the best
+// for dithering the picture with `settings` (algorithm, pre-distortion, interlace), shown
+// as the view shows it. Beside the 4-colour set with interlace on it chooses the pair;
+// the even-line set is chosen for interlaced dithering beside the 4-colour set held.
+// kNotApplicable (settings unchanged) when there is no picture to choose for.
+Status chooseBestColours(const AppState& state, EffectSettings& settings, int setId);
+
 CommandResult greyCommand(AppState& state, int kind);
 CommandResult grey256Command(AppState& state);
 CommandResult halveCommand(AppState& state, int direction);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "converter/commands/commands.h"
+
 namespace vz {
 
 int32_t parseCropSize(const std::string& text) {
@@ -43,6 +45,18 @@ EffectSettingsControls EffectSettingsDialogModel::initialControls() const {
 void EffectSettingsDialogModel::chooseColour(int i, uint8_t tvcIndex) {
   if (i >= 0 && i < static_cast<int>(settings_.colourChoices.size()))
     settings_.colourChoices[static_cast<size_t>(i)] = static_cast<uint8_t>(tvcIndex & 15);
+}
+
+bool EffectSettingsDialogModel::chooseBestColours(int setId, const EffectSettingsControls& controls,
+                                                  const AppState& state) {
+  if (setId < kTwoColourSetId || setId > kEvenLineSetId) return false;
+  EffectSettings trial = settings_;
+  trial.ditherAlgorithm = controls.algorithmChecked;
+  trial.preDistortion = controls.preDistortionChecked;
+  trial.interlacedFourColour = controls.interlacedChecked;
+  if (!vz::chooseBestColours(state, trial, setId).ok()) return false;
+  settings_.colourChoices = trial.colourChoices;
+  return true;
 }
 
 EffectSettingsControls EffectSettingsDialogModel::resetToDefaults() {

@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "converter/model/app_state.h"
 #include "converter/model/settings.h"
 
 namespace vz {
 
 // The state of the dialog's controls other than the colour buttons.
 struct EffectSettingsControls {
-  // The checked radio button of "Dithering algoritmus": Floyd-Steinberg, "Ordered" or
-  // the perceptual one, as a DitherAlgorithm.
+  // The checked radio button of "Dithering algoritmus": Floyd-Steinberg, "Ordered",
+  // "Élethű" or "Finomított", as a DitherAlgorithm.
   uint8_t algorithmChecked = kFloydSteinberg;
   int thresholdPosition = 0;  // trackbar 0..255
   bool preDistortionChecked = false;
@@ -48,6 +49,12 @@ class EffectSettingsDialogModel {
 
   // A colour picked for button i takes effect at once.
   void chooseColour(int i, uint8_t tvcIndex);
+
+  // "Legjobb színek" beside a set (a ColourSetId): the set's colours (beside the 4-colour
+  // set with interlace checked, both 4-colour sets) become the best for the picture of
+  // `state` with what the controls show now, and the buttons show them at once. False,
+  // changing nothing, when there is no picture to choose for.
+  bool chooseBestColours(int setId, const EffectSettingsControls& controls, const AppState& state);
 
   // "Alaphelyzet...": the colours and the threshold are reset at once; returns what
   // the other controls show now (they change the settings only with "OK").

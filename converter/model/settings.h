@@ -6,13 +6,21 @@
 
 namespace vz {
 
-enum DitherAlgorithm : uint8_t { kFloydSteinberg = 0, kOrdered = 1, kPerceptual = 2 };
+// kRefined: the perceptual result, then improved pixel by pixel while that lowers the
+// error the eye sees.
+enum DitherAlgorithm : uint8_t { kFloydSteinberg = 0, kOrdered = 1, kPerceptual = 2, kRefined = 3 };
+
+// The three colour sets, in colourChoices' order.
+enum ColourSetId : int { kTwoColourSetId = 0, kFourColourSetId = 1, kEvenLineSetId = 2 };
 
 struct EffectSettings {
   uint8_t ditherAlgorithm = kFloydSteinberg;
   // Three colour sets of TVC palette indices: [0..1] the 2-colour set, [2..5] the
   // 4-colour set, [6..9] the even-line (interlaced) 4-colour set.
   std::array<uint8_t, 10> colourChoices{0, 15, 0, 10, 14, 15, 0, 11, 7, 15};
+  // Sets chosen afresh for each picture just before a conversion uses them (the best
+  // colours for it), by ColourSetId; their colourChoices then hold the last choice.
+  std::array<bool, 3> autoColourSets{};
   uint8_t threshold = 128;  // 2-colour nearest conversion
   bool preDistortion = true;
   bool interlacedFourColour = false;

@@ -21,4 +21,12 @@ cmp gui-perceptual.kep cli-perceptual.kep ||
   gui_fail "the window's perceptual dither differs from vizorka-cli's"
 cmp -s cli-perceptual.kep cli-fs4.kep &&
   gui_fail "perceptual and Floyd-Steinberg dithers should differ"
+
+# "Legjobb színek" and "Finomított" in the window, --colours auto and --algorithm refined
+# on the command line: the same sets and the same dither.
+gui_wine "$cli" minta.bmp --predistort off --interlace on \
+  --colours 0,12,auto,auto,auto,auto,auto,auto,auto,auto --algorithm refined --dither 4 \
+  --save cli-refined.kep
+cmp gui-refined.kep cli-refined.kep ||
+  gui_fail "the window's best colours and refined dither differ from vizorka-cli's"
 echo "ok"

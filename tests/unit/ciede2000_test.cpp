@@ -1,8 +1,12 @@
-// The dither quality benchmark's colour difference against the 34 test pairs published
-// by Sharma, Wu and Dalal (2005), which exercise the hue wrap-around, the mean hue and
-// the rotation term.
+// The dither quality benchmark's colour difference, and the converter's own (computed
+// without the maths library, the same on every machine), against the 34 test pairs
+// published by Sharma, Wu and Dalal (2005), which exercise the hue wrap-around, the mean
+// hue and the rotation term; and the converter's curves against the library's.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "converter/colour/perceptual_error.h"
 #include "tests/bench/perceptual_metric.h"
 
 namespace {
@@ -57,7 +61,34 @@ TEST(Ciede2000, MatchesThePublishedTestPairsBothWays) {
         << "pair " << row;
     EXPECT_NEAR(metric::ciede2000(pair.second, pair.first), pair.difference, 0.5e-4)
         << "pair " << row;
+    const vz::Lab first{pair.first.lightness, pair.first.a, pair.first.b};
+    const vz::Lab second{pair.second.lightness, pair.second.a, pair.second.b};
+    EXPECT_NEAR(vz::ciede2000(first, second), metric::ciede2000(pair.first, pair.second), 1e-9)
+        << "pair " << row;
+    EXPECT_NEAR(vz::ciede2000(second, first), pair.difference, 0.5e-4) << "pair " << row;
     ++row;
+  }
+}
+
+// The curves made without the maths library: the sRGB curve of every byte, the Lab of
+// colours across the cube, and the differences of random pairs, as the library has them.
+TEST(Ciede2000, PortableCurvesMatchTheLibrary) {
+  for (int v = 0; v < 256; ++v)
+    EXPECT_NEAR(vz::linearOfByteTable()[static_cast<size_t>(v)],
+                metric::linearOfSrgb(static_cast<uint8_t>(v)), 1e-15)
+        << v;
+  std::mt19937 random(23);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (int i = 0; i < 2000; ++i) {
+    const double r = unit(random), g = unit(random) * unit(random), b = unit(random);
+    const metric::Lab expected = metric::labOfLinear(r, g, b);
+    const vz::Lab lab = vz::labOfLinear(r, g, b);
+    EXPECT_NEAR(lab.lightness, expected.lightness, 1e-10);
+    EXPECT_NEAR(lab.a, expected.a, 1e-10);
+    EXPECT_NEAR(lab.b, expected.b, 1e-10);
+    const double r2 = unit(random), g2 = unit(random), b2 = unit(random);
+    EXPECT_NEAR(vz::ciede2000(lab, vz::labOfLinear(r2, g2, b2)),
+                metric::ciede2000(expected, metric::labOfLinear(r2, g2, b2)), 1e-9);
   }
 }
 

@@ -4,6 +4,7 @@
 #include "converter/colour/tvc_palette.h"
 #include "converter/commands/effect_settings_dialog_model.h"
 #include "converter/commands/palette_dialog_model.h"
+#include "converter/model/app_state.h"
 
 namespace vz {
 namespace {
@@ -53,6 +54,44 @@ TEST(EffectSettingsDialog, CancelRestoresOnlyTheColours) {
   EXPECT_EQ(settings.colourChoices, before);
   EXPECT_EQ(settings.threshold, 128);  // the reset threshold stays
   EXPECT_EQ(settings.ditherAlgorithm, kOrdered);
+}
+
+// "Legjobb színek" on a picture made of four TVC colours: beside each set, with what the
+// controls show (not yet stored), the set's colours at once; beside the 4-colour set
+// with interlace checked, both 4-colour sets; "Mégse" brings back the colours held.
+TEST(EffectSettingsDialog, BestColoursFillTheirSetAtOnceAndMegseUndoesThem) {
+  AppState state;
+  ImageDocument& doc = state.document;
+  allocatePicture(doc, 32, 16, ColourMode::kTrueColour);
+  const int colours[4] = {9, 4, 10, 14};
+  for (int32_t y = 0; y < 16; ++y)
+    for (int32_t x = 0; x < 32; ++x) {
+      const ColourValue c = tvcColour(colours[x / 8]);
+      doc.row(y)[3 * x] = blueOf(c);
+      doc.row(y)[3 * x + 1] = greenOf(c);
+      doc.row(y)[3 * x + 2] = redOf(c);
+    }
+  const std::array<uint8_t, 10> held = state.effects.colourChoices;
+  EffectSettingsDialogModel dialog(state.effects);
+  EffectSettingsControls controls = dialog.initialControls();
+  controls.algorithmChecked = kRefined;
+  ASSERT_TRUE(dialog.chooseBestColours(kFourColourSetId, controls, state));
+  EXPECT_EQ(state.effects.colourChoices,
+            (std::array<uint8_t, 10>{0, 15, 9, 10, 4, 14, 0, 11, 7, 15}));
+  EXPECT_EQ(state.effects.ditherAlgorithm, kFloydSteinberg);  // only "OK" takes it
+  controls.interlacedChecked = true;
+  dialog.chooseColour(2, 1);
+  ASSERT_TRUE(dialog.chooseBestColours(kFourColourSetId, controls, state));
+  EXPECT_EQ(state.effects.colourChoices,
+            (std::array<uint8_t, 10>{0, 15, 9, 10, 4, 14, 9, 10, 4, 14}));
+  dialog.cancel();
+  EXPECT_EQ(state.effects.colourChoices, held);
+
+  // Without a picture nothing changes.
+  AppState empty;
+  EffectSettingsDialogModel nothing(empty.effects);
+  EXPECT_FALSE(nothing.chooseBestColours(kTwoColourSetId, controls, empty));
+  EXPECT_EQ(empty.effects.colourChoices, held);
 }
 
 TEST(EffectSettingsDialog, ResetThenOkGivesTheStartValues) {

@@ -20,12 +20,17 @@ namespace {
 
 struct EffectSettingsContext {
   HINSTANCE instance;
+  const AppState& state;  // the picture "Legjobb színek" chooses for
   EffectSettingsDialogModel model;
   EditedColours colours;
 };
 
 // The radio buttons of the dither algorithms, in DitherAlgorithm order.
-const int kAlgorithmButtons[] = {IDC_FLOYD_STEINBERG, IDC_ORDERED, IDC_PERCEPTUAL};
+const int kAlgorithmButtons[] = {IDC_FLOYD_STEINBERG, IDC_ORDERED, IDC_PERCEPTUAL, IDC_REFINED};
+
+// The "Legjobb színek" buttons, in ColourSetId order.
+const int kBestColourButtons[] = {IDC_BEST_TWO_COLOURS, IDC_BEST_FOUR_COLOURS,
+                                  IDC_BEST_EVEN_LINE_COLOURS};
 
 void showEffectControls(HWND dialog, const EffectSettingsControls& controls) {
   for (size_t i = 0; i < std::size(kAlgorithmButtons); ++i)
@@ -73,6 +78,19 @@ INT_PTR CALLBACK effectSettingsProc(HWND dialog, UINT message, WPARAM wParam, LP
       if (HIWORD(wParam) == BN_CLICKED &&
           chooseButtonColour(context->instance, dialog, id, context->colours))
         return TRUE;
+      for (size_t set = 0; set < std::size(kBestColourButtons); ++set) {
+        if (id != kBestColourButtons[set]) continue;
+        // The search takes a moment on a large picture.
+        const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        const bool chosen = context->model.chooseBestColours(
+            static_cast<int>(set), readEffectControls(dialog), context->state);
+        SetCursor(previous);
+        if (chosen)
+          InvalidateRect(dialog, nullptr, TRUE);
+        else
+          MessageBeep(MB_ICONWARNING);
+        return TRUE;
+      }
       switch (id) {
         case IDC_SETTINGS_DEFAULTS:
           showEffectControls(dialog, context->model.resetToDefaults());
@@ -181,7 +199,7 @@ INT_PTR CALLBACK paletteProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR runEffectSettingsDialog(HINSTANCE instance, HWND owner, AppState& state) {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  EffectSettingsContext context{instance, EffectSettingsDialogModel(state.effects), {}};
+  EffectSettingsContext context{instance, state, EffectSettingsDialogModel(state.effects), {}};
   context.colours = {context.model.colours().data(),
                      static_cast<int>(context.model.colours().size())};
   const INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_EFFECT_SETTINGS), owner,

@@ -344,6 +344,7 @@ const std::vector<ControlSpec> kEffectControls = {
     {1005, "button", "Floyd-Steinberg"},
     {1006, "button", "Ordered"},
     {1031, "button", "Élethű"},
+    {1032, "button", "Finomított"},
     {1015, "button", ""},
     {1016, "button", ""},
     {1017, "button", ""},
@@ -360,6 +361,9 @@ const std::vector<ControlSpec> kEffectControls = {
     {1023, "button", ""},
     {1024, "button", ""},
     {-1, "static", "4 színű páros sor (Interlaced):"},
+    {1033, "button", "Legjobb színek"},
+    {1034, "button", "Legjobb színek"},
+    {1035, "button", "Legjobb színek"},
     {1025, "button", "Alaphelyzet..."},
     {-1, "static", "0"},
     {-1, "static", "255"},
@@ -530,6 +534,36 @@ void scenarioEffects(const std::wstring& exe) {
         "reopened: \"Élethű\" checked");
   clickLater(dialog, IDCANCEL);
   check(waitClosed(dialog), "\"Mégse\" closes the effect settings");
+
+  // The fourth algorithm, "Finomított", and "Legjobb színek" beside the 4-colour set: with
+  // interlace checked it fills both 4-colour sets for the picture, before OK.
+  check(openThroughDialog(program, L"minta.bmp"), "the picture opens once more");
+  dialog = openEffectSettings(program);
+  if (!dialog) return stop(program);
+  clickNow(dialog, 1032);
+  check(isChecked(dialog, 1032) && !isChecked(dialog, 1031) && !isChecked(dialog, 1005) &&
+            !isChecked(dialog, 1006),
+        "\"Finomított\" takes the check");
+  clickNow(dialog, 1034);
+  const std::string chosen = effectsOf(dumpState(program));
+  check(chosen.rfind("2 128 0 1 100 80 0 12 ", 0) == 0 &&
+            chosen != "2 128 0 1 100 80 0 12 0 10 14 15 0 11 7 15",
+        "\"Legjobb színek\" changes the 4-colour sets at once: " + chosen);
+  for (int i = 2; i < 10; ++i) {
+    const size_t field = static_cast<size_t>(7 + i);
+    checkColourButton(dialog, 1015 + i,
+                      tvcColour(static_cast<int>(dumpState(program).value("effects", field))),
+                      "colour button " + std::to_string(1015 + i) + " shows the chosen colour");
+  }
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the effect settings");
+  sync(program.window);
+  checkText(effectsOf(dumpState(program)), "3" + chosen.substr(1),
+            "OK stores the refined algorithm and the chosen sets");
+  command(program, ID_DITHER_4);
+  // The calling script compares this file with vizorka-cli's refined dither with
+  // automatic 4-colour sets.
+  saveThroughDialogs(program, SaveChoice{}, L"gui-refined.kep");
   stop(program);
 }
 
