@@ -146,14 +146,15 @@ void fillLineBuffer(const ImageDocument& doc, int32_t y, const GreyingFlags& gre
 }
 
 // error * weight / 16 in every lane, truncated toward zero.
-inline simd::Int16x8 weightedShare(simd::Int16x8 error, simd::Int16x8 weights) {
+[[gnu::always_inline]] inline simd::Int16x8 weightedShare(simd::Int16x8 error,
+                                                          simd::Int16x8 weights) {
   const simd::Int16x8 product = simd::multiplyLow(error, weights);
   const simd::Int16x8 towardZero =
       simd::bitAnd(simd::shiftRightArithmetic<15>(product), simd::broadcastInt16(15));
   return simd::shiftRightArithmetic<4>(simd::add(product, towardZero));
 }
 
-inline simd::Int16x8 clampToByte(simd::Int16x8 value) {
+[[gnu::always_inline]] inline simd::Int16x8 clampToByte(simd::Int16x8 value) {
   return simd::minimum(simd::maximum(value, simd::broadcastInt16(0)), simd::broadcastInt16(255));
 }
 
