@@ -14,7 +14,15 @@ packages=(
   python3-pil
   pulseaudio pulseaudio-utils
   sox
+  g++-aarch64-linux-gnu qemu-user zlib1g-dev:arm64 libgtest-dev:arm64
 )
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+# The aarch64 build takes zlib and GoogleTest from Debian's arm64 packages.
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${sudo_cmd[@]}" dpkg --add-architecture arm64
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,8 +30,6 @@ for package in "${packages[@]}"; do
     missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   echo "Installing: ${missing[*]}"
   "${sudo_cmd[@]}" apt-get update
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

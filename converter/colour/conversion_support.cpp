@@ -75,17 +75,17 @@ int NearestColourSearch::nearestByDistances(ColourValue colour) const {
   const double black = k;
   // Two candidates at a time; the packed operations round exactly like the scalar
   // ones, term by term in the same order.
-  const __m128d vc = _mm_set1_pd(c), vm = _mm_set1_pd(m), vy = _mm_set1_pd(y);
-  const __m128d vk = _mm_set1_pd(black);
+  const simd::Double2 vc = simd::broadcastDouble(c), vm = simd::broadcastDouble(m);
+  const simd::Double2 vy = simd::broadcastDouble(y), vk = simd::broadcastDouble(black);
   for (int i = 0; i < list.paddedCount; i += 2) {
-    const __m128d dc = _mm_sub_pd(vc, _mm_load_pd(list.c + i));
-    const __m128d dm = _mm_sub_pd(vm, _mm_load_pd(list.m + i));
-    const __m128d dy = _mm_sub_pd(vy, _mm_load_pd(list.y + i));
-    const __m128d dk = _mm_sub_pd(vk, _mm_load_pd(list.k + i));
-    __m128d sum = _mm_add_pd(_mm_mul_pd(dc, dc), _mm_mul_pd(dm, dm));
-    sum = _mm_add_pd(sum, _mm_mul_pd(dy, dy));
-    sum = _mm_add_pd(sum, _mm_mul_pd(dk, dk));
-    _mm_store_pd(distances + i, sum);
+    const simd::Double2 dc = simd::subtract(vc, simd::loadAligned2(list.c + i));
+    const simd::Double2 dm = simd::subtract(vm, simd::loadAligned2(list.m + i));
+    const simd::Double2 dy = simd::subtract(vy, simd::loadAligned2(list.y + i));
+    const simd::Double2 dk = simd::subtract(vk, simd::loadAligned2(list.k + i));
+    simd::Double2 sum = simd::add(simd::multiply(dc, dc), simd::multiply(dm, dm));
+    sum = simd::add(sum, simd::multiply(dy, dy));
+    sum = simd::add(sum, simd::multiply(dk, dk));
+    simd::storeAligned2(distances + i, sum);
   }
   // Written without branches: which candidate wins is unpredictable.
   int best = 0;
@@ -175,13 +175,10 @@ NearestColourSearch::NearestColourSearch(const ColourValue* candidates, int coun
       yellow[i] = static_cast<int16_t>(list.y[i] == 1.0 ? -1 : 0);
     }
     for (int half = 0; half < 2; ++half) {
-      const auto load = [half](const int16_t* values) {
-        return _mm_load_si128(reinterpret_cast<const __m128i*>(values + 8 * half));
-      };
-      lanes.weight[half] = load(weight);
-      lanes.cyan[half] = load(cyan);
-      lanes.magenta[half] = load(magenta);
-      lanes.yellow[half] = load(yellow);
+      lanes.weight[half] = simd::load8(weight + 8 * half);
+      lanes.cyan[half] = simd::load8(cyan + 8 * half);
+      lanes.magenta[half] = simd::load8(magenta + 8 * half);
+      lanes.yellow[half] = simd::load8(yellow + 8 * half);
     }
   }
 }

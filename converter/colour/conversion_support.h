@@ -6,8 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include <emmintrin.h>
-
+#include "base/vector_lanes.h"
 #include "converter/colour/tvc_palette.h"
 #include "converter/model/document.h"
 
@@ -120,25 +119,21 @@ class NearestColourSearch {
     k = inverseBlue < k ? inverseBlue : k;
     if (k == 255) return nearestOfBlack_;
     const Lanes& lanes = lanesOfBlack_[static_cast<size_t>(k)];
-    const __m128i range = _mm_set1_epi16(static_cast<int16_t>(255 - k));
-    const __m128i cyan = _mm_set1_epi16(static_cast<int16_t>(2 * (inverseRed - k)));
-    const __m128i magenta = _mm_set1_epi16(static_cast<int16_t>(2 * (inverseGreen - k)));
-    const __m128i yellow = _mm_set1_epi16(static_cast<int16_t>(2 * (inverseBlue - k)));
-    __m128i e[2];
+    const simd::Int16x8 range = simd::broadcastInt16(static_cast<int16_t>(255 - k));
+    const simd::Int16x8 cyan = simd::broadcastInt16(static_cast<int16_t>(2 * (inverseRed - k)));
+    const simd::Int16x8 magenta =
+        simd::broadcastInt16(static_cast<int16_t>(2 * (inverseGreen - k)));
+    const simd::Int16x8 yellow = simd::broadcastInt16(static_cast<int16_t>(2 * (inverseBlue - k)));
+    simd::Int16x8 e[2];
     for (int half = 0; half < 2; ++half) {
-      const __m128i ones = _mm_add_epi16(_mm_add_epi16(_mm_and_si128(lanes.cyan[half], cyan),
-                                                       _mm_and_si128(lanes.magenta[half], magenta)),
-                                         _mm_and_si128(lanes.yellow[half], yellow));
-      e[half] = _mm_sub_epi16(_mm_mullo_epi16(range, lanes.weight[half]), ones);
+      const simd::Int16x8 ones = simd::add(simd::add(simd::bitAnd(lanes.cyan[half], cyan),
+                                                     simd::bitAnd(lanes.magenta[half], magenta)),
+                                           simd::bitAnd(lanes.yellow[half], yellow));
+      e[half] = simd::subtract(simd::multiplyLow(range, lanes.weight[half]), ones);
     }
     // The smallest E in every lane, then which lanes hold it.
-    __m128i smallest = _mm_min_epi16(e[0], e[1]);
-    smallest = _mm_min_epi16(smallest, _mm_shuffle_epi32(smallest, _MM_SHUFFLE(1, 0, 3, 2)));
-    smallest = _mm_min_epi16(smallest, _mm_shuffle_epi32(smallest, _MM_SHUFFLE(2, 3, 0, 1)));
-    smallest = _mm_min_epi16(
-        smallest, _mm_or_si128(_mm_srli_epi32(smallest, 16), _mm_slli_epi32(smallest, 16)));
-    const unsigned holders = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_packs_epi16(_mm_cmpeq_epi16(e[0], smallest), _mm_cmpeq_epi16(e[1], smallest))));
+    const simd::Int16x8 smallest = simd::smallestInEveryLane(simd::minimum(e[0], e[1]));
+    const unsigned holders = simd::equalLanes(e[0], e[1], smallest);
     if (holders & (holders - 1)) return nearestByDistances(colour);
     return lanes.index[__builtin_ctz(holders)];
   }
@@ -163,10 +158,10 @@ class NearestColourSearch {
   // weight r multiplies, and all ones where a component is 1. Lanes past the contenders
   // weigh 128 with no components, which keeps their E above every contender's.
   struct Lanes {
-    __m128i weight[2];
-    __m128i cyan[2];
-    __m128i magenta[2];
-    __m128i yellow[2];
+    simd::Int16x8 weight[2];
+    simd::Int16x8 cyan[2];
+    simd::Int16x8 magenta[2];
+    simd::Int16x8 yellow[2];
     uint8_t index[kMaxCandidates];
   };
   static const double* quotientRows();

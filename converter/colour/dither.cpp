@@ -1,12 +1,11 @@
 // Ordered (8x8 Bayer) and Floyd-Steinberg dithering to 2, 4 and 16 TVC colours.
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <new>
 #include <thread>
 
+#include "base/vector_lanes.h"
 #include "converter/colour/conversion_support.h"
 #include "converter/colour/conversions.h"
 
@@ -109,7 +108,7 @@ class GroupProgress {
     int64_t seen = value.load(std::memory_order_acquire);
     for (int spins = 0; seen < group * span_ + done; ++spins) {
       if (spins < 200)
-        _mm_pause();
+        simd::spinWaitHint();
       else
         std::this_thread::yield();  // the other thread may be waiting for a processor
       seen = value.load(std::memory_order_acquire);
@@ -148,21 +147,23 @@ void fillLineBuffer(const ImageDocument& doc, int32_t y, const GreyingFlags& gre
 }
 
 // error * weight / 16 in every lane, truncated toward zero.
-inline __m128i weightedShare(__m128i error, __m128i weights) {
-  const __m128i product = _mm_mullo_epi16(error, weights);
-  const __m128i towardZero = _mm_and_si128(_mm_srai_epi16(product, 15), _mm_set1_epi16(15));
-  return _mm_srai_epi16(_mm_add_epi16(product, towardZero), 4);
+[[gnu::always_inline]] inline simd::Int16x8 weightedShare(simd::Int16x8 error,
+                                                          simd::Int16x8 weights) {
+  const simd::Int16x8 product = simd::multiplyLow(error, weights);
+  const simd::Int16x8 towardZero =
+      simd::bitAnd(simd::shiftRightArithmetic<15>(product), simd::broadcastInt16(15));
+  return simd::shiftRightArithmetic<4>(simd::add(product, towardZero));
 }
 
-inline __m128i clampToByte(__m128i value) {
-  return _mm_min_epi16(_mm_max_epi16(value, _mm_setzero_si128()), _mm_set1_epi16(255));
+[[gnu::always_inline]] inline simd::Int16x8 clampToByte(simd::Int16x8 value) {
+  return simd::minimum(simd::maximum(value, simd::broadcastInt16(0)), simd::broadcastInt16(255));
 }
 
 // One output row of Floyd-Steinberg: matches each pixel and spreads its error, a
 // share of 7/16 to the right, 3/16 below-left, 5/16 below and 1/16 below-right.
 struct RowDitherer {
   const NearestColourSearch* search = nullptr;
-  const __m128i* candidateLanes = nullptr;  // each candidate's red, green, blue lanes
+  const simd::Int16x8* candidateLanes = nullptr;  // each candidate's red, green, blue lanes
   int valueOffset = 0;
   PackedRowWriter writer{nullptr, 1};
 
@@ -171,22 +172,21 @@ struct RowDitherer {
     const int chosen =
         search->nearest(makeColour(static_cast<uint8_t>(here[0]), static_cast<uint8_t>(here[1]),
                                    static_cast<uint8_t>(here[2])));
-    const __m128i pixel = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(here));
-    const __m128i error = _mm_sub_epi16(pixel, candidateLanes[chosen]);
-    const __m128i errorTwice = _mm_unpacklo_epi64(error, error);
+    const simd::Int16x8 error = simd::subtract(simd::loadLow4(here), candidateLanes[chosen]);
+    const simd::Int16x8 errorTwice = simd::lowHalfTwice(error);
 
-    __m128i* right = reinterpret_cast<__m128i*>(here + 4);
-    _mm_storel_epi64(right, clampToByte(_mm_add_epi16(_mm_loadl_epi64(right),
-                                                      weightedShare(error, _mm_set1_epi16(7)))));
-    __m128i* belowPair = reinterpret_cast<__m128i*>(next + 4 * (x - 1));
-    _mm_storeu_si128(belowPair,
-                     clampToByte(_mm_add_epi16(
-                         _mm_loadu_si128(belowPair),
-                         weightedShare(errorTwice, _mm_set_epi16(5, 5, 5, 5, 3, 3, 3, 3)))));
-    __m128i* belowRight = reinterpret_cast<__m128i*>(next + 4 * (x + 1));
-    _mm_storel_epi64(belowRight,
-                     clampToByte(_mm_add_epi16(_mm_loadl_epi64(belowRight),
-                                               weightedShare(error, _mm_set1_epi16(1)))));
+    int16_t* right = here + 4;
+    simd::storeLow4(right, clampToByte(simd::add(simd::loadLow4(right),
+                                                 weightedShare(error, simd::broadcastInt16(7)))));
+    int16_t* belowPair = next + 4 * (x - 1);
+    simd::store8(belowPair,
+                 clampToByte(simd::add(
+                     simd::load8(belowPair),
+                     weightedShare(errorTwice, simd::int16Lanes(3, 3, 3, 3, 5, 5, 5, 5)))));
+    int16_t* belowRight = next + 4 * (x + 1);
+    simd::storeLow4(belowRight,
+                    clampToByte(simd::add(simd::loadLow4(belowRight),
+                                          weightedShare(error, simd::broadcastInt16(1)))));
     writer.append(static_cast<unsigned>(chosen + valueOffset));
   }
 };
@@ -301,11 +301,11 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
   const NearestColourSearch firstSet(candidates, setSize);
   const NearestColourSearch evenLineSet(candidates + (interlaced ? 4 : 0), setSize);
 
-  __m128i candidateLanes[16];
+  simd::Int16x8 candidateLanes[16]{};
   for (int i = 0; i < candidateCount; ++i)
-    candidateLanes[i] = _mm_set_epi16(0, 0, 0, 0, 0, static_cast<int16_t>(blueOf(candidates[i])),
-                                      static_cast<int16_t>(greenOf(candidates[i])),
-                                      static_cast<int16_t>(redOf(candidates[i])));
+    candidateLanes[i] = simd::int16Lanes(
+        static_cast<int16_t>(redOf(candidates[i])), static_cast<int16_t>(greenOf(candidates[i])),
+        static_cast<int16_t>(blueOf(candidates[i])), 0, 0, 0, 0, 0);
   const auto ditherRow = [&](int32_t k) {
     const bool oddSet = interlaced && (k & 1);
     RowDitherer row;

@@ -2,14 +2,13 @@
 // that looks nearest (distance in OKLab), and what it misses is carried to its
 // neighbours in linear light, where neighbouring dots add up as the eye blends them.
 // The rows are scanned in alternating directions with the Floyd-Steinberg shares.
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <new>
 
+#include "base/vector_lanes.h"
 #include "converter/colour/conversion_support.h"
 #include "converter/colour/conversions.h"
 
@@ -136,13 +135,14 @@ class PerceptualSearch {
   }
 
   // value: linear red, green and blue in lanes 0..2, within -kOvershoot..1 + kOvershoot.
-  int nearest(__m128 value) {
+  int nearest(simd::Float4 value) {
     const Curves& c = *curves_;
-    const __m128 steps = _mm_add_ps(
-        _mm_mul_ps(_mm_add_ps(value, _mm_set1_ps(kOvershoot)), _mm_set1_ps(kLinearStepsPerUnit)),
-        _mm_set1_ps(0.5f));
-    alignas(16) int32_t step[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(step), _mm_cvttps_epi32(steps));
+    const simd::Float4 steps =
+        simd::add(simd::multiply(simd::add(value, simd::broadcastFloat(kOvershoot)),
+                                 simd::broadcastFloat(kLinearStepsPerUnit)),
+                  simd::broadcastFloat(0.5f));
+    int32_t step[4];
+    simd::storeTruncated(step, steps);
     const size_t red = c.levelOfStep[static_cast<size_t>(step[0])];
     const size_t green = c.levelOfStep[static_cast<size_t>(step[1])];
     const size_t blue = c.levelOfStep[static_cast<size_t>(step[2])];
@@ -151,7 +151,7 @@ class PerceptualSearch {
     return known - 1;
   }
 
-  __m128 linear(int i) const { return _mm_loadu_ps(linear_[static_cast<size_t>(i)].data()); }
+  simd::Float4 linear(int i) const { return simd::load4(linear_[static_cast<size_t>(i)].data()); }
 
  private:
   int search(size_t red, size_t green, size_t blue) const {
@@ -193,8 +193,8 @@ class LinearRow {
     return true;
   }
   float* at(int32_t x) { return values_.data() + 4 * (static_cast<size_t>(x) + 1); }
-  __m128 load(int32_t x) { return _mm_loadu_ps(at(x)); }
-  void store(int32_t x, __m128 value) { _mm_storeu_ps(at(x), value); }
+  simd::Float4 load(int32_t x) { return simd::load4(at(x)); }
+  void store(int32_t x, simd::Float4 value) { simd::store4(at(x), value); }
   void clear() { std::fill(values_.begin(), values_.end(), 0.0f); }
   void swap(LinearRow& other) { values_.swap(other.values_); }
 
@@ -248,9 +248,12 @@ void ditherStrip(const StripJob& job, StripWorker& worker, int32_t warmUp, int32
   current.clear();
 
   const std::array<float, 256>& linearOfByte = curves().linearOfByte;
-  const __m128 low = _mm_set1_ps(-kOvershoot), high = _mm_set1_ps(1 + kOvershoot);
-  const __m128 right = _mm_set1_ps(7 / 16.0f), belowBehind = _mm_set1_ps(3 / 16.0f);
-  const __m128 straightBelow = _mm_set1_ps(5 / 16.0f), belowAhead = _mm_set1_ps(1 / 16.0f);
+  const simd::Float4 low = simd::broadcastFloat(-kOvershoot);
+  const simd::Float4 high = simd::broadcastFloat(1 + kOvershoot);
+  const simd::Float4 right = simd::broadcastFloat(7 / 16.0f);
+  const simd::Float4 belowBehind = simd::broadcastFloat(3 / 16.0f);
+  const simd::Float4 straightBelow = simd::broadcastFloat(5 / 16.0f);
+  const simd::Float4 belowAhead = simd::broadcastFloat(1 / 16.0f);
   for (int32_t y = warmUp; y < end; ++y) {
     forEachPixelColour(doc, doc.row(y), [&](int32_t x, uint8_t r, uint8_t g, uint8_t b) {
       float* pixel = source.at(x);
@@ -265,20 +268,21 @@ void ditherStrip(const StripJob& job, StripWorker& worker, int32_t warmUp, int32
     // The shares still to come stay in registers: the next pixel waits for its share, and
     // each pixel below is written once, when its three shares are in (added in the order
     // they were made). A round trip through memory would make the waits longer.
-    __m128 ahead = _mm_setzero_ps();
-    __m128 belowBehindSum = _mm_setzero_ps();  // for the pixel below the one before
-    __m128 belowSum = _mm_setzero_ps();        // for the pixel below this one
+    simd::Float4 ahead = simd::zeroFloat4();
+    simd::Float4 belowBehindSum = simd::zeroFloat4();  // for the pixel below the one before
+    simd::Float4 belowSum = simd::zeroFloat4();        // for the pixel below this one
     for (int32_t i = 0; i < width; ++i) {
       const int32_t x = step > 0 ? i : width - 1 - i;
-      const __m128 owed = _mm_add_ps(current.load(x), ahead);
-      const __m128 value = _mm_min_ps(_mm_max_ps(_mm_add_ps(source.load(x), owed), low), high);
+      const simd::Float4 owed = simd::add(current.load(x), ahead);
+      const simd::Float4 value =
+          simd::minimum(simd::maximum(simd::add(source.load(x), owed), low), high);
       const int chosen = search.nearest(value);
       values[static_cast<size_t>(x)] = static_cast<uint8_t>(chosen + valueOffset);
-      const __m128 error = _mm_sub_ps(value, search.linear(chosen));
-      ahead = _mm_mul_ps(error, right);
-      below.store(x - step, _mm_add_ps(belowBehindSum, _mm_mul_ps(error, belowBehind)));
-      belowBehindSum = _mm_add_ps(belowSum, _mm_mul_ps(error, straightBelow));
-      belowSum = _mm_mul_ps(error, belowAhead);
+      const simd::Float4 error = simd::subtract(value, search.linear(chosen));
+      ahead = simd::multiply(error, right);
+      below.store(x - step, simd::add(belowBehindSum, simd::multiply(error, belowBehind)));
+      belowBehindSum = simd::add(belowSum, simd::multiply(error, straightBelow));
+      belowSum = simd::multiply(error, belowAhead);
     }
     const int32_t last = step > 0 ? width - 1 : 0;
     below.store(last, belowBehindSum);

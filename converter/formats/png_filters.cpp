@@ -3,9 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+// The SSE2 forms where the build has them (VIZORKA_SSE2), the plain ones elsewhere.
+#include "base/vector_lanes.h"
 
 namespace vz {
 
@@ -23,7 +22,7 @@ uint8_t paethPredictor(int left, int above, int aboveLeft) {
 
 void addAbove(uint8_t* row, const uint8_t* prior, size_t length) {
   size_t i = 0;
-#if defined(__SSE2__)
+#if VIZORKA_SSE2
   for (; i + 16 <= length; i += 16) {
     const __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)),
                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i)));
@@ -33,7 +32,7 @@ void addAbove(uint8_t* row, const uint8_t* prior, size_t length) {
   for (; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
 }
 
-#if defined(__SSE2__)
+#if VIZORKA_SSE2
 
 // Sub, Average and Paeth chain each pixel to the one on its left, so their bytes cannot
 // be done sixteen at a time; what can be done is one whole pixel (3 or 4 bytes) per step,
@@ -179,7 +178,7 @@ bool unfilterRowPlain(uint8_t filter, size_t bytesPerPixel, uint8_t* row, const 
 
 bool unfilterRow(uint8_t filter, size_t bytesPerPixel, uint8_t* row, const uint8_t* prior,
                  size_t length) {
-#if defined(__SSE2__)
+#if VIZORKA_SSE2
   if (length % bytesPerPixel == 0) {
     if (bytesPerPixel == 3) return unfilterPixels<3>(filter, row, prior, length);
     if (bytesPerPixel == 4) return unfilterPixels<4>(filter, row, prior, length);

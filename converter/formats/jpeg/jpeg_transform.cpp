@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+// The SSE2 forms where the build has them (VIZORKA_SSE2), the plain ones elsewhere.
+#include "base/vector_lanes.h"
 
 namespace vz {
 
@@ -75,7 +74,7 @@ uint8_t saturateByte(int32_t value) {
   return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-#if defined(__SSE2__)
+#if VIZORKA_SSE2
 
 struct Lanes {
   __m128i v[8];
@@ -175,7 +174,7 @@ void fastInverseDctScalar(const int16_t* coefficients, const int16_t* scaledTabl
   }
 }
 
-#if defined(__SSE2__)
+#if VIZORKA_SSE2
 
 void fastInverseDct(const int16_t* coefficients, const int16_t* scaledTable, uint8_t* samples) {
   Lanes m;
@@ -312,7 +311,7 @@ void convertEightPixelsScalar(const uint8_t* y, const uint8_t* cb, const uint8_t
   }
 }
 
-#if defined(__SSE2__)
+#if VIZORKA_SSE2
 
 namespace {
 
