@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "converter/colour/tvc_palette.h"
+#include "converter/commands/kep_decode_dialog_model.h"
 #include "converter/commands/picture_properties.h"
 #include "converter/commands/save_options_choice.h"
 #include "converter/formats/tvc/kep_reader.h"
@@ -123,6 +124,38 @@ TEST(KepRedecode, RefusesWhatWouldBreakThePicture) {
   ImageDocument empty;
   empty.colourMode = ColourMode::kColours4;
   EXPECT_FALSE(redecodeKepPicture(empty, colours, choice(8, 2, 1)));
+}
+
+// The decode dialog opens with the picture's own values, and its OK decodes anew at zoom
+// 1 x 1 only when both fields were read and the values can decode the picture.
+TEST(KepDecodeDialog, OpensWithThePictureAndOkDecodesOrChangesNothing) {
+  AppState state;
+  Bytes tvcBytes;
+  state.document = twoColourPicture(4, state.kepDecodeColours, tvcBytes);
+  state.view.zoomY = 2;
+  const KepDecodeDialogModel dialog(state);
+  EXPECT_EQ(dialog.width(), 512u);
+  EXPECT_EQ(dialog.height(), 4u);
+  EXPECT_EQ(dialog.modeIndex(), decodeModeIndexOf(ColourMode::kColours2));
+  const int sixteen = decodeModeIndexOf(ColourMode::kColours16);
+  const ImageDocument before = state.document;
+  const struct {
+    bool widthRead;
+    uint32_t width;
+    bool heightRead;
+    uint32_t height;
+  } refused[] = {
+      {false, 128, true, 4}, {true, 128, false, 4}, {true, 0, true, 4}, {true, 128, true, 0}};
+  for (const auto& r : refused) {
+    EXPECT_FALSE(dialog.accept(state, r.widthRead, r.width, r.heightRead, r.height, sixteen));
+    EXPECT_EQ(state.document, before);
+    EXPECT_EQ(state.view.zoomY, 2);
+  }
+  ASSERT_TRUE(dialog.accept(state, true, 128, true, 4, sixteen));
+  EXPECT_EQ(state.document.colourMode, ColourMode::kColours16);
+  EXPECT_EQ(state.document.width, 128);
+  EXPECT_EQ(state.view.zoomX, 1);
+  EXPECT_EQ(state.view.zoomY, 1);
 }
 
 TEST(PictureProperties, KindTextsAndListEntries) {

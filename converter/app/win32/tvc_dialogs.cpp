@@ -8,6 +8,7 @@
 #include "converter/app/win32/dialog_context.h"
 #include "converter/app/win32/dpi.h"
 #include "converter/app/win32/gdi_fill.h"
+#include "converter/commands/kep_decode_dialog_model.h"
 #include "converter/commands/picture_properties.h"
 #include "converter/commands/save_options_choice.h"
 #include "converter/formats/tvc/kep_redecode.h"
@@ -92,8 +93,8 @@ INT_PTR CALLBACK saveOptionsProcedure(HWND dialog, UINT message, WPARAM wParam, 
 // ---- KEP decode (105) ----
 
 struct DecodeContext {
-  ImageDocument& document;
-  const KepDecodeColours& colours;
+  AppState& state;
+  KepDecodeDialogModel model;
 };
 
 INT_PTR CALLBACK decodeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -101,14 +102,14 @@ INT_PTR CALLBACK decodeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
   switch (message) {
     case WM_INITDIALOG: {
       context = storeContext<DecodeContext>(dialog, lParam);
-      const ImageDocument& doc = context->document;
-      SetDlgItemInt(dialog, IDC_DECODE_WIDTH, static_cast<UINT>(doc.width), FALSE);
-      SetDlgItemInt(dialog, IDC_DECODE_HEIGHT, static_cast<UINT>(doc.height), FALSE);
+      const KepDecodeDialogModel& model = context->model;
+      SetDlgItemInt(dialog, IDC_DECODE_WIDTH, static_cast<UINT>(model.width()), FALSE);
+      SetDlgItemInt(dialog, IDC_DECODE_HEIGHT, static_cast<UINT>(model.height()), FALSE);
       for (const char* name : kDecodeModeNames)
         SendDlgItemMessageW(dialog, IDC_DECODE_MODE, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(utf8ToWide(name).c_str()));
       SendDlgItemMessageW(dialog, IDC_DECODE_MODE, CB_SETCURSEL,
-                          static_cast<WPARAM>(decodeModeIndexOf(doc.colourMode)), 0);
+                          static_cast<WPARAM>(model.modeIndex()), 0);
       return TRUE;
     }
     case WM_COMMAND:
@@ -117,13 +118,11 @@ INT_PTR CALLBACK decodeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
         case IDOK: {
           BOOL widthRead = FALSE;
           BOOL heightRead = FALSE;
-          KepDecodeChoice choice;
-          choice.width = GetDlgItemInt(dialog, IDC_DECODE_WIDTH, &widthRead, FALSE);
-          choice.height = GetDlgItemInt(dialog, IDC_DECODE_HEIGHT, &heightRead, FALSE);
+          const UINT width = GetDlgItemInt(dialog, IDC_DECODE_WIDTH, &widthRead, FALSE);
+          const UINT height = GetDlgItemInt(dialog, IDC_DECODE_HEIGHT, &heightRead, FALSE);
           const LRESULT selected = SendDlgItemMessageW(dialog, IDC_DECODE_MODE, CB_GETCURSEL, 0, 0);
-          choice.modeIndex = selected == CB_ERR ? -1 : static_cast<int>(selected);
-          if (widthRead && heightRead &&
-              redecodeKepPicture(context->document, context->colours, choice)) {
+          if (context->model.accept(context->state, widthRead != FALSE, width, heightRead != FALSE,
+                                    height, selected == CB_ERR ? -1 : static_cast<int>(selected))) {
             EndDialog(dialog, IDOK);
           } else {
             MessageBoxW(dialog, kDecodeRefused, kDecodeCaption, MB_ICONHAND | MB_OK);
@@ -194,7 +193,7 @@ void drawPaletteItem(const DRAWITEMSTRUCT& item, const PropertiesContext& contex
 }
 
 INT_PTR runDecodeDialog(HINSTANCE instance, HWND owner, AppState& state) {
-  DecodeContext context{state.document, state.kepDecodeColours};
+  DecodeContext context{state, KepDecodeDialogModel(state)};
   return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_KEP_DECODE), owner, decodeProcedure,
                          reinterpret_cast<LPARAM>(&context));
 }
@@ -227,8 +226,6 @@ INT_PTR CALLBACK propertiesProcedure(HWND dialog, UINT message, WPARAM wParam, L
         case IDC_PROPERTIES_DECODE:
           if (runDecodeDialog(context->instance, dialog, context->state) == IDOK) {
             refreshProperties(dialog, *context);
-            context->state.view.zoomX = 1;
-            context->state.view.zoomY = 1;
             if (context->pictureRedecoded) context->pictureRedecoded();
           }
           return TRUE;
