@@ -293,8 +293,9 @@ int convert(const std::string& input, const CommandLine& commandLine,
   for (const Step& step : steps) {
     const vz::Status result = vz::runCommandStep(*state, host, *step.command, step.value).status;
     if (result.ok()) continue;
-    const std::string& subject =
-        step.command->writesFile ? step.value.text : std::string(step.command->option);
+    // A file that could not be written is named; a step that could not run, by its option.
+    const bool writing = step.command->writesFile && result != vz::StatusCode::kNotApplicable;
+    const std::string subject = writing ? step.value.text : std::string(step.command->option);
     errors << "vizorka-cli: " << subject << ": " << result.reason() << "\n";
     return std::max(status, exitStatusOfStep(*step.command, result));
   }

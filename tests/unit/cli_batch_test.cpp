@@ -71,6 +71,11 @@ TEST(CliBatch, ErrorsAndExitStatuses) {
   fs::copy_file(kSample, folder / "a.bmp");
   fs::copy_file(kSample, folder / "b.bmp");
   test::writeFileBytes((folder / "junk.bmp").string(), {1, 2, 3});
+  ASSERT_EQ(run(shellQuoted(fs::path(kSample)) + " --export " + shellQuoted(folder / "whole.png")),
+            0);
+  std::vector<uint8_t> cut = test::readFileBytes((folder / "whole.png").string());
+  cut.resize(cut.size() * 2 / 3);
+  test::writeFileBytes((folder / "cut.png").string(), cut);
   const std::string a = shellQuoted(folder / "a.bmp"), b = shellQuoted(folder / "b.bmp");
 
   const struct {
@@ -83,6 +88,13 @@ TEST(CliBatch, ErrorsAndExitStatuses) {
       {"--batch --dither 16 --save " + shellQuoted(folder / "none" / "{name}.kep") + " -- " + a +
            " " + shellQuoted(folder / "junk.bmp"),
        3, (folder / "none" / "a.kep").string() + ": No such file or directory"},
+      // The highest status wins whichever input fails first.
+      {"--batch --dither 16 --save " + shellQuoted(folder / "none" / "{name}.kep") + " -- " +
+           shellQuoted(folder / "junk.bmp") + " " + a,
+       3, "status 1, no picture"},
+      {"--batch --info -- " + shellQuoted(folder / "cut.png") + " " +
+           shellQuoted(folder / "junk.bmp"),
+       5, (folder / "cut.png").string() + ": status 5, damaged"},
       {"--batch --save " + shellQuoted(folder / "same.kep") + " -- " + a + " " + b, 2,
        "two inputs would write"},
       {"--batch --export " + shellQuoted(folder / "{name}.bmp") + " -- " + a, 2,
@@ -97,6 +109,12 @@ TEST(CliBatch, ErrorsAndExitStatuses) {
     EXPECT_EQ(run(c.arguments, &errors), c.status) << c.arguments;
     EXPECT_NE(errors.find(c.reported), std::string::npos) << c.arguments << "\n" << errors;
   }
+  // {name} is the name without its folder and its last extension only.
+  fs::copy_file(kSample, folder / "x.y.bmp");
+  EXPECT_EQ(run("--batch --export " + shellQuoted(folder / "out-{name}.bmp") + " -- " +
+                shellQuoted(folder / "x.y.bmp")),
+            0);
+  EXPECT_TRUE(fs::exists(folder / "out-x.y.bmp"));
   // Nothing refused was written.
   EXPECT_FALSE(fs::exists(folder / "same.kep"));
   EXPECT_FALSE(fs::exists(folder / "none"));

@@ -50,6 +50,45 @@ TEST(Cli, ExitStatuses) {
   EXPECT_FALSE(std::filesystem::exists(folder + "/big.bmp"));
 }
 
+// One row per exit status: its message, in English, names the file or the step and why.
+TEST(Cli, EveryExitStatusSaysWhy) {
+  const test::ScratchFolder scratch;
+  const std::string folder = scratch.path();
+  const std::string sample = "'" + kSample + "'";
+  ASSERT_EQ(cli(sample + " --export " + folder + "/whole.png"), 0);
+  std::vector<uint8_t> cut = test::readFileBytes(folder + "/whole.png");
+  cut.resize(cut.size() / 2);
+  test::writeFileBytes(folder + "/cut.png", cut);
+  test::writeFileBytes(folder + "/text.png", {'h', 'e', 'l', 'l', 'o'});
+  const struct {
+    std::string arguments;
+    int status;
+    std::string message;  // the start of standard error
+  } cases[] = {
+      {sample + " --info", 0, ""},
+      {folder + "/text.png --info", 1, "vizorka-cli: " + folder + "/text.png: not a"},
+      {sample + " --export " + folder + "/out.jpg", 2, "vizorka-cli: --export: expected a name"},
+      {sample + " --export " + folder + "/no/out.bmp", 3,
+       "vizorka-cli: " + folder + "/no/out.bmp: No such file or directory"},
+      {sample + " --nearest 16 --halve h --export " + folder + "/never.bmp", 4,
+       "vizorka-cli: --halve: needs a true-colour picture"},
+      {sample + " --save " + folder + "/never.kep", 4, "vizorka-cli: --save: needs a 2-, 4-"},
+      {folder + "/cut.png --export " + folder + "/kept.bmp", 5,
+       "vizorka-cli: " + folder + "/cut.png: "},
+      // The highest status wins: a damaged input whose output cannot be written.
+      {folder + "/cut.png --export " + folder + "/no/kept.bmp", 5, "vizorka-cli: "},
+  };
+  for (const auto& c : cases) {
+    std::string errors;
+    EXPECT_EQ(test::runCommand(kCli + " " + c.arguments + " 2>&1 >/dev/null", &errors), c.status)
+        << c.arguments;
+    EXPECT_EQ(errors.substr(0, c.message.size()), c.message) << c.arguments << "\n" << errors;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder + "/never.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(folder + "/never.kep"));
+  EXPECT_TRUE(std::filesystem::exists(folder + "/kept.bmp"));
+}
+
 // Inputs that are no picture files give no picture, without a crash or a wait: folders,
 // pipes (opening one waits for a writer), a sparse 100 GB file, and empty files.
 TEST(Cli, InputsThatAreNoPictureFiles) {
