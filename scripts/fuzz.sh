@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# A fuzzing campaign: scripts/fuzz.sh [SECONDS]
+# A fuzzing campaign: scripts/fuzz.sh [SECONDS] [TARGET]...
 #
-# Builds the fuzz preset when needed, then runs every fuzz target for SECONDS (default
-# 60), FUZZ_JOBS of them at a time (default 2), each on a scratch corpus that starts
-# from its seeds in tests/fuzz/seeds; nothing is written into the repository. Reports
-# each target's executions and findings (crash, leak, timeout and out-of-memory
-# files) and exits 1 when anything was found; the findings stay in the scratch folder,
-# named in the report.
+# Builds the fuzz preset when needed, then runs every fuzz target (or the ones named) for
+# SECONDS (default 60), FUZZ_JOBS of them at a time (default 2), each on a scratch corpus
+# that starts from its kept corpus in tests/fuzz/corpus and its seeds in tests/fuzz/seeds.
+# A run that found nothing merges what it learnt back into tests/fuzz/corpus/TARGET
+# (only inputs that add coverage) and adds its executions to tests/fuzz/executions.tsv,
+# so that campaigns add up. Reports each target's executions, its total over every
+# campaign, and its findings (crash, leak, timeout and out-of-memory files), and exits 1
+# when anything was found; the findings stay in the scratch folder, named in the report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -14,9 +16,10 @@ repo=$PWD
 seconds=${1:-60}
 jobs=${FUZZ_JOBS:-2}
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ && "$jobs" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: scripts/fuzz.sh [SECONDS]   (FUZZ_JOBS: targets at a time)" >&2
+  echo "usage: scripts/fuzz.sh [SECONDS] [TARGET]...   (FUZZ_JOBS: targets at a time)" >&2
   exit 2
 fi
+shift $(($# > 0 ? 1 : 0))
 
 [ -f build/fuzz/CMakeCache.txt ] || cmake --preset fuzz >/dev/null
 if ! build_output=$(cmake --build --preset fuzz -j "$jobs" 2>&1); then
@@ -24,10 +27,16 @@ if ! build_output=$(cmake --build --preset fuzz -j "$jobs" 2>&1); then
   exit 2
 fi
 
-targets=()
-for source in tests/fuzz/fuzz_*.cpp; do
-  targets+=("$(basename "$source" .cpp)")
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for source in tests/fuzz/fuzz_*.cpp; do
+    targets+=("$(basename "$source" .cpp)")
+  done
+fi
+for name in "${targets[@]}"; do
+  [ -f "tests/fuzz/$name.cpp" ] || { echo "no fuzz target $name" >&2; exit 2; }
 done
+tally=$repo/tests/fuzz/executions.tsv
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vizorka-fuzz.XXXXXX")
 # On an interrupt, stop the fuzzers this script started (their ids are in the folders).
@@ -43,9 +52,9 @@ trap 'stop_fuzzers; echo "Stopped; the work is in $work" >&2; exit 130' INT TERM
 run_target() {
   local name=$1 dir=$work/$1 status=0
   mkdir -p "$dir/corpus" "$dir/findings"
-  if [ -d "$repo/tests/fuzz/seeds/$name" ]; then
-    cp -R "$repo/tests/fuzz/seeds/$name/." "$dir/corpus/"
-  fi
+  for kept in "$repo/tests/fuzz/corpus/$name" "$repo/tests/fuzz/seeds/$name"; do
+    if [ -d "$kept" ]; then cp -R "$kept/." "$dir/corpus/"; fi
+  done
   cd "$dir"
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
     "$repo/build/fuzz/$name" -max_total_time="$seconds" -max_len=65536 -timeout=60 \
@@ -64,8 +73,20 @@ for name in "${targets[@]}"; do
 done
 wait
 
+# Keeps what a clean run learnt: the inputs that add coverage join the kept corpus, and
+# its executions the tally.
+keep_run() {
+  local name=$1 executions=$2 dir=$work/$1
+  mkdir -p "$repo/tests/fuzz/corpus/$name"
+  ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
+    "$repo/build/fuzz/$name" -merge=1 -max_len=65536 -timeout=60 -rss_limit_mb=4096 \
+    "$repo/tests/fuzz/corpus/$name" "$dir/corpus" >"$dir/merge.log" 2>&1
+  [ -f "$tally" ] || printf 'date\ttarget\tseconds\texecutions\n' >"$tally"
+  printf '%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%d)" "$name" "$seconds" "$executions" >>"$tally"
+}
+
 found=0
-printf '%-18s %14s %9s  %s\n' target executions findings status
+printf '%-18s %14s %16s %9s  %s\n' target executions "all campaigns" findings status
 for name in "${targets[@]}"; do
   dir=$work/$name
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log" | tail -1)
@@ -77,8 +98,11 @@ for name in "${targets[@]}"; do
   if [ "$findings" -gt 0 ] || [ "$status" != 0 ]; then
     found=1
     note="exit $status, see $dir/log"
+  elif [ -n "$executions" ]; then
+    keep_run "$name" "$executions"
   fi
-  printf '%-18s %14s %9s  %s\n' "$name" "${executions:-?}" "$findings" "$note"
+  total=$(awk -F'\t' -v t="$name" '$2 == t { s += $4 } END { print s + 0 }' "$tally" 2>/dev/null)
+  printf '%-18s %14s %16s %9s  %s\n' "$name" "${executions:-?}" "${total:-0}" "$findings" "$note"
   find "$dir/findings" -type f -printf '    %p\n'
 done
 
