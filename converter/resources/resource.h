@@ -10,6 +10,7 @@
 #define IDD_TVC_COLOURS 107
 #define IDD_PALETTE 108
 #define IDD_RESIZE 120
+#define IDD_TONE 130
 
 #define ID_FILE_OPEN 40001
 #define ID_FILE_EXIT 40002
@@ -45,6 +46,7 @@
 #define IDR_MAIN_ACCELERATORS 121
 #define ID_RESIZE 40040
 #define ID_FILE_SAVE_PREVIEW 40041
+#define ID_TONE 40070
 
 // Controls of the TVC file dialogs: 103 picture properties, 104 save options, 105 KEP decode.
 #define IDC_PROPERTIES_WIDTH 1000
@@ -97,3 +99,18 @@
 #define IDC_RESIZE_FIT 1102
 #define IDC_RESIZE_FILL 1103
 #define IDC_RESIZE_STRETCH 1104
+#define IDC_RESIZE_SOURCE_SIZE 1105
+#define IDC_RESIZE_KEEP_ASPECT 1106
+#define IDC_RESIZE_PRESET_FOUR_SIXTEEN 1107
+#define IDC_RESIZE_PRESET_TWO 1108
+
+// Controls of the tone dialog (130): each slider with its number beside it.
+#define IDC_TONE_BRIGHTNESS 1200
+#define IDC_TONE_CONTRAST 1201
+#define IDC_TONE_GAMMA 1202
+#define IDC_TONE_SATURATION 1203
+#define IDC_TONE_BRIGHTNESS_VALUE 1210
+#define IDC_TONE_CONTRAST_VALUE 1211
+#define IDC_TONE_GAMMA_VALUE 1212
+#define IDC_TONE_SATURATION_VALUE 1213
+#define IDC_TONE_RESET 1220
