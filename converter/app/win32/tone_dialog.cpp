@@ -45,10 +45,17 @@ struct ToneContext {
   ToneDialogModel model;  // last: its worker may call back as soon as it is made
 };
 
+// The trackbars count from 0, their minimum being the slider's: under Wine a trackbar
+// whose minimum is set below 0 keeps drawing its thumb where it was.
+int32_t trackbarPosition(ToneSlider slider, int32_t position) {
+  return position - toneSliderRange(slider).minimum;
+}
+
 void showPositions(HWND dialog, const ToneDialogModel& model) {
   for (const SliderControls& controls : kSliders) {
     const int32_t position = model.position(controls.slider);
-    SendDlgItemMessageW(dialog, controls.trackbar, TBM_SETPOS, TRUE, position);
+    SendDlgItemMessageW(dialog, controls.trackbar, TBM_SETPOS, TRUE,
+                        trackbarPosition(controls.slider, position));
     setFieldText(dialog, controls.value, toneValueText(controls.slider, position));
   }
 }
@@ -56,8 +63,8 @@ void showPositions(HWND dialog, const ToneDialogModel& model) {
 void initSliders(HWND dialog, const ToneDialogModel& model) {
   for (const SliderControls& controls : kSliders) {
     const ToneSliderRange range = toneSliderRange(controls.slider);
-    SendDlgItemMessageW(dialog, controls.trackbar, TBM_SETRANGEMIN, FALSE, range.minimum);
-    SendDlgItemMessageW(dialog, controls.trackbar, TBM_SETRANGEMAX, TRUE, range.maximum);
+    SendDlgItemMessageW(dialog, controls.trackbar, TBM_SETRANGEMAX, TRUE,
+                        trackbarPosition(controls.slider, range.maximum));
     SendDlgItemMessageW(dialog, controls.trackbar, TBM_SETPAGESIZE, 0, 10);
   }
   showPositions(dialog, model);
@@ -80,7 +87,7 @@ void sliderMoved(HWND dialog, ToneContext& context, HWND trackbar) {
   for (const SliderControls& controls : kSliders)
     if (GetDlgItem(dialog, controls.trackbar) == trackbar) {
       const auto position = static_cast<int32_t>(SendMessageW(trackbar, TBM_GETPOS, 0, 0));
-      context.model.move(controls.slider, position);
+      context.model.move(controls.slider, position + toneSliderRange(controls.slider).minimum);
       setFieldText(dialog, controls.value,
                    toneValueText(controls.slider, context.model.position(controls.slider)));
     }
