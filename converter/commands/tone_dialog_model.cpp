@@ -140,6 +140,7 @@ void ToneDialogModel::accept(ImageDocument& document) {
     std::swap(document, result_);
     shownSettings_ = settings_;
   }
+  resultWaiting_ = false;  // nothing left for a late showPreview
   if (shownSettings_ == settings_) return;
   // The opening picture is of the document's own size: moving it in needs no memory.
   document = std::move(original_);
@@ -149,6 +150,7 @@ void ToneDialogModel::accept(ImageDocument& document) {
 
 void ToneDialogModel::cancel(ImageDocument& document) {
   stopWorker();
+  resultWaiting_ = false;
   document = std::move(original_);
   shownSettings_ = ToneSettings{};
 }
