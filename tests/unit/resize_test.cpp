@@ -18,6 +18,15 @@ constexpr ResizeMode kFit = ResizeMode::kFit;
 constexpr ResizeMode kFill = ResizeMode::kFill;
 constexpr ResizeMode kStretch = ResizeMode::kStretch;
 
+void expectPlan(const ResizePlan& plan, const ResizePlan& expected) {
+  EXPECT_EQ(plan.width, expected.width);
+  EXPECT_EQ(plan.height, expected.height);
+  EXPECT_DOUBLE_EQ(plan.left, expected.left);
+  EXPECT_DOUBLE_EQ(plan.top, expected.top);
+  EXPECT_DOUBLE_EQ(plan.sourceWidth, expected.sourceWidth);
+  EXPECT_DOUBLE_EQ(plan.sourceHeight, expected.sourceHeight);
+}
+
 TEST(Resize, OutputSizeAndSourceRectangleOfEveryMode) {
   const struct {
     int32_t w, h, targetWidth, targetHeight;
@@ -44,12 +53,7 @@ TEST(Resize, OutputSizeAndSourceRectangleOfEveryMode) {
     const ResizePlan plan = planResize(c.w, c.h, {c.targetWidth, c.targetHeight, c.mode});
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " to " << c.targetWidth << ","
                                     << c.targetHeight << " mode " << static_cast<int>(c.mode));
-    EXPECT_EQ(plan.width, c.plan.width);
-    EXPECT_EQ(plan.height, c.plan.height);
-    EXPECT_DOUBLE_EQ(plan.left, c.plan.left);
-    EXPECT_DOUBLE_EQ(plan.top, c.plan.top);
-    EXPECT_DOUBLE_EQ(plan.sourceWidth, c.plan.sourceWidth);
-    EXPECT_DOUBLE_EQ(plan.sourceHeight, c.plan.sourceHeight);
+    expectPlan(plan, c.plan);
   }
 }
 
@@ -209,12 +213,7 @@ TEST(Resize, FitAndFillByTheShownShape) {
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " shown " << c.zoomX << "x" << c.zoomY
                                     << " to " << c.target.width << "," << c.target.height);
     const ResizePlan plan = planShownResize(c.w, c.h, c.zoomX, c.zoomY, c.target);
-    EXPECT_EQ(plan.width, c.plan.width);
-    EXPECT_EQ(plan.height, c.plan.height);
-    EXPECT_DOUBLE_EQ(plan.left, c.plan.left);
-    EXPECT_DOUBLE_EQ(plan.top, c.plan.top);
-    EXPECT_DOUBLE_EQ(plan.sourceWidth, c.plan.sourceWidth);
-    EXPECT_DOUBLE_EQ(plan.sourceHeight, c.plan.sourceHeight);
+    expectPlan(plan, c.plan);
   }
   // Shown 2 x 1, the picture fills a target of the shown shape as the definition says.
   ImageDocument picture = randomPicture(40, 60, ColourMode::kColours16, 21);
