@@ -29,13 +29,13 @@ ToneSliderRange toneSliderRange(ToneSlider slider) {
   switch (slider) {
     case ToneSlider::kBrightness:
     case ToneSlider::kContrast:
-      return {-100, 100, 0};
+      return {-100, 100};
     case ToneSlider::kGamma:
-      return {20, 500, 100};
+      return {20, 500};
     case ToneSlider::kSaturation:
       break;
   }
-  return {0, 200, 100};
+  return {0, 200};
 }
 
 std::string toneValueText(ToneSlider slider, int32_t position) {

@@ -23,7 +23,6 @@ enum class ToneSlider { kBrightness, kContrast, kGamma, kSaturation };
 struct ToneSliderRange {
   int32_t minimum;
   int32_t maximum;
-  int32_t start;  // the position of neutral settings, and of "Alaphelyzet"
 };
 
 // Brightness and contrast -100..100, gamma 20..500 (hundredths), saturation 0..200 (%).
@@ -47,7 +46,7 @@ class ToneDialogModel {
 
   // A slider moved (clamped to its range); the preview of the new settings is asked for.
   void move(ToneSlider slider, int32_t position);
-  // "Alaphelyzet": every slider back to its start; the preview follows.
+  // "Alaphelyzet": every slider back to the neutral settings; the preview follows.
   void reset();
 
   // Puts the newest finished preview into `document` (the picture shown); false when
