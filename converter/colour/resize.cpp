@@ -289,11 +289,9 @@ bool resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument
   return true;
 }
 
-}  // namespace
-
-ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTarget& target) {
-  const double w = sourceWidth;
-  const double h = sourceHeight;
+// planResize for a source of w x h, whole numbers that may exceed 32 bits (a zoomed
+// width); their products with a target side stay exact in double precision.
+ResizePlan planFor(double w, double h, const ResizeTarget& target) {
   const double targetWidth = target.width;
   const double targetHeight = target.height;
   ResizePlan plan{target.width, target.height, 0, 0, w, h};
@@ -302,7 +300,7 @@ ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTar
     plan.width = static_cast<int32_t>(std::max(1.0, std::floor(w * scale + 0.5)));
     plan.height = static_cast<int32_t>(std::max(1.0, std::floor(h * scale + 0.5)));
   } else if (target.mode == ResizeMode::kFill) {
-    if (int64_t{sourceWidth} * target.height > int64_t{target.width} * sourceHeight) {
+    if (w * targetHeight > targetWidth * h) {
       plan.sourceWidth = h * targetWidth / targetHeight;
       plan.left = (w - h * targetWidth / targetHeight) / 2;
     } else {
@@ -313,13 +311,33 @@ ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTar
   return plan;
 }
 
-bool resizePicture(ImageDocument& doc, const ResizeTarget& target) {
+}  // namespace
+
+ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTarget& target) {
+  return planFor(sourceWidth, sourceHeight, target);
+}
+
+ResizePlan planShownResize(int32_t width, int32_t height, int zoomX, int zoomY,
+                           const ResizeTarget& target) {
+  zoomX = std::max(zoomX, 1);
+  zoomY = std::max(zoomY, 1);
+  ResizePlan plan =
+      planFor(static_cast<double>(width) * zoomX, static_cast<double>(height) * zoomY, target);
+  plan.left /= zoomX;
+  plan.sourceWidth /= zoomX;
+  plan.top /= zoomY;
+  plan.sourceHeight /= zoomY;
+  return plan;
+}
+
+bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX, int zoomY) {
   if (!doc.holdsPicture() || doc.width < 1 || doc.height < 1 || target.width < 1 ||
       target.height < 1 || !isValidColourMode(doc.colourMode))
     return false;
   ImageDocument result;
   try {
-    if (!resample(doc, planResize(doc.width, doc.height, target), result)) return false;
+    if (!resample(doc, planShownResize(doc.width, doc.height, zoomX, zoomY, target), result))
+      return false;
   } catch (const std::exception&) {  // the sampling tables of an absurd size
     return false;
   }

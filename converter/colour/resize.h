@@ -37,10 +37,17 @@ struct ResizePlan {
 //    aspect.
 ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTarget& target);
 
-// Resizes the picture as planned; indexed pictures are sampled through their palette
-// colours. The result is always a true-colour picture, with tvcPicture and interlaced
-// cleared. False, leaving the document as it was, when it holds no picture, a target
-// side is below 1, or the result would be too large for memory.
-bool resizePicture(ImageDocument& doc, const ResizeTarget& target);
+// The plan for a picture of width x height shown zoomX x zoomY times: fit and fill take
+// the shape the user sees, (width * zoomX) x (height * zoomY), planned as above; the
+// source rectangle is then given in the picture's own pixels. A zoom below 1 counts as 1.
+ResizePlan planShownResize(int32_t width, int32_t height, int zoomX, int zoomY,
+                           const ResizeTarget& target);
+
+// Resizes the picture shown zoomX x zoomY as planned; indexed pictures are sampled
+// through their palette colours. The result is always a true-colour picture (to be shown
+// at 1 x 1), with tvcPicture and interlaced cleared. False, leaving the document as it
+// was, when it holds no picture, a target side is below 1, or the result would be too
+// large for memory.
+bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX = 1, int zoomY = 1);
 
 }  // namespace vz

@@ -32,6 +32,9 @@ class CommandHost {
   virtual bool editPalette(AppState& /*state*/) { return false; }
   // The picture-properties dialog (with its re-decoding).
   virtual bool showPictureProperties(AppState& /*state*/) { return false; }
+  // The tone dialog: while it is open the document shows its preview; on OK it holds the
+  // toned picture, otherwise the picture as it was.
+  virtual bool editTone(AppState& /*state*/) { return false; }
   // The resize dialog; on OK `target` holds the size and mode chosen.
   virtual bool chooseResizeTarget(const AppState& /*state*/, ResizeTarget& /*target*/) {
     return false;

@@ -28,6 +28,7 @@ enum class CommandId {
   kGrey16,
   kGrey256,
   kPalette,
+  kTone,
   kSettings,
   kZoomVertically,
   kZoomHorizontally,

@@ -5,6 +5,7 @@
 
 #include "base/file_write.h"
 #include "converter/colour/conversions.h"
+#include "converter/colour/tone.h"
 #include "converter/commands/history.h"
 #include "converter/commands/save.h"
 #include "converter/formats/bmp_writer.h"
@@ -47,9 +48,8 @@ bool parseWholeNumber(const std::string& text, int64_t low, int64_t high, int64_
   return number >= low && number <= high;
 }
 
-// `count` comma-separated whole numbers, each within low..high.
-bool parseNumberList(const std::string& text, size_t count, int64_t low, int64_t high,
-                     StepValue& value) {
+// The parts of a text between its commas (one part when there is none).
+std::vector<std::string> commaSeparated(const std::string& text) {
   std::vector<std::string> items(1);
   for (char c : text) {
     if (c == ',')
@@ -57,6 +57,13 @@ bool parseNumberList(const std::string& text, size_t count, int64_t low, int64_t
     else
       items.back() += c;
   }
+  return items;
+}
+
+// `count` comma-separated whole numbers, each within low..high.
+bool parseNumberList(const std::string& text, size_t count, int64_t low, int64_t high,
+                     StepValue& value) {
+  const std::vector<std::string> items = commaSeparated(text);
   if (items.size() != count) return false;
   for (const std::string& item : items) {
     int64_t number = 0;
@@ -147,6 +154,39 @@ bool parseResize(const std::string& text, StepValue& value, std::string& error) 
       }
   }
   error = "expected W,H[,fit|fill|stretch]: W and H whole numbers 1..65535";
+  return false;
+}
+
+// A number of hundredths written plainly: digits, then at most two after a point.
+bool parseHundredths(const std::string& text, int64_t low, int64_t high, int64_t& hundredths) {
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || whole[0] == '-' || fraction.size() > 2 ||
+      (point != std::string::npos && fraction.empty()) ||
+      fraction.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  int64_t units = 0;
+  if (!parseWholeNumber(whole, 0, high / 100, units)) return false;
+  fraction.resize(2, '0');
+  hundredths = units * 100 + (fraction[0] - '0') * 10 + (fraction[1] - '0');
+  return hundredths >= low && hundredths <= high;
+}
+
+// B,C,G,S: brightness and contrast -100..100, gamma 0.20..5.00, saturation 0..200; the
+// numbers become B, C, the gamma in hundredths, and S.
+bool parseTone(const std::string& text, StepValue& value, std::string& error) {
+  const std::vector<std::string> items = commaSeparated(text);
+  int64_t brightness = 0, contrast = 0, gamma = 0, saturation = 0;
+  if (items.size() == 4 && parseWholeNumber(items[0], -100, 100, brightness) &&
+      parseWholeNumber(items[1], -100, 100, contrast) &&
+      parseHundredths(items[2], 20, 500, gamma) && parseWholeNumber(items[3], 0, 200, saturation)) {
+    value.numbers = {brightness, contrast, gamma, saturation};
+    return true;
+  }
+  error =
+      "expected B,C,G,S: brightness and contrast -100..100, gamma 0.20..5.00 (at most two "
+      "decimals), saturation 0..200";
   return false;
 }
 
@@ -285,6 +325,22 @@ CommandResult runSettings(CommandCall& call) {
 
 CommandResult runProperties(CommandCall& call) {
   return call.host.showPictureProperties(call.state) ? renderLayoutRepaint() : ViewUpdate{};
+}
+
+// The dialog shows its preview in the document and leaves the toned picture on OK, the
+// opening one on Mégse; either way the screen shows the document anew.
+CommandResult runTone(CommandCall& call) {
+  if (!call.value) {
+    call.host.editTone(call.state);
+    return renderRepaint();
+  }
+  const std::vector<int64_t>& n = call.value->numbers;
+  ToneSettings settings;
+  settings.brightness = static_cast<int32_t>(n[0]);
+  settings.contrast = static_cast<int32_t>(n[1]);
+  settings.gammaHundredths = static_cast<int32_t>(n[2]);
+  settings.saturation = static_cast<int32_t>(n[3]);
+  return toneCommand(call.state, settings);
 }
 
 CommandResult runHalve(CommandCall& call) {
@@ -475,10 +531,17 @@ bool holdsPicture(const AppState& state) {
   return state.document.holdsPicture();
 }
 
+// Tone works on true colour and on palettes, but not on the TVC's own depths.
+bool holdsTonablePicture(const AppState& state) {
+  return state.document.holdsPicture() && !isTvcColourMode(state.document.colourMode);
+}
+
 const EnablingRule kNeedsTvcDepth{holdsTvcDepth, "needs a 2-, 4- or 16-colour picture"};
 const EnablingRule kNeedsFewColours{holdsFewColours, "needs a 2- or 4-colour picture"};
 const EnablingRule kNeedsTrueColour{holdsTrueColour, "needs a true-colour picture"};
 const EnablingRule kNeedsPicture{holdsPicture, "needs a picture"};
+const EnablingRule kNeedsTonablePicture{
+    holdsTonablePicture, "needs a true-colour picture or one of 8 or 32 to 256 colours"};
 const EnablingRule kNeedsUndoStep{canUndo, "nothing to undo"};
 const EnablingRule kNeedsRedoStep{canRedo, "nothing to redo"};
 
@@ -548,6 +611,10 @@ std::vector<Command> makeTable() {
       Command(Id::kGrey16, runGrey).withArgument(kSixteenGreys).onCommandLine("--grey", "16"),
       Command(Id::kGrey256, runGrey).withArgument(256).onCommandLine("--grey", "256"),
       Command(Id::kPalette, runPalette).enabledWhen(kNeedsFewColours),
+      Command(Id::kTone, runTone)
+          .enabledWhen(kNeedsTonablePicture)
+          .onCommandLine("--tone", parseTone, "B,C,G,S")
+          .explained("brightness, contrast, gamma, saturation (true colour or palette)"),
       Command(Id::kSettings, runSettings),
 
       Command(Id::kZoomVertically, runZoomVertically).withArgument(2),

@@ -31,13 +31,13 @@ void setZoom(AppState& state, int8_t zoomX, int8_t zoomY) {
   state.view.zoomY = zoomY;
 }
 
+}  // namespace
+
 int threadsOf(const AppState& state) {
   const unsigned threads =
       state.conversionThreads ? state.conversionThreads : std::thread::hardware_concurrency();
   return static_cast<int>(std::max(1u, threads));
 }
-
-}  // namespace
 
 std::string windowTitleForFile(const std::string& fileTitle) {
   return "Vizorka - [" + fileTitle + "]";
@@ -291,14 +291,22 @@ CommandResult halveCommand(AppState& state, int direction) {
   return renderLayoutRepaint();
 }
 
+CommandResult toneCommand(AppState& state, const ToneSettings& settings) {
+  applyTone(state.document, settings, threadsOf(state));
+  return renderRepaint();
+}
+
 CommandResult resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts) {
   ImageDocument& doc = state.document;
   if (!doc.holdsPicture()) return {};
-  const ResizePlan plan = planResize(doc.width, doc.height, target);
+  // Fit and fill by the shape the user sees.
+  const int zoomX = state.view.zoomX;
+  const int zoomY = state.view.zoomY;
+  const ResizePlan plan = planShownResize(doc.width, doc.height, zoomX, zoomY, target);
   Status status;
   if (plan.width > state.readOptions.maxPixels / plan.height)
     status = pictureOverTheLimit(plan.width, plan.height);
-  else if (!resizePicture(doc, target))
+  else if (!resizePicture(doc, target, zoomX, zoomY))
     status = Status(StatusCode::kOutOfMemory, "out of memory");
   if (!status.ok()) {
     prompts.showError(texts::kResizedTooLarge, texts::kResizeCaption);

@@ -9,6 +9,7 @@
 
 #include "base/status.h"
 #include "converter/colour/resize.h"
+#include "converter/colour/tone.h"
 #include "converter/model/app_state.h"
 #include "converter/model/prompts.h"
 #include "converter/view/selection.h"
@@ -69,6 +70,9 @@ CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);
 
+// The threads a conversion shares its work among.
+int threadsOf(const AppState& state);
+
 // Dithers with the effect settings; sets marked auto that the dither uses are chosen
 // for the picture first (after the pre-distortion).
 CommandResult ditherCommand(AppState& state, int kind);
@@ -85,6 +89,10 @@ Status chooseBestColours(const AppState& state, EffectSettings& settings, int se
 CommandResult greyCommand(AppState& state, int kind);
 CommandResult grey256Command(AppState& state);
 CommandResult halveCommand(AppState& state, int direction);
+
+// Tones a true-colour picture or a palette (the menu item is greyed for 2, 4 and 16
+// colours).
+CommandResult toneCommand(AppState& state, const ToneSettings& settings);
 
 // Resizes the picture to the target: a new true-colour picture, shown at zoom 1 x 1 in
 // colour. A result too large for memory is reported and changes nothing.

@@ -17,6 +17,7 @@
 #include "converter/app/win32/message_prompts.h"
 #include "converter/app/win32/resize_dialog.h"
 #include "converter/app/win32/test_hook.h"
+#include "converter/app/win32/tone_dialog.h"
 #include "converter/app/win32/tvc_dialogs.h"
 #include "converter/commands/command_table.h"
 #include "converter/commands/history.h"
@@ -189,7 +190,16 @@ class WindowHost : public CommandHost {
     return IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_DIB);
   }
   bool chooseResizeTarget(const AppState& state, ResizeTarget& target) override {
-    return runResizeDialog(w_.instance, w_.window, state.effects, target) == IDOK;
+    return runResizeDialog(w_.instance, w_.window, state, target) == IDOK;
+  }
+  bool editTone(AppState& state) override {
+    MainWindow& w = w_;
+    const auto previewShown = [&w] {
+      ViewUpdate update;
+      update.render = update.repaint = true;
+      carryOut(w, update);
+    };
+    return runToneDialog(w_.instance, w_.window, state, previewShown) == IDOK;
   }
   bool choosePreviewFile(const AppState& state, std::string& path) override {
     return choosePngFile(w_.window, state, path);

@@ -29,6 +29,7 @@ const std::vector<std::pair<int, CommandId>>& menuCommands() {
       {ID_GREY_16, Id::kGrey16},
       {ID_GREY_256, Id::kGrey256},
       {ID_PALETTE, Id::kPalette},
+      {ID_TONE, Id::kTone},
       {ID_SETTINGS, Id::kSettings},
       {ID_ZOOM_VERTICALLY, Id::kZoomVertically},
       {ID_ZOOM_HORIZONTALLY, Id::kZoomHorizontally},

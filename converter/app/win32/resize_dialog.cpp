@@ -11,18 +11,29 @@ namespace vz {
 namespace {
 
 struct ResizeContext {
-  const EffectSettings& settings;
+  const AppState& state;
   ResizeTarget& target;
+  ShownSize source;
+  // Set while the dialog writes its own fields, whose change notices are then not typing.
+  bool writingFields = false;
 };
 
 // The radio buttons in ResizeMode's order.
 constexpr int kModeButtons[] = {IDC_RESIZE_FIT, IDC_RESIZE_FILL, IDC_RESIZE_STRETCH};
 
-void showControls(HWND dialog, const ResizeControls& controls) {
+void showSize(HWND dialog, ResizeContext& context, const ResizeControls& controls) {
+  context.writingFields = true;
   setFieldText(dialog, IDC_RESIZE_WIDTH, controls.widthText);
   setFieldText(dialog, IDC_RESIZE_HEIGHT, controls.heightText);
+  context.writingFields = false;
+}
+
+void showControls(HWND dialog, ResizeContext& context, const ResizeControls& controls) {
+  showSize(dialog, context, controls);
   CheckRadioButton(dialog, IDC_RESIZE_FIT, IDC_RESIZE_STRETCH,
                    kModeButtons[static_cast<int>(controls.mode)]);
+  CheckDlgButton(dialog, IDC_RESIZE_KEEP_ASPECT, controls.keepAspect ? BST_CHECKED : BST_UNCHECKED);
+  setFieldText(dialog, IDC_RESIZE_SOURCE_SIZE, shownSizeText(context.source));
 }
 
 ResizeControls readControls(HWND dialog) {
@@ -32,7 +43,28 @@ ResizeControls readControls(HWND dialog) {
   for (int mode = 0; mode < 3; ++mode)
     if (IsDlgButtonChecked(dialog, kModeButtons[mode]) == BST_CHECKED)
       controls.mode = static_cast<ResizeMode>(mode);
+  controls.keepAspect = IsDlgButtonChecked(dialog, IDC_RESIZE_KEEP_ASPECT) == BST_CHECKED;
   return controls;
+}
+
+// A side typed, a preset pressed: the fields show what the model makes of it.
+bool onControl(HWND dialog, ResizeContext& context, int id, int notice) {
+  ResizeControls controls = readControls(dialog);
+  if (notice == EN_CHANGE && (id == IDC_RESIZE_WIDTH || id == IDC_RESIZE_HEIGHT)) {
+    if (context.writingFields) return TRUE;
+    if (id == IDC_RESIZE_WIDTH)
+      widthEdited(controls, context.source);
+    else
+      heightEdited(controls, context.source);
+  } else if (notice == BN_CLICKED && id == IDC_RESIZE_PRESET_FOUR_SIXTEEN) {
+    choosePreset(controls, ResizePreset::kFourAndSixteenColours, context.state.effects);
+  } else if (notice == BN_CLICKED && id == IDC_RESIZE_PRESET_TWO) {
+    choosePreset(controls, ResizePreset::kTwoColours, context.state.effects);
+  } else {
+    return FALSE;
+  }
+  showSize(dialog, context, controls);
+  return TRUE;
 }
 
 INT_PTR CALLBACK resizeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -40,7 +72,7 @@ INT_PTR CALLBACK resizeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
   switch (message) {
     case WM_INITDIALOG:
       context = storeContext<ResizeContext>(dialog, lParam);
-      showControls(dialog, initialResizeControls(context->settings));
+      showControls(dialog, *context, initialResizeControls(context->state.effects));
       return TRUE;
     case WM_COMMAND:
       if (!context) return FALSE;
@@ -57,7 +89,7 @@ INT_PTR CALLBACK resizeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
           EndDialog(dialog, IDCANCEL);
           return TRUE;
         default:
-          return FALSE;
+          return onControl(dialog, *context, LOWORD(wParam), HIWORD(wParam));
       }
     default:
       return FALSE;
@@ -66,9 +98,9 @@ INT_PTR CALLBACK resizeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 }  // namespace
 
-INT_PTR runResizeDialog(HINSTANCE instance, HWND owner, const EffectSettings& settings,
+INT_PTR runResizeDialog(HINSTANCE instance, HWND owner, const AppState& state,
                         ResizeTarget& target) {
-  ResizeContext context{settings, target};
+  ResizeContext context{state, target, shownSizeOf(state)};
   const INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_RESIZE), owner,
                                          resizeProcedure, reinterpret_cast<LPARAM>(&context));
   return result == IDOK ? IDOK : IDCANCEL;

@@ -5,6 +5,7 @@
 // save        "Mentés beállításai" and the save-file dialog; the saved files reopened
 // properties  "Kép jellemzői" and "KEP fájl dekódolásának jellemzői"
 // resize      "Átméretezés" and "Előnézet mentése PNG-ként..."
+// tone        "Tónus": its live preview, Mégse, Alaphelyzet, OK and the undo step
 // Dialogs are read and steered from outside (captions, control texts, check marks,
 // clicks, the pixels on the screen); the program's state comes from its state dump.
 // Files saved here are left in the current folder for the calling script to compare.
@@ -215,6 +216,76 @@ void checkControls(HWND dialog, const std::vector<ControlSpec>& expected,
                              expected[i].text + "\"";
     checkText(describe, want, label + ": control " + std::to_string(i));
   }
+}
+
+// The dialog's texts fit their controls at 96, 120 and 144 DPI: each control's width,
+// taken back to dialog units with the font the template names at this screen's DPI,
+// against its text measured in the same font at each DPI, with room for a check box,
+// a button's edges or a group box's indent.
+void checkTextsFit(HWND dialog, const std::string& label) {
+  std::vector<HWND> all;
+  EnumChildWindows(dialog, collectControl, reinterpret_cast<LPARAM>(&all));
+  HDC screen = GetDC(nullptr);
+  const int screenDpi = GetDeviceCaps(screen, LOGPIXELSX);
+  const auto fontAt = [](int dpi) {
+    return CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+  };
+  // The horizontal dialog base unit of a font, as the dialog manager works it out.
+  const auto baseUnit = [&](HFONT font) {
+    HGDIOBJ old = SelectObject(screen, font);
+    SIZE size{};
+    GetTextExtentPoint32W(screen, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                          &size);
+    SelectObject(screen, old);
+    return (size.cx / 26 + 1) / 2;
+  };
+  HFONT shownFont = fontAt(screenDpi);
+  const int shownUnit = baseUnit(shownFont);
+  DeleteObject(shownFont);
+  for (int dpi : {96, 120, 144}) {
+    HFONT font = fontAt(dpi);
+    const int unit = baseUnit(font);
+    HGDIOBJ old = SelectObject(screen, font);
+    std::string clipped;
+    for (HWND child : all) {
+      std::wstring text(512, L'\0');
+      text.resize(
+          static_cast<size_t>(ask(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(&text[0]))));
+      text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+      wchar_t className[64] = {};
+      GetClassNameW(child, className, 64);
+      if (text.empty() || (lstrcmpiW(className, L"Static") && lstrcmpiW(className, L"Button")))
+        continue;
+      const LONG style = GetWindowLongW(child, GWL_STYLE);
+      const LONG kind = style & BS_TYPEMASK;
+      int room = 0;  // what the control takes besides its text, in pixels at 96 DPI
+      if (lstrcmpiW(className, L"Button") == 0) {
+        if (kind == BS_GROUPBOX)
+          room = 16;
+        else if (kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX || kind == BS_AUTORADIOBUTTON ||
+                 kind == BS_RADIOBUTTON)
+          room = 18;
+        else
+          room = 8;
+      }
+      RECT rect{};
+      GetClientRect(child, &rect);
+      const double dialogUnits = 4.0 * rect.right / shownUnit;
+      const int width = static_cast<int>(dialogUnits * unit / 4);
+      SIZE size{};
+      GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+      if (size.cx + MulDiv(room, dpi, 96) > width)
+        clipped += " \"" + narrow(text) + "\" (" + std::to_string(size.cx + MulDiv(room, dpi, 96)) +
+                   " of " + std::to_string(width) + " pixels)";
+    }
+    check(clipped.empty(),
+          label + ": every text fits at " + std::to_string(dpi) + " DPI" + clipped);
+    SelectObject(screen, old);
+    DeleteObject(font);
+  }
+  ReleaseDC(nullptr, screen);
 }
 
 // Waits until the middle of the window shows the colour, and says what it showed.
@@ -964,6 +1035,12 @@ const std::vector<ControlSpec> kResizeControls = {
     {1104, "button", "Torzítva"},
     {1, "button", "OK"},
     {2, "button", "Mégse"},
+    {-1, "button", "Forrás (ahogy látszik)"},
+    {1105, "static", "128 × 96 képpont"},
+    {-1, "button", "Cél"},
+    {1106, "button", "Képarány megtartása"},
+    {1107, "button", "TVC 4 és 16 szín (256 × 240)"},
+    {1108, "button", "TVC 2 szín (512 × 480)"},
 };
 
 HWND openResize(const Program& program) {
@@ -1015,10 +1092,12 @@ bool showsDocument(const Capture& c, const StateDump& dump) {
   return pixelHash(bytes) == dump.text("pixels", 2);
 }
 
-// Resizing: the dialog opens from the menu with the crop size and "fit"; "Mégse"
-// changes nothing; a width of 0 is refused and the dialog stays; OK resizes into a new
-// true-colour picture at zoom 1 x 1, which the window shows. The preview is then saved
-// through the save dialog, for the script to compare with vizorka-cli's.
+// Resizing: the dialog opens from the menu with the crop size, "fit", the aspect kept
+// and the picture's size as shown; a typed side brings the other along, and the presets
+// fill in theirs; "Mégse" changes nothing; a width of 0 is refused and the dialog stays;
+// OK resizes into a new true-colour picture at zoom 1 x 1, which the window shows. The
+// preview is then saved through the save dialog, for the script to compare with
+// vizorka-cli's. A 16-colour picture shown 2 x 1 is fitted by its shown shape.
 void scenarioResize(const std::wstring& exe) {
   writeFile(L"minta.bmp", patternBmp(64, 48));
   Program program = start(exe, L"minta.bmp");
@@ -1029,9 +1108,23 @@ void scenarioResize(const std::wstring& exe) {
   HWND dialog = openResize(program);
   if (!dialog) return stop(program);
   checkControls(dialog, kResizeControls, "resize");
+  checkTextsFit(dialog, "resize");
   check(isChecked(dialog, 1102) && !isChecked(dialog, 1103) && !isChecked(dialog, 1104),
         "\"Arányosan belül\" is checked on opening");
+  check(isChecked(dialog, 1106), "the aspect is kept on opening");
+  setItemText(dialog, 1100, L"100");
+  checkText(itemText(dialog, 1101), "75", "the height follows the width in the shown aspect");
+  setItemText(dialog, 1101, L"30");
+  checkText(itemText(dialog, 1100), "40", "the width follows the height");
+  clickNow(dialog, 1107);
+  checkText(itemText(dialog, 1100) + " x " + itemText(dialog, 1101), "256 x 240",
+            "the 4- and 16-colour preset with pre-distortion");
+  clickNow(dialog, 1108);
+  checkText(itemText(dialog, 1100) + " x " + itemText(dialog, 1101), "512 x 480",
+            "the 2-colour preset with pre-distortion");
+  clickNow(dialog, 1106);
   setItemText(dialog, 1100, L"40");
+  checkText(itemText(dialog, 1101), "480", "without the lock the height stays");
   clickNow(dialog, 1104);
   clickLater(dialog, IDCANCEL);
   check(waitClosed(dialog), "\"Mégse\" closes the dialog");
@@ -1045,8 +1138,9 @@ void scenarioResize(const std::wstring& exe) {
   if (!dialog) return stop(program);
   checkText(itemText(dialog, 1100), "256", "the width starts from the crop size again");
   check(isChecked(dialog, 1102), "\"Arányosan belül\" is checked again");
-  setItemText(dialog, 1100, L"0");
+  check(isChecked(dialog, 1106), "the aspect is kept again");
   setItemText(dialog, 1101, L"30");
+  setItemText(dialog, 1100, L"0");
   clickLater(dialog, IDOK);
   HWND refusal = waitForBoxOwnedBy(dialog);
   check(refusal != nullptr, "a width of 0 is refused with a message");
@@ -1082,6 +1176,184 @@ void scenarioResize(const std::wstring& exe) {
   // The resized picture is changed, and saving a preview does not save it.
   checkText(titleOf(program.window), "Vizorka - [minta.bmp]*",
             "saving the preview keeps the title");
+
+  // 40 x 30 dithered to 16 colours is 20 x 30 shown 2 x 1: fitted into 40 x 30 it fills it.
+  command(program, ID_DITHER_16);
+  dialog = openResize(program);
+  if (!dialog) return stop(program);
+  checkText(itemText(dialog, 1105), "40 × 30 képpont", "the source as shown");
+  setItemText(dialog, 1100, L"40");
+  checkText(itemText(dialog, 1101), "30", "the shown aspect");
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the dialog");
+  sync(program.window);
+  dump = dumpState(program);
+  checkEqual(documentOf(dump).width * 1000 + documentOf(dump).height, 40030L,
+             "fitted by the shown shape: 40 x 30");
+  stop(program);
+}
+
+// ---- tone ------------------------------------------------------------------------
+
+const std::vector<ControlSpec> kToneControls = {
+    {-1, "static", "Fényerő:"},      {1200, "msctls_trackbar32", ""},
+    {1210, "static", "0"},           {-1, "static", "Kontraszt:"},
+    {1201, "msctls_trackbar32", ""}, {1211, "static", "0"},
+    {-1, "static", "Gamma:"},        {1202, "msctls_trackbar32", ""},
+    {1212, "static", "1.00"},        {-1, "static", "Telítettség:"},
+    {1203, "msctls_trackbar32", ""}, {1213, "static", "100 %"},
+    {1220, "button", "Alaphelyzet"}, {1, "button", "OK"},
+    {2, "button", "Mégse"},
+};
+
+HWND openTone(const Program& program) {
+  PostMessageW(program.window, WM_COMMAND, ID_TONE, 0);
+  return waitForDialogTitled(program, L"T\u00f3nus");
+}
+
+// The slider's trackbar counts from 0 at the slider's minimum.
+int trackbarMinimum(int id) {
+  return id == 1202 ? 20 : id == 1203 ? 0 : -100;
+}
+
+// A drag of the slider to `value` through every step on the way, as the mouse sends it.
+void dragSlider(HWND dialog, int id, int value) {
+  HWND slider = GetDlgItem(dialog, id);
+  const int position = value - trackbarMinimum(id);
+  const int step = position > static_cast<int>(ask(slider, TBM_GETPOS)) ? 1 : -1;
+  for (int at = static_cast<int>(ask(slider, TBM_GETPOS)); at != position;) {
+    at += step;
+    ask(slider, TBM_SETPOS, TRUE, at);
+    ask(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, at), reinterpret_cast<LPARAM>(slider));
+  }
+  ask(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+}
+
+// The pattern as brightness 40 makes it: every channel 102 higher, at most 255.
+COLORREF brightened(int x, int y) {
+  const COLORREF c = patternColour(x, y);
+  const auto up = [](int v) { return v + 102 > 255 ? 255 : v + 102; };
+  return RGB(up(GetRValue(c)), up(GetGValue(c)), up(GetBValue(c)));
+}
+
+// The picture's pixels on the screen where the dialog leaves them visible show
+// colourAt; false when too few are visible to tell.
+bool showsAround(const Capture& c, const StateDump& dump, HWND window, HWND dialog, int width,
+                 int height, const std::function<COLORREF(int, int)>& colourAt) {
+  const int left = static_cast<int>(dump.value("view", 5));
+  const int top = static_cast<int>(dump.value("view", 6));
+  RECT covered{};
+  GetWindowRect(dialog, &covered);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  int seen = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const POINT at{origin.x + left + x, origin.y + top + y};
+      if (IsWindowVisible(dialog) && PtInRect(&covered, at)) continue;
+      if (c.at(left + x, top + y) != colourAt(x, y)) return false;
+      ++seen;
+    }
+  return seen >= width * height / 2;
+}
+
+bool samePixels(const Capture& a, const Capture& b) {
+  return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+// Tone: the menu item after "Paletta..."; the dialog's controls beside the picture; a
+// drag shows its result live in the window; "Mégse" brings back the screen pixel for
+// pixel and leaves no undo step; "Alaphelyzet" returns the sliders and the preview; OK
+// is one undo step, which Undo takes back; greyed for a 16-colour picture.
+void scenarioTone(const std::wstring& exe) {
+  writeFile(L"minta.bmp", patternBmp(64, 48));
+  Program program = start(exe, L"minta.bmp");
+  sync(program.window);
+  openMenuPopups(program);
+  StateDump dump = dumpState(program);
+  const std::string openedHash = dump.text("pixels", 2);
+  bool afterPalette = false;
+  for (size_t i = 0; i + 1 < dump.menuLines.size(); ++i)
+    if (dump.menuLines[i].find("\t" + std::to_string(ID_PALETTE) + "\t") != std::string::npos)
+      afterPalette =
+          dump.menuLines[i + 1].find("\t" + std::to_string(ID_TONE) + "\t") != std::string::npos &&
+          dump.menuLines[i + 1].find("&Tónus...") != std::string::npos;
+  check(afterPalette, "\"&Tónus...\" follows \"&Paletta...\"");
+  check(itemEnabled(dump, ID_TONE), "tone is enabled for a true-colour picture");
+  const Capture opened = captureWhen(program.window, [&](const Capture& c) {
+    return showsPicture(c, dump, 64, 48, patternColour);
+  });
+  check(showsPicture(opened, dump, 64, 48, patternColour), "the window shows the picture");
+
+  HWND dialog = openTone(program);
+  if (!dialog) return stop(program);
+  checkControls(dialog, kToneControls, "tone");
+  checkTextsFit(dialog, "tone");
+  const struct {
+    int id, minimum, maximum, position;
+  } sliders[] = {
+      {1200, -100, 100, 0}, {1201, -100, 100, 0}, {1202, 20, 500, 100}, {1203, 0, 200, 100}};
+  for (const auto& slider : sliders) {
+    HWND bar = GetDlgItem(dialog, slider.id);
+    const long offset = trackbarMinimum(slider.id);
+    checkEqual<long>((ask(bar, TBM_GETRANGEMIN) + offset) * 1000000 +
+                         (ask(bar, TBM_GETRANGEMAX) + offset) * 1000 + ask(bar, TBM_GETPOS) +
+                         offset,
+                     slider.minimum * 1000000L + slider.maximum * 1000L + slider.position,
+                     "slider " + std::to_string(slider.id) + ": range and start");
+  }
+  dragSlider(dialog, 1200, 40);
+  checkText(itemText(dialog, 1210), "40", "the number beside the slider follows it");
+  Capture shot = captureWhen(program.window, [&](const Capture& c) {
+    return showsAround(c, dump, program.window, dialog, 64, 48, brightened);
+  });
+  check(showsAround(shot, dump, program.window, dialog, 64, 48, brightened),
+        "the window shows the brightened picture while the dialog is open");
+  clickLater(dialog, IDCANCEL);
+  check(waitClosed(dialog), "\"Mégse\" closes the dialog");
+  sync(program.window);
+  shot = captureWhen(program.window, [&](const Capture& c) { return samePixels(c, opened); });
+  check(samePixels(shot, opened), "\"Mégse\" brings back the screen pixel for pixel");
+  dump = dumpState(program);
+  checkText(dump.text("pixels", 2), openedHash, "\"Mégse\" brings back every byte");
+  checkEqual(dump.value("history", 1), 0L, "\"Mégse\" leaves no undo step");
+  checkText(titleOf(program.window), "Vizorka - [minta.bmp]", "\"Mégse\" leaves no change mark");
+
+  // Alaphelyzet: the sliders and the picture come back while the dialog stays.
+  dialog = openTone(program);
+  if (!dialog) return stop(program);
+  dragSlider(dialog, 1200, 40);
+  dragSlider(dialog, 1202, 180);
+  checkText(itemText(dialog, 1212), "1.80", "gamma's number");
+  clickNow(dialog, 1220);
+  checkText(itemText(dialog, 1210) + " " + itemText(dialog, 1212), "0 1.00",
+            "\"Alaphelyzet\" puts the numbers back");
+  checkEqual<long>(static_cast<long>(ask(GetDlgItem(dialog, 1202), TBM_GETPOS)), 80L,
+                   "\"Alaphelyzet\" puts the gamma slider back to 1.00");
+  shot = captureWhen(program.window, [&](const Capture& c) {
+    return showsAround(c, dump, program.window, dialog, 64, 48, patternColour);
+  });
+  check(showsAround(shot, dump, program.window, dialog, 64, 48, patternColour),
+        "after \"Alaphelyzet\" the window shows the picture as it was");
+
+  // OK: one undo step, the toned picture kept.
+  dragSlider(dialog, 1200, 40);
+  clickLater(dialog, IDOK);
+  check(waitClosed(dialog), "OK closes the dialog");
+  sync(program.window);
+  dump = dumpState(program);
+  checkEqual(dump.value("history", 1), 1L, "OK is one undo step");
+  checkText(titleOf(program.window), "Vizorka - [minta.bmp]*", "OK marks the picture changed");
+  check(dump.text("pixels", 2) != openedHash, "OK keeps the toned picture");
+  checkPicture(program, 64, 48, brightened, "the window shows the toned picture after OK");
+  command(program, ID_EDIT_UNDO);
+  checkText(dumpState(program).text("pixels", 2), openedHash, "Undo brings back the picture");
+  shot = captureWhen(program.window, [&](const Capture& c) { return samePixels(c, opened); });
+  check(samePixels(shot, opened), "after Undo the screen is as it was");
+
+  command(program, ID_DITHER_16);
+  openMenuPopups(program);
+  check(!itemEnabled(dumpState(program), ID_TONE), "tone is greyed for a 16-colour picture");
   stop(program);
 }
 
@@ -1090,7 +1362,7 @@ void scenarioResize(const std::wstring& exe) {
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::printf(
-        "usage: vizorka_dialogs_driver effects|palette|save|properties|resize "
+        "usage: vizorka_dialogs_driver effects|palette|save|properties|resize|tone "
         "PATH\\Vizorka.exe\n");
     return 2;
   }
@@ -1108,6 +1380,8 @@ int wmain(int argc, wchar_t** argv) {
     scenarioProperties(exe);
   else if (scenario == L"resize")
     scenarioResize(exe);
+  else if (scenario == L"tone")
+    scenarioTone(exe);
   else
     return 2;
   std::printf("%d check(s) failed\n", failures);

@@ -52,6 +52,7 @@ const char* const kMenuTree[] = {
     "2\t40012\tenabled\t&256 szürke",
     "1\tseparator",
     "1\t40029\tgrayed\t&Paletta...",
+    "1\t40070\tgrayed\t&Tónus...",
     "1\tseparator",
     "1\t40025\tenabled\t&Beállítások...",
     "0\tpopup\tenabled\t&Nézet",
