@@ -64,6 +64,8 @@ std::vector<int> statusBarPartWidths(const std::vector<int>& preferred,
                                      const std::vector<int>& needed,
                                      const std::vector<size_t>& shrinkOrder, int available) {
   std::vector<int> widths = preferred;
+  for (size_t i = 0; i < widths.size() && i < needed.size(); ++i)
+    widths[i] = std::max(widths[i], needed[i]);
   int excess = -available;
   for (int width : widths) excess += width;
   if (excess <= 0) {

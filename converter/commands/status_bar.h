@@ -19,10 +19,11 @@ std::vector<std::string> statusBarTexts(const AppState& state);
 // in crop mode the crop rectangle goes last.
 std::vector<size_t> statusBarShrinkOrder(const AppState& state);
 
-// The parts' widths in a bar `available` pixels wide. Part i prefers preferred[i] and
-// needs needed[i] for its whole text. While every preferred width fits, each part gets
-// it and the last also the rest; otherwise the parts give way in `shrinkOrder`: first
-// each down to what its text needs, then each down to nothing before the next gives.
+// The parts' widths in a bar `available` pixels wide. Part i needs needed[i] for its
+// whole text and prefers preferred[i], or that when it is more. While every preferred
+// width fits, each part gets it and the last also the rest; otherwise the parts give
+// way in `shrinkOrder`: first each down to what its text needs, then each down to
+// nothing before the next gives.
 std::vector<int> statusBarPartWidths(const std::vector<int>& preferred,
                                      const std::vector<int>& needed,
                                      const std::vector<size_t>& shrinkOrder, int available);

@@ -206,6 +206,12 @@ TEST(StatusBar, PartsGiveWayLeastImportantFirst) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(statusBarPartWidths(preferred, needed, order, c.available), c.widths) << c.available;
+  // A text longer than its part's place takes what it needs while there is room.
+  const std::vector<int> longZoom = {110, 70, 143, 300};
+  EXPECT_EQ(statusBarPartWidths(preferred, longZoom, order, 900),
+            (std::vector<int>{140, 190, 143, 427}));
+  EXPECT_EQ(statusBarPartWidths(preferred, longZoom, order, 700),
+            (std::vector<int>{140, 117, 143, 300}));
 
   AppState state;
   EXPECT_EQ(statusBarShrinkOrder(state), order);

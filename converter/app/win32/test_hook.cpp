@@ -56,17 +56,34 @@ void dumpScrollBar(std::ostringstream& out, HWND window, int bar, const char* na
       << info.nPos << '\n';
 }
 
+// The parts' texts, then for each part "statusPart", its width on the screen and the
+// width of its text in the bar's font.
 void dumpStatusBar(std::ostringstream& out, HWND statusBar) {
-  out << "status";
   const int parts = static_cast<int>(SendMessageW(statusBar, SB_GETPARTS, 0, 0));
+  std::vector<std::wstring> texts;
   for (int i = 0; i < parts; ++i) {
     const LRESULT length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, i, 0));
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     SendMessageW(statusBar, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(&text[0]));
     text.resize(static_cast<size_t>(length));
-    out << '\t' << wideToUtf8(text);
+    texts.push_back(text);
   }
+  out << "status";
+  for (const std::wstring& text : texts) out << '\t' << wideToUtf8(text);
   out << '\n';
+  HDC dc = GetDC(statusBar);
+  const HGDIOBJ oldFont =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(statusBar, WM_GETFONT, 0, 0)));
+  for (int i = 0; i < parts; ++i) {
+    RECT part{};
+    SendMessageW(statusBar, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&part));
+    SIZE extent{};
+    const std::wstring& text = texts[static_cast<size_t>(i)];
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    out << "statusPart" << i << '\t' << part.right - part.left << '\t' << extent.cx << '\n';
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(statusBar, dc);
 }
 
 // Room a control's own drawing takes beside its text: the box of a check box or radio

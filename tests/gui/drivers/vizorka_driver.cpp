@@ -692,6 +692,32 @@ void scenarioFitAndSave(const std::wstring& exe) {
   command(program, ID_FIT_TO_WINDOW);
   dump = dumpState(program);
   checkEqual(dump.value("view", 11), fittedWidth, "\"Ablakhoz igazítás\" fits it again");
+
+  // The status bar's parts: all of them whole in a wide window; in one 600 pixels wide
+  // the least important, the reason Save as is greyed, gives way to the others.
+  for (const int windowWidth : {1000, 600}) {
+    SetWindowPos(program.window, nullptr, 0, 0, windowWidth, 500,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    waitFor([&] {
+      RECT frame{};
+      GetWindowRect(program.window, &frame);
+      return frame.right - frame.left == windowWidth;
+    });
+    sync(program.window);
+    dump = dumpState(program);
+    for (int part = 0; part < 4; ++part) {
+      const std::string name = "statusPart" + std::to_string(part);
+      const long width = dump.value(name, 1), text = dump.value(name, 2);
+      const bool whole = text + 4 <= width;
+      const std::string what = std::to_string(windowWidth) + " wide: \"" +
+                               dump.text("status", static_cast<size_t>(part) + 1) + "\" (" +
+                               std::to_string(text) + " in " + std::to_string(width) + ")";
+      if (part < 3 || windowWidth == 1000)
+        check(whole, what + " shows whole");
+      else
+        std::printf("note: %s\n", what.c_str());
+    }
+  }
   stop(program);
 
   // Ctrl+S before any save is Save as, dialogs and all; after it, no dialog.
