@@ -22,7 +22,6 @@
 #include "converter/commands/status_bar.h"
 #include "converter/resources/resource.h"
 #include "converter/view/layout.h"
-#include "converter/view/render.h"
 #include "converter/view/selection.h"
 
 namespace vz {
@@ -130,6 +129,8 @@ void applyMenuEnabling(const MainWindow& w) {
                 MF_BYCOMMAND | (w.state.view.fitToWindow ? MF_CHECKED : MF_UNCHECKED));
 }
 
+// The one place the screen bitmap is rendered: `doc` is the document, or a dialog's
+// preview of it (of the same size), shown as the view lays the document out.
 void renderScreen(MainWindow& w, const ImageDocument& doc) {
   renderForView(w.pictureView, w.screen, doc, w.state.view);
 }
@@ -169,7 +170,7 @@ void carryOut(MainWindow& w, const ViewUpdate& update) {
   applyMenuEnabling(w);
 }
 
-// The status bar's font and parts at the monitor's DPI.
+// The status bar's font and the picture's screen scale at the monitor's DPI.
 void fitStatusBarToDpi(MainWindow& w, UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
@@ -594,27 +595,19 @@ void openFile(MainWindow& w, const std::string& utf8Path) {
   runCommand(w, CommandId::kOpen, &path);
 }
 
-void showPicture(MainWindow& w, const ImageDocument& doc) {
-  renderScreen(w, doc);
-  repaint(w);
-}
-
 bool registerWindowClasses(HINSTANCE instance, HICON icon, HCURSOR arrowCursor) {
-  WNDCLASSW mainClass{};
-  mainClass.style = CS_HREDRAW | CS_VREDRAW;
-  mainClass.lpfnWndProc = mainWindowProcedure;
-  mainClass.hInstance = instance;
-  mainClass.hIcon = icon;
-  mainClass.hCursor = arrowCursor;
-  mainClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
-  mainClass.lpszClassName = kMainWindowClass;
-  WNDCLASSW viewClass{};
-  viewClass.style = CS_HREDRAW | CS_VREDRAW;
-  viewClass.lpfnWndProc = pictureViewProcedure;
-  viewClass.hInstance = instance;
-  viewClass.hCursor = arrowCursor;
-  viewClass.lpszClassName = kPictureViewClass;
-  return RegisterClassW(&mainClass) && RegisterClassW(&viewClass);
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = arrowCursor;
+  windowClass.lpfnWndProc = pictureViewProcedure;
+  windowClass.lpszClassName = kPictureViewClass;
+  if (!RegisterClassW(&windowClass)) return false;
+  windowClass.lpfnWndProc = mainWindowProcedure;
+  windowClass.lpszClassName = kMainWindowClass;
+  windowClass.hIcon = icon;
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
+  return RegisterClassW(&windowClass) != 0;
 }
 
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -50,8 +50,4 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
 // Opens a file as Open does, without its dialog: a dropped file, the program's argument.
 void openFile(MainWindow& w, const std::string& utf8Path);
 
-// Shows `doc` in the picture view as the view lays the document out: the document
-// itself, or a dialog's preview of it (of the same size).
-void showPicture(MainWindow& w, const ImageDocument& doc);
-
 }  // namespace vz

@@ -275,27 +275,39 @@ struct StateDump {
   }
 };
 
-inline StateDump dumpState(const Program& program) {
-  const std::wstring path = fullPath(L"state-dump.txt");
+inline std::vector<uint8_t> readFile(const std::wstring& name) {
+  std::vector<uint8_t> bytes;
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  uint8_t buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    bytes.insert(bytes.end(), buffer, buffer + read);
+  CloseHandle(file);
+  return bytes;
+}
+
+// Asks the window for its state dump into `path` (deleted first); false when the
+// message went unanswered. `answer` is what the window returned.
+inline bool requestStateDump(const Program& program, const std::wstring& path, DWORD_PTR& answer) {
   DeleteFileW(path.c_str());
   COPYDATASTRUCT request{};
   request.dwData = kStateDumpRequest;
   request.cbData = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
   request.lpData = const_cast<wchar_t*>(path.c_str());
+  answer = 0;
+  return SendMessageTimeoutW(program.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request),
+                             SMTO_NORMAL, kWaitMs, &answer) != 0;
+}
+
+inline StateDump dumpState(const Program& program) {
+  const std::wstring path = fullPath(L"state-dump.txt");
   DWORD_PTR answered = 0;
-  SendMessageTimeoutW(program.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request),
-                      SMTO_NORMAL, kWaitMs, &answered);
+  requestStateDump(program, path, answered);
   StateDump dump;
-  std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-      text.append(buffer, read);
-    CloseHandle(file);
-  }
+  const std::vector<uint8_t> bytes = readFile(path);
+  const std::string text(bytes.begin(), bytes.end());
   if (!answered || text.empty()) check(false, "state dump answered");
   std::istringstream lines(text);
   std::string line;

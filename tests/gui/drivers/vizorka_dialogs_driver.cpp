@@ -79,19 +79,6 @@ std::string pixelHash(const std::vector<uint8_t>& pixels) {
   return std::to_string(hash);
 }
 
-std::vector<uint8_t> readFile(const std::wstring& name) {
-  std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  uint8_t buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
-}
-
 // ---- dialogs ---------------------------------------------------------------------------
 
 struct DialogSearch {

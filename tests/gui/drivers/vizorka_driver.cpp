@@ -627,19 +627,6 @@ HWND waitForCaption(const Program& program, const std::string& caption) {
   return dialog;
 }
 
-std::vector<uint8_t> readBytes(const std::wstring& name) {
-  std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  uint8_t buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
-}
-
 // A 4000 x 3000 photo opens fitted to the window and whole; at its own size the
 // horizontal scroll bar lies above the status bar; Ctrl+S after Save as writes the file
 // again without a dialog, and Save as has moved to Ctrl+Shift+S.
@@ -729,16 +716,16 @@ void scenarioFitAndSave(const std::wstring& exe) {
   if (options) PostMessageW(options, WM_COMMAND, IDOK, 0);
   check(chooseInFileDialog(program, L"mentes.kep"), "the first Ctrl+S saves through the dialogs");
   checkText(titleOf(program.window), "Vizorka - [mentes.kep]", "the saved file names the title");
-  const std::vector<uint8_t> saved = readBytes(L"mentes.kep");
+  const std::vector<uint8_t> saved = readFile(L"mentes.kep");
   check(saved.size() > 16, "the file is written");
   DeleteFileW(L"mentes.kep");
   pressKeys(program, {VK_CONTROL, 'S'});
   bool dialogSeen = false;
   const bool written = waitFor([&] {
     dialogSeen = dialogSeen || findWindowOf(program.process.dwProcessId, L"#32770") != nullptr;
-    return readBytes(L"mentes.kep").size() == saved.size();
+    return readFile(L"mentes.kep").size() == saved.size();
   });
-  check(written && readBytes(L"mentes.kep") == saved, "Ctrl+S writes the same bytes again");
+  check(written && readFile(L"mentes.kep") == saved, "Ctrl+S writes the same bytes again");
   sync(program.window);
   check(!dialogSeen && !findWindowOf(program.process.dwProcessId, L"#32770"),
         "Ctrl+S shows no dialog");
@@ -802,16 +789,8 @@ void scenarioRelease(const std::wstring& exe) {
   Program program = start(exe, L"");
   sync(program.window);
   const std::wstring path = fullPath(L"nem-irhato.txt");
-  DeleteFileW(path.c_str());
-  COPYDATASTRUCT request{};
-  request.dwData = kStateDumpRequest;
-  request.cbData = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
-  request.lpData = const_cast<wchar_t*>(path.c_str());
   DWORD_PTR answered = 1;
-  const bool handled =
-      SendMessageTimeoutW(program.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request),
-                          SMTO_NORMAL, kWaitMs, &answered) != 0;
-  check(handled, "the program answers the message");
+  check(requestStateDump(program, path, answered), "the program answers the message");
   checkEqual<long>(static_cast<long>(answered), 0L, "the request is not taken up");
   check(GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES, "no file is written");
   stop(program);
