@@ -705,6 +705,28 @@ void scenarioFitAndSave(const std::wstring& exe) {
         std::printf("note: %s\n", what.c_str());
     }
   }
+  // Crop mode on the fitted picture: the rectangle is reduced with it, the status bar
+  // names document pixels, and the cut keeps the crop size of the document, or nearly.
+  dump = dumpState(program);
+  const int fitLeft = static_cast<int>(dump.value("view", 5));
+  const int fitTop = static_cast<int>(dump.value("view", 6));
+  const int mouseX = fitLeft + static_cast<int>(dump.value("view", 11)) * 3 / 4;
+  const int mouseY = fitTop + static_cast<int>(dump.value("view", 12)) * 3 / 4;
+  command(program, ID_SCREEN_CROP);
+  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
+  waitFor([&] { return dumpState(program).value("selection", 2) == 1; });
+  const std::string cropText = dumpState(program).text("status", 4);
+  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
+               MAKELPARAM(mouseX, mouseY));
+  waitFor([&] { return documentOf(dumpState(program)).width < 4000; });
+  const DocumentFacts cut = documentOf(dumpState(program));
+  check(cut.width >= 250 && cut.width <= 262 && cut.height >= 234 && cut.height <= 246,
+        "the fitted view's crop cuts about 256 x 240 document pixels (" +
+            std::to_string(cut.width) + " x " + std::to_string(cut.height) + ")");
+  const std::string size = std::to_string(cut.width) + " × " + std::to_string(cut.height);
+  check(cropText.size() > size.size() &&
+            cropText.compare(cropText.size() - size.size(), size.size(), size) == 0,
+        "the status bar named the cut in document pixels (" + cropText + ")");
   stop(program);
 
   // Ctrl+S before any save is Save as, dialogs and all; after it, no dialog.
