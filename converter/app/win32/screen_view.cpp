@@ -1,6 +1,5 @@
 #include "converter/app/win32/screen_view.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "converter/view/layout.h"
