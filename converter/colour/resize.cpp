@@ -119,13 +119,14 @@ std::vector<Tap> axisTaps(int32_t sourceSize, double start, double length, int32
 }
 
 // One source row as blue, green, red bytes: the document's own for true colour, else
-// its palette colours written into `expanded`.
-const uint8_t* rowAsBgr(const ImageDocument& doc, int32_t y, std::vector<uint8_t>& expanded) {
+// the colours of its indices written into `expanded`.
+const uint8_t* rowAsBgr(const ImageDocument& doc, const std::array<ColourValue, 256>& colours,
+                        int32_t y, std::vector<uint8_t>& expanded) {
   if (doc.colourMode == ColourMode::kTrueColour) return doc.row(y);
   const uint8_t* row = doc.row(y);
   const int bits = bitsPerPixel(doc.colourMode);
   for (int32_t x = 0; x < doc.width; ++x) {
-    const ColourValue colour = doc.palette[getPackedPixel(row, x, bits)];
+    const ColourValue colour = colours[getPackedPixel(row, x, bits)];
     expanded[3 * static_cast<size_t>(x)] = blueOf(colour);
     expanded[3 * static_cast<size_t>(x) + 1] = greenOf(colour);
     expanded[3 * static_cast<size_t>(x) + 2] = redOf(colour);
@@ -182,6 +183,7 @@ struct Workspace {
 
 struct ResizeJob {
   const ImageDocument& source;
+  const std::array<ColourValue, 256>& colours;  // of the source's indices
   ImageDocument& result;
   const std::vector<Tap>& across;
   const std::vector<Tap>& down;
@@ -194,8 +196,8 @@ const float* horizontalPass(const ResizeJob& job, Workspace& work, int32_t q) {
   for (int slot = 0; slot < 2; ++slot)
     if (work.rowIndex[slot] == q) return work.rows[slot].data();
   const int slot = work.rowIndex[0] < work.rowIndex[1] ? 0 : 1;
-  resampleRow(rowAsBgr(job.source, q, work.expanded), job.across, job.light.decodeTable(),
-              work.rows[slot].data());
+  resampleRow(rowAsBgr(job.source, job.colours, q, work.expanded), job.across,
+              job.light.decodeTable(), work.rows[slot].data());
   work.rowIndex[slot] = q;
   return work.rows[slot].data();
 }
@@ -256,14 +258,15 @@ class BandQueue {
   std::atomic<int> next_{0};
 };
 
-bool resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument& result) {
+bool resample(const ImageDocument& source, const std::array<ColourValue, 256>& colours,
+              const ResizePlan& plan, ImageDocument& result) {
   if (allocatePicture(result, plan.width, plan.height, ColourMode::kTrueColour) <= 0) return false;
   // The horizontal weights also turn the decode table's whole numbers back into 0..1.
   const std::vector<Tap> across =
       axisTaps(source.width, plan.left, plan.sourceWidth, plan.width, 1 / kLinearScale);
   const std::vector<Tap> down =
       axisTaps(source.height, plan.top, plan.sourceHeight, plan.height, 1);
-  const ResizeJob job{source, result, across, down, linearLight()};
+  const ResizeJob job{source, colours, result, across, down, linearLight()};
 
   const int workers = workerCount(source, plan);
   std::vector<Workspace> spaces(static_cast<size_t>(workers));
@@ -336,7 +339,8 @@ bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX, in
     return false;
   ImageDocument result;
   try {
-    if (!resample(doc, planShownResize(doc.width, doc.height, zoomX, zoomY, target), result))
+    if (!resample(doc, doc.palette, planShownResize(doc.width, doc.height, zoomX, zoomY, target),
+                  result))
       return false;
   } catch (const std::exception&) {  // the sampling tables of an absurd size
     return false;
@@ -350,6 +354,20 @@ bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX, in
   doc.tvcPicture = false;
   doc.interlaced = false;
   return true;
+}
+
+bool resampleWhole(const ImageDocument& source, const std::array<ColourValue, 256>& colours,
+                   int32_t width, int32_t height, ImageDocument& result) {
+  if (!source.holdsPicture() || source.width < 1 || source.height < 1 || width < 1 || height < 1 ||
+      !isValidColourMode(source.colourMode))
+    return false;
+  try {
+    return resample(source, colours,
+                    planResize(source.width, source.height, {width, height, ResizeMode::kStretch}),
+                    result);
+  } catch (const std::exception&) {  // the sampling tables of an absurd size
+    return false;
+  }
 }
 
 }  // namespace vz

@@ -3,6 +3,7 @@
 // area-weighted mean, in linear light, of the source area it covers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "converter/model/document.h"
@@ -49,5 +50,12 @@ ResizePlan planShownResize(int32_t width, int32_t height, int zoomX, int zoomY,
 // was, when it holds no picture, a target side is below 1, or the result would be too
 // large for memory.
 bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX = 1, int zoomY = 1);
+
+// The whole source stretched to width x height into `result`, a new true-colour picture,
+// sampled as resizePicture samples; indexed pixels take their colours from `colours`
+// instead of the palette (the window's grey view shows grey levels). The source stays
+// as it is. False when it holds no picture, a side is below 1, or memory cannot be had.
+bool resampleWhole(const ImageDocument& source, const std::array<ColourValue, 256>& colours,
+                   int32_t width, int32_t height, ImageDocument& result);
 
 }  // namespace vz

@@ -7,6 +7,7 @@ namespace vz {
 enum class CommandId {
   // The menus.
   kOpen,
+  kSave,
   kSaveAs,
   kSavePreview,
   kExit,
@@ -36,6 +37,7 @@ enum class CommandId {
   kUnzoomHorizontally,
   kFourfoldSize,
   kNormalSize,
+  kFitToWindow,
   kColourSwitch,
   kProperties,
   // Command-line steps: the settings the window's dialogs make, and reports.

@@ -228,6 +228,17 @@ ViewUpdate layoutRepaint() {
   return update;
 }
 
+// The file's name becomes the title's, and plain Save writes there from now on.
+ViewUpdate nameSavedFile(AppState& state, const SaveTarget& target) {
+  state.filePath = target.path;
+  state.fileTitle = fileNameOf(target.path);
+  state.saveTarget = target;
+  markSaved(state);
+  ViewUpdate update;
+  update.titleChanged = true;
+  return update;
+}
+
 CommandResult runSaveAs(CommandCall& call) {
   std::string path;
   if (call.value)
@@ -237,18 +248,28 @@ CommandResult runSaveAs(CommandCall& call) {
   // The writer reports its own failures; the title names only a file really saved.
   const Status saved = saveKepFile(call.state, path, call.host.prompts());
   if (!saved.ok()) return saved;
-  call.state.filePath = path;
-  call.state.fileTitle = fileNameOf(path);
-  markSaved(call.state);
-  ViewUpdate update;
-  update.titleChanged = true;
-  return update;
+  return nameSavedFile(call.state, {path, call.state.saveOptions});
 }
 
-// Before a command lets a changed picture go: "Igen" runs Save as, and the command
-// goes on only when the picture was saved; "Nem" goes on; "Mégse" stops it.
+// Writes the file of the last Save as (or the KEP file opened) again, with the options
+// it was written with and without a dialog; with no such file it is Save as.
+CommandResult runSave(CommandCall& call) {
+  const SaveTarget target = call.state.saveTarget;
+  if (target.path.empty()) return runSaveAs(call);
+  const Status saved =
+      saveKepFile(call.state.document, target.options, target.path, call.host.prompts());
+  if (!saved.ok()) return saved;
+  return nameSavedFile(call.state, target);
+}
+
+// Before a command lets a changed picture go. A picture that can be a KEP file is
+// offered to be saved: "Igen" saves it (as Save does) and the command goes on only
+// when it was saved; "Nem" goes on; "Mégse" stops it. Any other picture cannot be saved
+// here: the question is whether to discard it, "Igen" goes on and "Nem" stops.
 bool mayLetPictureGo(CommandCall& call, const char* caption, ViewUpdate& update) {
   if (!pictureChanged(call.state)) return true;
+  if (!commandEnabled(CommandId::kSave, call.state))
+    return call.host.prompts().askYesNo(texts::kDiscardChanges, caption);
   switch (call.host.prompts().askYesNoCancel(texts::kPictureChanged, caption)) {
     case UserPrompts::Answer::kNo:
       return true;
@@ -257,13 +278,8 @@ bool mayLetPictureGo(CommandCall& call, const char* caption, ViewUpdate& update)
     case UserPrompts::Answer::kYes:
       break;
   }
-  // Save as is greyed for this picture: say why instead of offering its dialogs.
-  if (!commandEnabled(CommandId::kSaveAs, call.state)) {
-    call.host.prompts().showError(texts::kNotTvcPicture, texts::kSaveCaption);
-    return false;
-  }
   CommandCall save{call.state, call.host, 0, nullptr};
-  update.titleChanged = runSaveAs(save).view.titleChanged || update.titleChanged;
+  update.titleChanged = runSave(save).view.titleChanged || update.titleChanged;
   return !pictureChanged(call.state);
 }
 
@@ -370,8 +386,16 @@ CommandResult runZoomVertically(CommandCall& call) {
   return layoutRepaint();
 }
 
+// A size of its own: the picture is no longer fitted to the window.
 CommandResult runZoomBoth(CommandCall& call) {
   call.state.view.zoomX = call.state.view.zoomY = static_cast<int8_t>(call.argument);
+  call.state.view.fitToWindow = false;
+  return layoutRepaint();
+}
+
+// On and off; the zoom stays, and gives the fitted picture its shape.
+CommandResult runFitToWindow(CommandCall& call) {
+  call.state.view.fitToWindow = !call.state.view.fitToWindow;
   return layoutRepaint();
 }
 
@@ -555,6 +579,7 @@ std::vector<Command> makeTable() {
   using Id = CommandId;
   return {
       Command(Id::kOpen, runOpen),
+      Command(Id::kSave, runSave).enabledWhen(kNeedsTvcDepth),
       Command(Id::kSaveAs, runSaveAs)
           .enabledWhen(kNeedsTvcDepth)
           .onCommandLine("--save", parseFileName, kFile)
@@ -623,6 +648,7 @@ std::vector<Command> makeTable() {
       Command(Id::kUnzoomHorizontally, runZoomHorizontally).withArgument(1),
       Command(Id::kFourfoldSize, runZoomBoth).withArgument(2),
       Command(Id::kNormalSize, runZoomBoth).withArgument(1),
+      Command(Id::kFitToWindow, runFitToWindow),
       Command(Id::kColourSwitch, runColourSwitch).enabledWhen(kNeedsTvcDepth),
       Command(Id::kProperties, runProperties),
 

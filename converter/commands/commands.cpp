@@ -8,6 +8,7 @@
 #include "converter/colour/conversions.h"
 #include "converter/colour/refined_dither.h"
 #include "converter/formats/picture_formats.h"
+#include "converter/formats/tvc/kep_writer.h"
 #include "converter/model/file_io.h"
 
 namespace vz {
@@ -141,6 +142,13 @@ CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::stri
   state.document = std::move(picture);
   state.filePath = path;
   state.fileTitle = title;
+  // A KEP file in a form the writer makes is saved again as it is; any other picture
+  // is saved only where Save as is told to.
+  SaveOptions kepOptions;
+  if (format == &kepFormat() && saveOptionsOfKepFile(bytes.size(), bytes.data(), kepOptions))
+    state.saveTarget = {path, kepOptions};
+  else
+    state.saveTarget = {};
   if (format->tvcPicture)
     std::copy(state.document.palette.begin(), state.document.palette.begin() + 4,
               state.kepDecodeColours.begin());
@@ -155,6 +163,7 @@ CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::stri
 CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
                            const std::function<bool(ImageDocument&)>& readPicture) {
   state.fileTitle = texts::kUntitled;
+  state.saveTarget = {};
   releaseForNewPicture(state);
   ImageDocument& doc = state.document;
   Status status;

@@ -56,14 +56,15 @@ std::string fileNameOf(const std::string& path);
 // Open, once the file is chosen. The reader is the one whose signature the file's bytes
 // carry, else the one of its extension; an unknown extension is read as a 4-colour KEP
 // file when the prompts say so. Only a picture that arrives (whole or in part) changes
-// anything: the picture, its name, view and history. Anything else is reported and
-// leaves them all as they were.
+// anything: the picture, its name, view, history and the file plain Save writes (this
+// one when it is a KEP file the writer can make again, else none). Anything else is
+// reported and leaves them all as they were.
 CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::string& path);
 
 // Paste as new picture, once the clipboard holds a bitmap: the title becomes
 // "nevtelen", the old picture goes, and readPicture fills the document from the
 // clipboard (returning whether a picture arrived). A failed read is reported and leaves the
-// document empty. filePath stays as it was.
+// document empty. filePath stays as it was; plain Save has no file to write.
 CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
                            const std::function<bool(ImageDocument&)>& readPicture);
 

@@ -17,6 +17,7 @@ void exchange(AppState& state, DocumentSnapshot& snapshot) {
   std::swap(state.view.blackAndWhiteView, snapshot.blackAndWhiteView);
   std::swap(state.filePath, snapshot.filePath);
   std::swap(state.fileTitle, snapshot.fileTitle);
+  std::swap(state.saveTarget, snapshot.saveTarget);
   std::swap(state.history.revision, snapshot.revision);
 }
 

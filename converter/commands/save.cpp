@@ -29,9 +29,10 @@ bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-Status saveKepFile(const AppState& state, const std::string& path, UserPrompts& prompts) {
+Status saveKepFile(const ImageDocument& doc, const SaveOptions& options, const std::string& path,
+                   UserPrompts& prompts) {
   KepEncoding encoding;
-  switch (encodeKep(state.document, state.saveOptions, encoding)) {
+  switch (encodeKep(doc, options, encoding)) {
     case KepEncodeStatus::kOk:
       break;
     case KepEncodeStatus::kNotTvcPicture:
@@ -69,6 +70,10 @@ Status saveKepFile(const AppState& state, const std::string& path, UserPrompts& 
     }
   }
   return StatusCode::kOk;
+}
+
+Status saveKepFile(const AppState& state, const std::string& path, UserPrompts& prompts) {
+  return saveKepFile(state.document, state.saveOptions, path, prompts);
 }
 
 }  // namespace vz

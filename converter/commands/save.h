@@ -1,4 +1,4 @@
-// Save as: the document written as a KEP file, and its palette file.
+// Save and Save as: the document written as a KEP file, and its palette file.
 #pragma once
 
 #include <string>
@@ -9,8 +9,12 @@
 
 namespace vz {
 
-// Writes the document to `path` with state.saveOptions (and the palette file beside it
-// when asked). Reports a failure through the prompts and returns why.
+// Writes the document to `path` with the options (and the palette file beside it when
+// they ask for one). Reports a failure through the prompts and returns why.
+Status saveKepFile(const ImageDocument& doc, const SaveOptions& options, const std::string& path,
+                   UserPrompts& prompts);
+
+// The same with state.saveOptions.
 Status saveKepFile(const AppState& state, const std::string& path, UserPrompts& prompts);
 
 }  // namespace vz

@@ -30,9 +30,15 @@ struct ViewState {
   // Screen pixels per zoomed picture pixel: a whole factor suiting the monitor's DPI,
   // so that the picture stays sharp. The window sets it; 1 at 96 DPI.
   int8_t screenScale = 1;
-  // The next layout shows the picture from its top-left corner instead of its middle
-  // (a new picture).
+  // The next layout at the picture's zoom shows it from its top-left corner instead of
+  // its middle (a new picture).
   bool layoutFromTopLeft = false;
+  // A picture larger than the window is shown whole, reduced to fit it (for display
+  // only). The layout sets fittedWidth x fittedHeight, the size it is shown at, or
+  // 0 x 0 while the picture is shown at its zoom.
+  bool fitToWindow = false;
+  int32_t fittedWidth = 0;
+  int32_t fittedHeight = 0;
 };
 
 struct ClientRect {
@@ -60,6 +66,7 @@ struct AppState {
   ImageDocument document;
   EffectSettings effects;
   SaveOptions saveOptions;
+  SaveTarget saveTarget;
   ViewState view;
   SelectionState selection;
   std::string filePath;

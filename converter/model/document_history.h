@@ -8,11 +8,13 @@
 #include <string>
 
 #include "converter/model/document.h"
+#include "converter/model/settings.h"
 
 namespace vz {
 
-// A document as the window showed it: the picture with its zoom, its grey view and
-// the file the title names. `revision` tells the states of the picture apart.
+// A document as the window showed it: the picture with its zoom, its grey view, the
+// file the title names and the file plain Save writes. `revision` tells the states of
+// the picture apart.
 struct DocumentSnapshot {
   ImageDocument document;
   int8_t zoomX = 1;
@@ -20,6 +22,7 @@ struct DocumentSnapshot {
   bool blackAndWhiteView = false;
   std::string filePath;
   std::string fileTitle;
+  SaveTarget saveTarget;
   uint64_t revision = 0;
 };
 

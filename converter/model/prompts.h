@@ -35,6 +35,7 @@ inline const char* const kPasteFailed = "Sikertelen lekérdezés!";
 inline const char* const kDecodeFailed = "Hiba a dekódolás során!";
 inline const char* const kUntitled = "nevtelen";
 inline const char* const kPictureChanged = "A kép megváltozott!\r\nMentsem KEP fájlként?";
+inline const char* const kDiscardChanges = "A kép megváltozott!\r\nElveted a változásokat?";
 inline const char* const kNotTvcPicture = "Csak 2, 4 vagy 16 színű kép menthető KEP fájlként!";
 inline const char* const kResizeCaption = "Átméretezés";
 inline const char* const kBadResizeSize =

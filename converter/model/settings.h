@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace vz {
 
@@ -43,6 +44,14 @@ struct SaveOptions {
   uint8_t saveFormat = kFullKepHeader;
   bool makePaletteFile = false;
   uint8_t maskColour = 0;  // TVC palette index
+};
+
+// The KEP file plain Save writes without asking, and the options it writes it with: the
+// last Save as, or the KEP file the picture was opened from. No path: Save asks as Save
+// as does.
+struct SaveTarget {
+  std::string path;
+  SaveOptions options;
 };
 
 }  // namespace vz

@@ -47,6 +47,8 @@
 #define ID_RESIZE 40040
 #define ID_FILE_SAVE_PREVIEW 40041
 #define ID_TONE 40070
+#define ID_FILE_SAVE 40042
+#define ID_FIT_TO_WINDOW 40043
 
 // Controls of the TVC file dialogs: 103 picture properties, 104 save options, 105 KEP decode.
 #define IDC_PROPERTIES_WIDTH 1000

@@ -5,8 +5,46 @@
 
 namespace vz {
 
+FittedSize fittedSize(const ViewState& view, const ImageDocument& doc, int32_t clientWidth,
+                      int32_t clientHeight) {
+  if (doc.width <= 0 || doc.height <= 0 || clientWidth <= 0 || clientHeight <= 0 ||
+      !largerThanClient(view, doc, clientWidth, clientHeight))
+    return {};
+  const int64_t shownWidth = int64_t{screenZoomX(view)} * doc.width;
+  const int64_t shownHeight = int64_t{screenZoomY(view)} * doc.height;
+  // The side that is the tighter fit fills the client area; the other keeps the shape,
+  // rounded to the nearest pixel (it never rounds past the area).
+  const auto scaled = [](int64_t side, int64_t to, int64_t from) {
+    return static_cast<int32_t>(std::max<int64_t>(1, (side * to + from / 2) / from));
+  };
+  if (shownWidth * clientHeight >= shownHeight * clientWidth)
+    return {clientWidth, scaled(shownHeight, clientWidth, shownWidth)};
+  return {scaled(shownWidth, clientHeight, shownHeight), clientHeight};
+}
+
+bool largerThanClient(const ViewState& view, const ImageDocument& doc, int32_t clientWidth,
+                      int32_t clientHeight) {
+  return int64_t{screenZoomX(view)} * doc.width > clientWidth ||
+         int64_t{screenZoomY(view)} * doc.height > clientHeight;
+}
+
 void updateLayout(ViewState& view, const ImageDocument& doc, int32_t clientWidth,
                   int32_t clientHeight) {
+  const FittedSize fitted =
+      view.fitToWindow ? fittedSize(view, doc, clientWidth, clientHeight) : FittedSize{};
+  view.fittedWidth = fitted.width;
+  view.fittedHeight = fitted.height;
+  if (fitted.width > 0) {
+    view.scrollX = view.scrollY = 0;
+    view.horizontalMaximum = view.verticalMaximum = 0;
+    view.imageLeft = (clientWidth - fitted.width) / 2;
+    view.imageTop = (clientHeight - fitted.height) / 2;
+    view.displayWidth = fitted.width;
+    view.displayHeight = fitted.height;
+    view.visibleWidth = doc.width;
+    view.visibleHeight = doc.height;
+    return;
+  }
   // A zoomed width of a very wide 1-bit picture does not fit 32 bits: work in 64.
   const int32_t zoomX = screenZoomX(view);
   const int32_t zoomY = screenZoomY(view);
@@ -120,10 +158,12 @@ std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& 
   };
   const int32_t left = clampTo(view.imageLeft, 0, clientWidth);
   const int32_t top = clampTo(view.imageTop, 0, clientHeight);
-  const int32_t right =
-      clampTo(view.imageLeft + int64_t{screenZoomX(view)} * doc.width, left, clientWidth);
-  const int32_t bottom =
-      clampTo(view.imageTop + int64_t{screenZoomY(view)} * doc.height, top, clientHeight);
+  const int64_t width =
+      view.fittedWidth > 0 ? view.fittedWidth : int64_t{screenZoomX(view)} * doc.width;
+  const int64_t height =
+      view.fittedHeight > 0 ? view.fittedHeight : int64_t{screenZoomY(view)} * doc.height;
+  const int32_t right = clampTo(view.imageLeft + width, left, clientWidth);
+  const int32_t bottom = clampTo(view.imageTop + height, top, clientHeight);
   std::vector<ClientRect> bands;
   const auto add = [&bands](int32_t l, int32_t t, int32_t r, int32_t b) {
     if (r > l && b > t) bands.push_back({l, t, r, b});
@@ -137,6 +177,23 @@ std::vector<ClientRect> marginBands(const ViewState& view, const ImageDocument& 
   add(0, top, left, bottom);
   add(right, top, clientWidth, bottom);
   return bands;
+}
+
+AxisMapping screenAxis(const ViewState& view, const ImageDocument& doc, ScrollBar direction) {
+  const bool across = direction == ScrollBar::kHorizontal;
+  const int32_t fitted = across ? view.fittedWidth : view.fittedHeight;
+  const int32_t start = across ? view.imageLeft : view.imageTop;
+  if (fitted > 0) return {start, fitted, across ? doc.width : doc.height};
+  const int32_t zoom = across ? screenZoomX(view) : screenZoomY(view);
+  const int32_t scroll = across ? view.scrollX : view.scrollY;
+  return {start - int64_t{zoom} * scroll, zoom, 1};
+}
+
+int64_t documentPositionAt(const AxisMapping& axis, int64_t screenPosition) {
+  const int64_t scaled = (screenPosition - axis.origin) * axis.documentSpan;
+  // Rounded down, also left of and above the picture.
+  return scaled >= 0 ? scaled / axis.screenSpan
+                     : -((-scaled + axis.screenSpan - 1) / axis.screenSpan);
 }
 
 }  // namespace vz

@@ -1,5 +1,9 @@
 #include "converter/view/render.h"
 
+#include <algorithm>
+
+#include "converter/colour/resize.h"
+
 namespace vz {
 
 RenderDescription describeRender(const ImageDocument& doc, bool blackAndWhiteView) {
@@ -19,6 +23,14 @@ RenderDescription describeRender(const ImageDocument& doc, bool blackAndWhiteVie
     }
   }
   return description;
+}
+
+bool renderFittedPicture(const ImageDocument& doc, const ViewState& view, ImageDocument& shown) {
+  if (view.fittedWidth <= 0 || view.fittedHeight <= 0) return false;
+  const std::vector<ColourValue> table = describeRender(doc, view.blackAndWhiteView).colourTable;
+  std::array<ColourValue, 256> colours = doc.palette;
+  std::copy(table.begin(), table.end(), colours.begin());
+  return resampleWhole(doc, colours, view.fittedWidth, view.fittedHeight, shown);
 }
 
 }  // namespace vz

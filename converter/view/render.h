@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "converter/model/app_state.h"
 #include "converter/model/document.h"
 
 namespace vz {
@@ -18,5 +19,12 @@ struct RenderDescription {
 // 0..3), otherwise colourMode entries; in the black-and-white view each entry is the
 // grey level of its colour.
 RenderDescription describeRender(const ImageDocument& doc, bool blackAndWhiteView);
+
+// The picture as the fitted view shows it, view.fittedWidth x view.fittedHeight: each
+// screen pixel the area-weighted mean, in linear light, of the document pixels under
+// it, in the colours describeRender gives (grey levels in the black-and-white view). A
+// true-colour picture, for display only; false when the view is not fitted or memory
+// cannot be had.
+bool renderFittedPicture(const ImageDocument& doc, const ViewState& view, ImageDocument& shown);
 
 }  // namespace vz

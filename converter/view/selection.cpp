@@ -1,5 +1,7 @@
 #include "converter/view/selection.h"
 
+#include <algorithm>
+
 #include "converter/view/crop.h"
 #include "converter/view/layout.h"
 
@@ -11,12 +13,25 @@ OutlineDraws screenCropCommand(AppState& state) {
   selection.selectionShown = false;
   selection.selectionState = kSelectionFollowsMouse;
   // The rectangle is measured on the screen: the crop size at the screen scale.
-  const int32_t scale = state.view.screenScale;
+  const ViewState& view = state.view;
+  const int32_t scale = view.screenScale;
   selection.selectionWidth = state.effects.cropWidth * scale;
   selection.selectionHeight = state.effects.cropHeight * scale;
-  if (state.view.zoomY == 2) {
+  if (view.zoomY == 2) {
     selection.selectionWidth *= 2;
     selection.selectionHeight *= 2;
+  }
+  // A fitted view shows the picture reduced: the rectangle is reduced alike, so that it
+  // covers the document pixels it covers at the zoom.
+  const ImageDocument& doc = state.document;
+  const auto reduced = [](int32_t length, int64_t shown, int64_t atZoom) {
+    return static_cast<int32_t>(std::max<int64_t>(1, (length * shown + atZoom / 2) / atZoom));
+  };
+  if (view.fittedWidth > 0 && view.fittedHeight > 0) {
+    selection.selectionWidth =
+        reduced(selection.selectionWidth, view.fittedWidth, int64_t{screenZoomX(view)} * doc.width);
+    selection.selectionHeight = reduced(selection.selectionHeight, view.fittedHeight,
+                                        int64_t{screenZoomY(view)} * doc.height);
   }
   return {};
 }
@@ -42,19 +57,19 @@ OutlineDraws cancelSelection(SelectionState& selection) {
 
 DocumentRect selectionToDocument(const ViewState& view, const ImageDocument& doc,
                                  const ClientRect& rect) {
-  // 64 bits: the zoomed extent of a very wide picture does not fit 32.
-  const int64_t zoomX = screenZoomX(view);
-  const int64_t zoomY = screenZoomY(view);
-  const int64_t originX = view.imageLeft != 0 ? view.imageLeft : -zoomX * view.scrollX;
-  const int64_t originY = view.imageTop != 0 ? view.imageTop : -zoomY * view.scrollY;
-  const auto column = [&](int64_t x) { return static_cast<int32_t>((x - originX) / zoomX); };
-  const auto row = [&](int64_t y) { return static_cast<int32_t>((y - originY) / zoomY); };
-  DocumentRect cut;
-  cut.x0 = rect.left > originX ? column(rect.left) : 0;
-  cut.x1 = rect.right < originX + zoomX * doc.width ? column(rect.right) : doc.width;
-  cut.y0 = rect.top > originY ? row(rect.top) : 0;
-  cut.y1 = rect.bottom < originY + zoomY * doc.height ? row(rect.bottom) : doc.height;
-  return cut;
+  // A side of the rectangle beyond the picture's edge cuts at that edge.
+  const auto cut = [&](ScrollBar direction, int32_t from, int32_t to, int32_t size, int32_t& first,
+                       int32_t& end) {
+    const AxisMapping axis = screenAxis(view, doc, direction);
+    // 64 bits: the zoomed extent of a very wide picture does not fit 32.
+    const int64_t pictureEnd = axis.origin + int64_t{size} * axis.screenSpan / axis.documentSpan;
+    first = from > axis.origin ? static_cast<int32_t>(documentPositionAt(axis, from)) : 0;
+    end = to < pictureEnd ? static_cast<int32_t>(documentPositionAt(axis, to)) : size;
+  };
+  DocumentRect rectangle;
+  cut(ScrollBar::kHorizontal, rect.left, rect.right, doc.width, rectangle.x0, rectangle.x1);
+  cut(ScrollBar::kVertical, rect.top, rect.bottom, doc.height, rectangle.y0, rectangle.y1);
+  return rectangle;
 }
 
 bool cropToSelection(AppState& state) {

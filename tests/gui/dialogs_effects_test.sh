@@ -6,7 +6,7 @@ gui_start_display
 gui_init_prefix
 cd "$GUI_TMP"
 gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_dialogs_driver.exe" effects \
-  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka.exe")"
+  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka-test.exe")"
 
 cli="$VIZORKA_WINDOWS_BUILD/vizorka-cli.exe"
 settings=(--predistort off --interlace on --colours 0,12,0,10,14,15,0,11,7,15 --threshold 200)

@@ -5,7 +5,7 @@ gui_start_display
 gui_init_prefix
 cd "$GUI_TMP"
 gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_dialogs_driver.exe" resize \
-  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka.exe")"
+  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka-test.exe")"
 
 gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka-cli.exe" minta.bmp --resize 40,30,fill --preview cli.png
 cmp "előnézet.png" cli.png || gui_fail "the window's preview differs from vizorka-cli's"

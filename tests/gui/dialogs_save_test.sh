@@ -5,7 +5,7 @@ gui_start_display
 gui_init_prefix
 cd "$GUI_TMP"
 gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_dialogs_driver.exe" save \
-  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka.exe")"
+  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka-test.exe")"
 
 cli="$VIZORKA_WINDOWS_BUILD/vizorka-cli.exe"
 gui_wine "$cli" forras.kep --coding rle --format sprite-mask --palette-file on --mask-colour 12 \

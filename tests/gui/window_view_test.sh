@@ -3,4 +3,4 @@ source "$(dirname "$0")/lib.sh"
 gui_start_display
 gui_init_prefix
 cd "$GUI_TMP"
-gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_driver.exe" view "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka.exe")"
+gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_driver.exe" view "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka-test.exe")"

@@ -2,6 +2,7 @@
 // command table as the window drives it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,7 +12,9 @@
 #include "converter/commands/history.h"
 #include "converter/formats/bmp_writer.h"
 #include "converter/formats/tvc/kep_redecode.h"
+#include "converter/formats/tvc/kep_writer.h"
 #include "converter/model/file_io.h"
+#include "converter/model/tvc_colours.h"
 #include "converter/view/crop.h"
 #include "converter/view/render.h"
 #include "tests/unit/test_support.h"
@@ -31,18 +34,23 @@ struct Prompt {
 // cancelled), a clipboard holding a 3 x 3 picture, and dialogs that change the picture.
 class ScriptedHost : public CommandHost, public UserPrompts {
  public:
-  Answer answer = Answer::kCancel;
+  Answer answer = Answer::kCancel;  // to both questions; kCancel is "Nem" for Yes/No
   std::string openPath;
   std::string savePath;
+  SaveOptions chosenOptions;  // what the save-options dialog gives
   std::vector<Prompt> questions;
   std::vector<Prompt> errors;
   int saveDialogs = 0;
+  int optionDialogs = 0;
 
   UserPrompts& prompts() override { return *this; }
   void showError(const std::string& text, const std::string& caption) override {
     errors.push_back({text, caption});
   }
-  bool askYesNo(const std::string&, const std::string&) override { return false; }
+  bool askYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back({text, caption});
+    return answer == Answer::kYes;
+  }
   Answer askYesNoCancel(const std::string& text, const std::string& caption) override {
     questions.push_back({text, caption});
     return answer;
@@ -51,7 +59,11 @@ class ScriptedHost : public CommandHost, public UserPrompts {
     path = openPath;
     return true;
   }
-  bool editSaveOptions(AppState&) override { return true; }
+  bool editSaveOptions(AppState& state) override {
+    ++optionDialogs;
+    state.saveOptions = chosenOptions;
+    return true;
+  }
   bool chooseSaveFile(const AppState&, std::string& path) override {
     ++saveDialogs;
     if (savePath.empty()) return false;
@@ -112,17 +124,14 @@ AppState openedPicture(const test::ScratchFolder& folder, ScriptedHost& host, in
     return ::testing::AssertionFailure() << "the zoom or the grey view differs";
   if (state.filePath != s.filePath || state.fileTitle != s.fileTitle)
     return ::testing::AssertionFailure() << "the title's file differs: " << state.fileTitle;
+  if (state.saveTarget.path != s.saveTarget.path)
+    return ::testing::AssertionFailure() << "Save's file differs: " << state.saveTarget.path;
   return ::testing::AssertionSuccess();
 }
 
 DocumentSnapshot snapshotOf(const AppState& state) {
-  return {state.document,
-          state.view.zoomX,
-          state.view.zoomY,
-          state.view.blackAndWhiteView,
-          state.filePath,
-          state.fileTitle,
-          0};
+  return {state.document, state.view.zoomX, state.view.zoomY, state.view.blackAndWhiteView,
+          state.filePath, state.fileTitle,  state.saveTarget, 0};
 }
 
 // Every kind of change the window makes, undone one by one to the opened picture and
@@ -278,8 +287,13 @@ TEST(History, UnsavedChangesQuestionDecides) {
       {CommandId::kExit, CommandId::kDither4, Answer::kYes, Save::kWritten, true, 0},
       {CommandId::kExit, CommandId::kDither4, Answer::kYes, Save::kCancelled, false, 0},
       {CommandId::kExit, CommandId::kDither4, Answer::kYes, Save::kFails, false, 1},
-      // Save as is greyed for true colour: it is refused with its reason, not offered.
-      {CommandId::kExit, CommandId::kHalveVertically, Answer::kYes, Save::kNone, false, 1},
+      // A true-colour picture cannot be saved here: the question is whether to discard it.
+      {CommandId::kExit, CommandId::kHalveVertically, Answer::kYes, Save::kNone, true, 0},
+      {CommandId::kExit, CommandId::kHalveVertically, Answer::kCancel, Save::kNone, false, 0},
+      {CommandId::kOpen, CommandId::kHalveVertically, Answer::kCancel, Save::kNone, false, 0},
+      {CommandId::kOpen, CommandId::kHalveVertically, Answer::kYes, Save::kNone, true, 0},
+      {CommandId::kPaste, CommandId::kHalveVertically, Answer::kCancel, Save::kNone, false, 0},
+      {CommandId::kPaste, CommandId::kHalveVertically, Answer::kYes, Save::kNone, true, 0},
       {CommandId::kOpen, CommandId::kDither4, Answer::kCancel, Save::kNone, false, 0},
       {CommandId::kOpen, CommandId::kDither4, Answer::kNo, Save::kNone, true, 0},
       {CommandId::kOpen, CommandId::kDither4, Answer::kYes, Save::kWritten, true, 0},
@@ -309,7 +323,10 @@ TEST(History, UnsavedChangesQuestionDecides) {
     EXPECT_EQ(goneOn, c.goesOn) << label;
     ASSERT_EQ(host.questions.size(), c.conversion ? 1u : 0u) << label;
     if (c.conversion) {
-      EXPECT_EQ(host.questions[0].text, "A kép megváltozott!\r\nMentsem KEP fájlként?");
+      EXPECT_EQ(host.questions[0].text, c.conversion == CommandId::kHalveVertically
+                                            ? "A kép megváltozott!\r\nElveted a változásokat?"
+                                            : "A kép megváltozott!\r\nMentsem KEP fájlként?")
+          << label;
       const size_t which = c.command == CommandId::kExit   ? 0
                            : c.command == CommandId::kOpen ? 1
                                                            : 2;
@@ -320,6 +337,114 @@ TEST(History, UnsavedChangesQuestionDecides) {
     EXPECT_EQ(test::readFileBytes(folder / "mentett.kep").empty(), c.save != Save::kWritten)
         << label;
   }
+}
+
+// Save writes the file of the last Save as again, with the options chosen for it and
+// without a dialog; before there is one it is Save as.
+TEST(PlainSave, SaveAfterSaveAsWritesTheSameBytesWithoutDialogs) {
+  test::ScratchFolder folder;
+  ScriptedHost host;
+  AppState state = openedPicture(folder, host);
+  runWindowCommand(state, host, CommandId::kDither4);
+  host.chosenOptions.saveCoding = kRle;
+  host.savePath = folder / "elso.kep";
+  runWindowCommand(state, host, CommandId::kSave);
+  EXPECT_EQ(host.optionDialogs + host.saveDialogs, 2);
+  const std::vector<uint8_t> saved = test::readFileBytes(folder / "elso.kep");
+  ASSERT_GT(saved.size(), 4u);
+  EXPECT_LT(saved[3], 8) << "an RLE mode byte";
+
+  host.savePath = folder / "masodik.kep";
+  runWindowCommand(state, host, CommandId::kSaveAs);
+  ASSERT_EQ(test::readFileBytes(folder / "masodik.kep"), saved);
+  std::filesystem::remove(folder / "masodik.kep");
+  state.saveOptions = SaveOptions();  // as a later options dialog might leave them
+  runWindowCommand(state, host, CommandId::kSave);
+  EXPECT_EQ(test::readFileBytes(folder / "masodik.kep"), saved);
+  EXPECT_EQ(host.optionDialogs + host.saveDialogs, 4) << "no dialog for Save";
+  EXPECT_EQ(windowTitle(state), "Vizorka - [masodik.kep]");
+
+  // A change saved plainly: the file holds it and the picture counts as unchanged.
+  runWindowCommand(state, host, CommandId::kPalette);
+  ASSERT_TRUE(pictureChanged(state));
+  runWindowCommand(state, host, CommandId::kSave);
+  EXPECT_FALSE(pictureChanged(state));
+  SaveOptions rle;
+  rle.saveCoding = kRle;
+  KepEncoding changed;
+  ASSERT_EQ(encodeKep(state.document, rle, changed), KepEncodeStatus::kOk);
+  EXPECT_EQ(test::readFileBytes(folder / "masodik.kep"), changed.picture);
+  EXPECT_EQ(host.optionDialogs + host.saveDialogs, 4);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+// Which file Save writes after each way a picture arrives: the KEP file it was opened
+// from (in its own coding), or none for every other picture.
+TEST(PlainSave, TheFileComesWithThePicture) {
+  ImageDocument tvc;
+  allocatePicture(tvc, 8, 2, ColourMode::kColours16);
+  for (size_t i = 0; i < tvc.pixels.size(); ++i) tvc.pixels[i] = static_cast<uint8_t>(i * 37);
+  // The TVC's own 16 colours, which a 16-colour KEP file opens with.
+  for (size_t i = 0; i < 16; ++i) tvc.palette[i] = tvcColour(static_cast<int>(i));
+  const auto kepBytes = [&](SaveCoding coding) {
+    SaveOptions options;
+    options.saveCoding = coding;
+    KepEncoding encoding;
+    EXPECT_EQ(encodeKep(tvc, options, encoding), KepEncodeStatus::kOk);
+    return encoding.picture;
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;  // empty: the picture comes from the clipboard
+    bool saveTarget;
+  };
+  // A headerless 16-colour KEP file: the writer makes only the header forms.
+  std::vector<uint8_t> headerless = {'K', 'E', 'P', 2};
+  headerless.resize(128, 0x11);
+  const Case cases[] = {
+      {"plain.kep", kepBytes(kPlain), true},
+      {"rle.kep", kepBytes(kRle), true},
+      {"regi.kep", headerless, false},
+      {"foto.bmp", encodeBmp(tvc, describeRender(tvc, false).colourTable), false},
+      {"clipboard", {}, false},
+  };
+  for (const Case& c : cases) {
+    test::ScratchFolder folder;
+    ScriptedHost host;
+    AppState state = openedPicture(folder, host);
+    host.answer = Answer::kNo;
+    if (c.bytes.empty()) {
+      state.saveTarget = {folder / "elozo.kep", SaveOptions()};
+      runWindowCommand(state, host, CommandId::kPaste);
+      runWindowCommand(state, host, CommandId::kNearest16);
+    } else {
+      ASSERT_TRUE(writeFileSafely(folder / c.name, c.bytes).ok());
+      host.openPath = folder / c.name;
+      runWindowCommand(state, host, CommandId::kOpen);
+    }
+    EXPECT_EQ(state.saveTarget.path, c.saveTarget ? folder / c.name : "") << c.name;
+    std::filesystem::remove(folder / c.name);
+    runWindowCommand(state, host, CommandId::kSave);
+    // Saved again without a dialog, as it was; the others ask where (and are cancelled).
+    EXPECT_EQ(host.saveDialogs, c.saveTarget ? 0 : 1) << c.name;
+    if (c.saveTarget) {
+      EXPECT_EQ(test::readFileBytes(folder / c.name), c.bytes) << c.name;
+    }
+  }
+}
+
+// The file Save writes goes with the title's name through undo and redo.
+TEST(PlainSave, UndoBringsBackTheFileOfItsStep) {
+  test::ScratchFolder folder;
+  ScriptedHost host;
+  AppState state = openedPicture(folder, host);
+  runWindowCommand(state, host, CommandId::kDither4);
+  host.savePath = folder / "mentett.kep";
+  runWindowCommand(state, host, CommandId::kSaveAs);
+  runWindowCommand(state, host, CommandId::kUndo);
+  EXPECT_EQ(state.saveTarget.path, "");
+  runWindowCommand(state, host, CommandId::kRedo);
+  EXPECT_EQ(state.saveTarget.path, folder / "mentett.kep");
 }
 
 }  // namespace

@@ -5,20 +5,23 @@
 
 namespace vz {
 
-void copyToClipboard(HWND window, const ScreenBitmap& screen, const ImageDocument& doc) {
-  if (!doc.holdsPicture() || !screen.dc || !screen.bitmap) return;
-  if (!OpenClipboard(window)) return;
-  EmptyClipboard();
-  HDC copyDc = CreateCompatibleDC(screen.dc);
-  HBITMAP copy = CreateCompatibleBitmap(screen.dc, doc.width, doc.height);
-  if (copyDc && copy) {
-    HGDIOBJ original = SelectObject(copyDc, copy);
-    BitBlt(copyDc, 0, 0, doc.width, doc.height, screen.dc, 0, 0, SRCCOPY);
-    SelectObject(copyDc, original);
+void copyToClipboard(HWND window, const ImageDocument& doc, bool blackAndWhiteView) {
+  if (!doc.holdsPicture()) return;
+  ScreenBitmap copy;
+  makeScreenBitmap(window, copy, doc.width, doc.height);
+  renderDocument(copy, doc, blackAndWhiteView);
+  // The bitmap leaves its context; from SetClipboardData on the clipboard owns it.
+  HBITMAP bitmap = copy.bitmap;
+  if (bitmap) SelectObject(copy.dc, copy.originalBitmap);
+  copy.bitmap = nullptr;
+  releaseScreenBitmap(copy);
+  if (!bitmap) return;
+  if (!OpenClipboard(window)) {
+    DeleteObject(bitmap);
+    return;
   }
-  if (copyDc) DeleteDC(copyDc);
-  // From here on the clipboard owns the bitmap.
-  if (copy && !SetClipboardData(CF_BITMAP, copy)) DeleteObject(copy);
+  EmptyClipboard();
+  if (!SetClipboardData(CF_BITMAP, bitmap)) DeleteObject(bitmap);
   CloseClipboard();
 }
 

@@ -16,7 +16,6 @@
 #include "converter/app/win32/menu_commands.h"
 #include "converter/app/win32/message_prompts.h"
 #include "converter/app/win32/resize_dialog.h"
-#include "converter/app/win32/test_hook.h"
 #include "converter/app/win32/tone_dialog.h"
 #include "converter/app/win32/tvc_dialogs.h"
 #include "converter/commands/command_table.h"
@@ -48,27 +47,76 @@ class HourglassCursor {
 #define WM_DPICHANGED 0x02E0
 #endif
 
-// The status bar's parts end at these points (pixels at 96 DPI); the last one fills
-// the rest.
-constexpr int kStatusPartEnds[] = {140, 330, 450, -1};
+// While the window is wide enough, the status bar's parts end at these points (pixels
+// at 96 DPI); the last one fills the rest.
+constexpr int kStatusPartEnds[] = {140, 330, 450};
+// Room a part needs beside its text: its borders and margins (pixels at 96 DPI).
+constexpr int kStatusTextPadding = 12;
 
 void showTitle(const MainWindow& w) {
   SetWindowTextW(w.window, utf8ToWide(windowTitle(w.state)).c_str());
 }
 
 void repaint(const MainWindow& w) {
-  RedrawWindow(w.window, nullptr, nullptr, RDW_INVALIDATE);
+  RedrawWindow(w.pictureView, nullptr, nullptr, RDW_INVALIDATE);
 }
 
 void drawOutlines(const MainWindow& w, const OutlineDraws& draws) {
-  for (const ClientRect& rect : draws) drawSelectionOutline(w.window, w.selectionPen, rect);
+  for (const ClientRect& rect : draws) drawSelectionOutline(w.pictureView, w.selectionPen, rect);
+}
+
+// The parts keep their places while the bar is wide enough; in a narrower one they give
+// way to one another, the least important first.
+void fitStatusParts(const MainWindow& w, const std::vector<std::wstring>& texts) {
+  const UINT dpi = dpiOf(w.window);
+  HDC dc = GetDC(w.statusBar);
+  const HGDIOBJ oldFont = SelectObject(
+      dc, w.statusFont ? static_cast<HGDIOBJ>(w.statusFont) : GetStockObject(DEFAULT_GUI_FONT));
+  std::vector<int> preferred, needed;
+  int previousEnd = 0;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, texts[i].c_str(), static_cast<int>(texts[i].size()), &extent);
+    needed.push_back(extent.cx + scaledToDpi(kStatusTextPadding, dpi));
+    if (i < sizeof(kStatusPartEnds) / sizeof(kStatusPartEnds[0])) {
+      const int end = scaledToDpi(kStatusPartEnds[i], dpi);
+      preferred.push_back(end - previousEnd);
+      previousEnd = end;
+    } else {
+      preferred.push_back(needed.back());
+    }
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(w.statusBar, dc);
+
+  RECT bar{};
+  GetClientRect(w.statusBar, &bar);
+  // The size grip takes the bar's right end.
+  const int available = bar.right - GetSystemMetrics(SM_CXVSCROLL);
+  const std::vector<int> widths =
+      statusBarPartWidths(preferred, needed, statusBarShrinkOrder(w.state), available);
+  std::vector<int> ends;
+  int edge = 0;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    edge += widths[i];
+    ends.push_back(i + 1 == widths.size() ? -1 : edge);
+  }
+  // Set only when they move, so that a mouse move in crop mode does not redraw the bar.
+  std::vector<int> current(ends.size() + 1, 0);
+  const auto count = static_cast<size_t>(SendMessageW(w.statusBar, SB_GETPARTS, current.size(),
+                                                      reinterpret_cast<LPARAM>(current.data())));
+  current.resize(std::min(count, current.size()));
+  if (current != ends)
+    SendMessageW(w.statusBar, SB_SETPARTS, ends.size(), reinterpret_cast<LPARAM>(ends.data()));
 }
 
 void showStatus(const MainWindow& w) {
-  const std::vector<std::string> parts = statusBarTexts(w.state);
-  for (size_t i = 0; i < parts.size(); ++i)
+  std::vector<std::wstring> texts;
+  for (const std::string& part : statusBarTexts(w.state)) texts.push_back(utf8ToWide(part));
+  fitStatusParts(w, texts);
+  for (size_t i = 0; i < texts.size(); ++i)
     SendMessageW(w.statusBar, SB_SETTEXTW, static_cast<WPARAM>(i),
-                 reinterpret_cast<LPARAM>(utf8ToWide(parts[i]).c_str()));
+                 reinterpret_cast<LPARAM>(texts[i].c_str()));
 }
 
 // The menu items' states, kept current: a shortcut of a greyed item does nothing.
@@ -78,30 +126,52 @@ void applyMenuEnabling(const MainWindow& w) {
     if (commandRow(id).enabled.holds)
       EnableMenuItem(menu, static_cast<UINT>(menuId),
                      MF_BYCOMMAND | (commandEnabled(id, w.state) ? MF_ENABLED : MF_GRAYED));
+  CheckMenuItem(menu, ID_FIT_TO_WINDOW,
+                MF_BYCOMMAND | (w.state.view.fitToWindow ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void layoutView(MainWindow& w) {
-  layoutWindow(w.window, w.statusBar, w.state.view, w.state.document);
+// The one place the screen bitmap is rendered: `doc` is the document, or a dialog's
+// preview of it (of the same size), shown as the view lays the document out.
+void renderScreen(MainWindow& w, const ImageDocument& doc) {
+  renderForView(w.pictureView, w.screen, doc, w.state.view);
+}
+
+// Lays the picture out in its view. When that changes what the screen bitmap must hold
+// (a new fitted size) it renders anew, and says so.
+bool layoutView(MainWindow& w) {
+  if (!w.pictureView) return false;
+  layoutWindow(w.pictureView, w.state.view, w.state.document);
+  if (screenFitsView(w.screen, w.state.view, w.state.document)) return false;
+  renderScreen(w, w.state.document);
+  return true;
+}
+
+// A new picture larger than the view, scroll bars' room included, is shown whole.
+void fitNewPicture(MainWindow& w) {
+  RECT whole{};
+  GetWindowRect(w.pictureView, &whole);
+  w.state.view.fitToWindow = largerThanClient(w.state.view, w.state.document,
+                                              whole.right - whole.left, whole.bottom - whole.top);
 }
 
 void carryOut(MainWindow& w, const ViewUpdate& update) {
   drawOutlines(w, update.outlines);
   if (update.titleChanged) showTitle(w);
-  if (update.newScreenBitmap)
-    makeScreenBitmap(w.window, w.screen, w.state.document.width, w.state.document.height);
-  if (update.render) renderDocument(w.screen, w.state.document, w.state.view.blackAndWhiteView);
-  if (update.layout) {
-    // A new picture shows its top-left corner; the layouts after it centre as before.
-    w.state.view.layoutFromTopLeft = update.newPicture;
-    layoutView(w);
-    w.state.view.layoutFromTopLeft = false;
+  if (update.newPicture) {
+    fitNewPicture(w);
+    w.state.view.layoutFromTopLeft = true;
   }
+  const bool rendered = update.layout && layoutView(w);
+  // A new picture shows its top-left corner the first time it is shown at its zoom
+  // (a fitted one when the fitting is turned off); the layouts after it centre as before.
+  if (w.state.view.fittedWidth == 0) w.state.view.layoutFromTopLeft = false;
+  if ((update.newScreenBitmap || update.render) && !rendered) renderScreen(w, w.state.document);
   if (update.repaint) repaint(w);
   showStatus(w);
   applyMenuEnabling(w);
 }
 
-// The status bar's font and parts at the monitor's DPI.
+// The status bar's font and the picture's screen scale at the monitor's DPI.
 void fitStatusBarToDpi(MainWindow& w, UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
@@ -118,11 +188,6 @@ void fitStatusBarToDpi(MainWindow& w, UINT dpi) {
       w.statusFont = font;
     }
   }
-  int ends[sizeof(kStatusPartEnds) / sizeof(kStatusPartEnds[0])];
-  for (size_t i = 0; i < sizeof(ends) / sizeof(ends[0]); ++i)
-    ends[i] = kStatusPartEnds[i] < 0 ? -1 : scaledToDpi(kStatusPartEnds[i], dpi);
-  SendMessageW(w.statusBar, SB_SETPARTS, sizeof(ends) / sizeof(ends[0]),
-               reinterpret_cast<LPARAM>(ends));
   SendMessageW(w.statusBar, WM_SIZE, 0, 0);
   w.state.view.screenScale = static_cast<int8_t>(screenScaleFor(dpi));
 }
@@ -139,6 +204,18 @@ void releaseResources(MainWindow& w) {
   w.state.history = DocumentHistory{};
 }
 
+// The status bar along the bottom, the picture view above it.
+void placeChildren(MainWindow& w) {
+  if (!w.statusBar || !w.pictureView) return;
+  SendMessageW(w.statusBar, WM_SIZE, 0, 0);
+  RECT client{}, bar{};
+  GetClientRect(w.window, &client);
+  if (IsWindowVisible(w.statusBar)) GetWindowRect(w.statusBar, &bar);
+  const int height = std::max<int>(client.bottom - (bar.bottom - bar.top), 0);
+  MoveWindow(w.pictureView, 0, 0, client.right, height, TRUE);
+  showStatus(w);
+}
+
 void onCreate(MainWindow& w) {
   // No picture, zoom 1 x 1, selection idle, effect start values. (Swapped in: GCC 12
   // takes an assigned temporary's deques for uninitialised.)
@@ -150,10 +227,14 @@ void onCreate(MainWindow& w) {
   InitCommonControlsEx(&controls);
   w.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                 w.window, nullptr, w.instance, nullptr);
+  // The view keeps itself in w.pictureView from its first message on.
+  CreateWindowExW(0, kPictureViewClass, nullptr,
+                  WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                  w.window, nullptr, w.instance, &w);
   fitStatusBarToDpi(w, dpiOf(w.window));
   DragAcceptFiles(w.window, TRUE);
+  placeChildren(w);
   layoutView(w);
-  showStatus(w);
 }
 
 // The window's side of the commands: its dialogs, clipboard and message boxes.
@@ -208,7 +289,7 @@ class WindowHost : public CommandHost {
     return vz::pasteFromClipboard(w_.window, state, prompts_, update);
   }
   void copyToClipboard(const AppState& state) override {
-    vz::copyToClipboard(w_.window, w_.screen, state.document);
+    vz::copyToClipboard(w_.window, state.document, state.view.blackAndWhiteView);
   }
 
  private:
@@ -291,11 +372,11 @@ void onScroll(MainWindow& w, bool horizontal, WPARAM wParam) {
   SCROLLINFO info{};
   info.cbSize = sizeof(info);
   info.fMask = SIF_TRACKPOS;
-  if (maximum > 0xFFFF && GetScrollInfo(w.window, horizontal ? SB_HORZ : SB_VERT, &info))
+  if (maximum > 0xFFFF && GetScrollInfo(w.pictureView, horizontal ? SB_HORZ : SB_VERT, &info))
     thumb = info.nTrackPos;
   const ScrollBar bar = horizontal ? ScrollBar::kHorizontal : ScrollBar::kVertical;
   if (!scrollView(w.state.view, w.state.document, bar, request, thumb)) return;
-  showScrollPosition(w.window, horizontal,
+  showScrollPosition(w.pictureView, horizontal,
                      horizontal ? w.state.view.scrollX : w.state.view.scrollY);
 }
 
@@ -310,8 +391,6 @@ void onLeftButtonDown(MainWindow& w) {
     cut.render = cut.layout = cut.repaint = cropped;
     return cut;
   });
-  if (update.render)
-    replaceScreenBitmapBitmap(w.window, w.screen, w.state.document.width, w.state.document.height);
   carryOut(w, update);
 }
 
@@ -360,11 +439,26 @@ bool onKeyDown(MainWindow& w, WPARAM key) {
   ScrollKey scrollKey;
   if (!scrollKeyOf(key, scrollKey)) return false;
   if (scrollForKey(w.state.view, w.state.document, scrollKey))
-    showScrollPositions(w.window, w.state.view);
+    showScrollPositions(w.pictureView, w.state.view);
   return true;
 }
 
 enum WheelUse { kWheelDown = 0, kWheelAcross = 1, kWheelZoom = 2 };
+
+// Ctrl and the wheel step through the sizes: fitted to the window, normal, fourfold.
+// False at the end of the steps.
+bool wheelZoomCommand(const ViewState& view, bool in, CommandId& zoom) {
+  const bool zoomed = view.zoomX != 1 || view.zoomY != 1;
+  if (in)
+    zoom = view.fittedWidth > 0 ? CommandId::kNormalSize : CommandId::kFourfoldSize;
+  else if (zoomed)
+    zoom = CommandId::kNormalSize;
+  else if (!view.fitToWindow)
+    zoom = CommandId::kFitToWindow;
+  else
+    return false;
+  return true;
+}
 
 // Whole notches turned so far; the rest waits for the next message.
 int wheelNotches(MainWindow& w, WheelUse use, int delta) {
@@ -383,7 +477,8 @@ void onWheel(MainWindow& w, bool tilt, WPARAM wParam) {
   const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
   if (!tilt && (keys & MK_CONTROL)) {
     const int notches = wheelNotches(w, kWheelZoom, delta);
-    if (notches != 0) onCommand(w, notches > 0 ? ID_FOURFOLD_SIZE : ID_NORMAL_SIZE, false);
+    CommandId zoom;
+    if (notches != 0 && wheelZoomCommand(w.state.view, notches > 0, zoom)) runCommand(w, zoom);
     return;
   }
   const bool across = tilt || (keys & MK_SHIFT);
@@ -400,18 +495,21 @@ void onWheel(MainWindow& w, bool tilt, WPARAM wParam) {
           : std::max<int64_t>(1, int64_t{kKeyScrollPixels} * static_cast<int64_t>(lines) / zoom);
   const int64_t moved = (tilt ? 1 : -1) * int64_t{notches} * perNotch;
   if (scrollViewBy(w.state.view, w.state.document, bar, moved))
-    showScrollPositions(w.window, w.state.view);
+    showScrollPositions(w.pictureView, w.state.view);
 }
 
 void onDpiChanged(MainWindow& w, UINT dpi, const RECT& suggested) {
   fitStatusBarToDpi(w, dpi);
   SetWindowPos(w.window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  placeChildren(w);
   layoutView(w);
   repaint(w);
 }
 
 LRESULT handleMessage(MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT answer = 0;
+  if (w.extraMessages && w.extraMessages(w, message, wParam, lParam, answer)) return answer;
   switch (message) {
     case WM_CREATE:
       onCreate(w);
@@ -425,11 +523,7 @@ LRESULT handleMessage(MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam)
       onCommand(w, ID_FILE_EXIT, false);
       return 0;
     case WM_SIZE:
-      SendMessageW(w.statusBar, WM_SIZE, 0, 0);
-      layoutView(w);
-      return 0;
-    case WM_PAINT:
-      paintView(w.window, w.statusBar, w.screen, w.marginBrush, w.state.view, w.state.document);
+      placeChildren(w);
       return 0;
     case WM_COMMAND:
       onCommand(w, LOWORD(wParam), HIWORD(wParam) == 1);
@@ -447,12 +541,27 @@ LRESULT handleMessage(MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED:
       onDpiChanged(w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_INITMENUPOPUP:
+      applyMenuEnabling(w);
+      return 0;
+    default:
+      return DefWindowProcW(w.window, message, wParam, lParam);
+  }
+}
+
+// The picture view: painting, its scroll bars, and the mouse of crop mode. Keys and
+// the wheel reach the main window, which has the focus.
+LRESULT handleViewMessage(MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SIZE:
+      layoutView(w);
+      return 0;
+    case WM_PAINT:
+      paintView(w.pictureView, w.screen, w.marginBrush, w.state.view, w.state.document);
+      return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
       onScroll(w, message == WM_HSCROLL, wParam);
-      return 0;
-    case WM_INITMENUPOPUP:
-      applyMenuEnabling(w);
       return 0;
     case WM_MOUSEMOVE:
       if (w.state.selection.selectionState != kSelectionFollowsMouse) return 0;
@@ -466,12 +575,26 @@ LRESULT handleMessage(MainWindow& w, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_RBUTTONDOWN:
       leaveCropMode(w);
       return 0;
-    case WM_COPYDATA:
-      return answerStateDumpRequest(w.window, *reinterpret_cast<const COPYDATASTRUCT*>(lParam),
-                                    w.state, w.statusBar);
     default:
-      return DefWindowProcW(w.window, message, wParam, lParam);
+      return DefWindowProcW(w.pictureView, message, wParam, lParam);
   }
+}
+
+// The MainWindow comes as the creation parameter and stays in the window's user data.
+MainWindow* mainWindowOf(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* w = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
+    return w;
+  }
+  return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK pictureViewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MainWindow* w = mainWindowOf(window, message, lParam);
+  if (!w) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCCREATE) w->pictureView = window;
+  return handleViewMessage(*w, message, wParam, lParam);
 }
 
 }  // namespace
@@ -482,14 +605,25 @@ void openFile(MainWindow& w, const std::string& utf8Path) {
   runCommand(w, CommandId::kOpen, &path);
 }
 
+bool registerWindowClasses(HINSTANCE instance, HICON icon, HCURSOR arrowCursor) {
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = arrowCursor;
+  windowClass.lpfnWndProc = pictureViewProcedure;
+  windowClass.lpszClassName = kPictureViewClass;
+  if (!RegisterClassW(&windowClass)) return false;
+  windowClass.lpfnWndProc = mainWindowProcedure;
+  windowClass.lpszClassName = kMainWindowClass;
+  windowClass.hIcon = icon;
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_MAIN_MENU);
+  return RegisterClassW(&windowClass) != 0;
+}
+
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* w = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    w->window = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
-  }
-  auto* w = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  MainWindow* w = mainWindowOf(window, message, lParam);
   if (!w) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCCREATE) w->window = window;
   return handleMessage(*w, message, wParam, lParam);
 }
 

@@ -8,6 +8,7 @@ const std::vector<std::pair<int, CommandId>>& menuCommands() {
   using Id = CommandId;
   static const std::vector<std::pair<int, CommandId>> kMenu = {
       {ID_FILE_OPEN, Id::kOpen},
+      {ID_FILE_SAVE, Id::kSave},
       {ID_FILE_SAVE_AS, Id::kSaveAs},
       {ID_FILE_SAVE_PREVIEW, Id::kSavePreview},
       {ID_FILE_EXIT, Id::kExit},
@@ -37,6 +38,7 @@ const std::vector<std::pair<int, CommandId>>& menuCommands() {
       {ID_UNZOOM_HORIZONTALLY, Id::kUnzoomHorizontally},
       {ID_FOURFOLD_SIZE, Id::kFourfoldSize},
       {ID_NORMAL_SIZE, Id::kNormalSize},
+      {ID_FIT_TO_WINDOW, Id::kFitToWindow},
       {ID_COLOUR_SWITCH, Id::kColourSwitch},
       {ID_VIEW_PROPERTIES, Id::kProperties},
   };

@@ -1,6 +1,5 @@
 #include "converter/app/win32/screen_view.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "converter/view/layout.h"
@@ -19,22 +18,14 @@ void makeScreenBitmap(HWND window, ScreenBitmap& screen, int32_t width, int32_t 
   releaseScreenBitmap(screen);
   HDC windowDc = GetDC(window);
   screen.dc = CreateCompatibleDC(windowDc);
-  ReleaseDC(window, windowDc);
-  replaceScreenBitmapBitmap(window, screen, width, height);
-}
-
-void replaceScreenBitmapBitmap(HWND window, ScreenBitmap& screen, int32_t width, int32_t height) {
-  if (!screen.dc) return;
-  if (screen.originalBitmap) SelectObject(screen.dc, screen.originalBitmap);
-  if (screen.bitmap) DeleteObject(screen.bitmap);
-  screen.bitmap = nullptr;
-  screen.originalBitmap = nullptr;
   // A zero-sized request would give the 1 x 1 monochrome default bitmap; keep none.
-  if (width <= 0 || height <= 0) return;
-  HDC windowDc = GetDC(window);
-  screen.bitmap = CreateCompatibleBitmap(windowDc, width, height);
+  if (screen.dc && width > 0 && height > 0)
+    screen.bitmap = CreateCompatibleBitmap(windowDc, width, height);
   ReleaseDC(window, windowDc);
-  if (screen.bitmap) screen.originalBitmap = SelectObject(screen.dc, screen.bitmap);
+  if (!screen.bitmap) return;
+  screen.originalBitmap = SelectObject(screen.dc, screen.bitmap);
+  screen.width = width;
+  screen.height = height;
 }
 
 void renderDocument(ScreenBitmap& screen, const ImageDocument& doc, bool blackAndWhiteView) {
@@ -66,6 +57,13 @@ void renderDocument(ScreenBitmap& screen, const ImageDocument& doc, bool blackAn
 
 namespace {
 
+// The size of what the screen bitmap holds for the view.
+void shownSize(const ViewState& view, const ImageDocument& doc, int32_t& width, int32_t& height) {
+  const bool fitted = view.fittedWidth > 0 && view.fittedHeight > 0;
+  width = fitted ? view.fittedWidth : doc.width;
+  height = fitted ? view.fittedHeight : doc.height;
+}
+
 void setScrollBar(HWND window, int bar, int32_t maximum, int32_t page, int32_t position) {
   SCROLLINFO info{};
   info.cbSize = sizeof(info);
@@ -79,43 +77,65 @@ void setScrollBar(HWND window, int bar, int32_t maximum, int32_t page, int32_t p
 
 }  // namespace
 
-RECT pictureArea(HWND window, HWND statusBar) {
+bool screenFitsView(const ScreenBitmap& screen, const ViewState& view, const ImageDocument& doc) {
+  int32_t width = 0, height = 0;
+  shownSize(view, doc, width, height);
+  const bool wanted = doc.holdsPicture() && width > 0 && height > 0;
+  return wanted ? screen.bitmap && screen.width == width && screen.height == height
+                : !screen.bitmap;
+}
+
+void renderForView(HWND window, ScreenBitmap& screen, const ImageDocument& doc,
+                   const ViewState& view) {
+  int32_t width = 0, height = 0;
+  shownSize(view, doc, width, height);
+  if (!doc.holdsPicture()) width = height = 0;
+  if (!screen.dc || screen.width != width || screen.height != height)
+    makeScreenBitmap(window, screen, width, height);
+  if (view.fittedWidth <= 0 || view.fittedHeight <= 0) {
+    renderDocument(screen, doc, view.blackAndWhiteView);
+    return;
+  }
+  ImageDocument fitted;
+  if (renderFittedPicture(doc, view, fitted)) renderDocument(screen, fitted, false);
+}
+
+RECT pictureArea(HWND pictureView) {
   RECT area;
-  GetClientRect(window, &area);
-  RECT bar;
-  if (statusBar && IsWindowVisible(statusBar) && GetWindowRect(statusBar, &bar))
-    area.bottom = std::max<LONG>(area.bottom - (bar.bottom - bar.top), 0);
+  GetClientRect(pictureView, &area);
   return area;
 }
 
-void layoutWindow(HWND window, HWND statusBar, ViewState& view, const ImageDocument& doc) {
-  RECT client;
-  GetClientRect(window, &client);
-  const RECT area = pictureArea(window, statusBar);
-  updateLayout(view, doc, area.right, area.bottom);
-  setScrollBar(window, SB_VERT, view.verticalMaximum, view.visibleHeight, view.scrollY);
+void layoutWindow(HWND pictureView, ViewState& view, const ImageDocument& doc) {
+  const RECT client = pictureArea(pictureView);
+  updateLayout(view, doc, client.right, client.bottom);
+  setScrollBar(pictureView, SB_VERT, view.verticalMaximum, view.visibleHeight, view.scrollY);
   // Showing or hiding the bar resizes the client area, and the size change has laid
   // the window out again from inside SetScrollInfo, both bars included.
-  RECT after;
-  GetClientRect(window, &after);
+  const RECT after = pictureArea(pictureView);
   if (after.right != client.right || after.bottom != client.bottom) return;
-  setScrollBar(window, SB_HORZ, view.horizontalMaximum, view.visibleWidth, view.scrollX);
+  setScrollBar(pictureView, SB_HORZ, view.horizontalMaximum, view.visibleWidth, view.scrollX);
 }
 
-void paintView(HWND window, HWND statusBar, const ScreenBitmap& screen, HBRUSH marginBrush,
+void paintView(HWND pictureView, const ScreenBitmap& screen, HBRUSH marginBrush,
                const ViewState& view, const ImageDocument& doc) {
   PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  const RECT client = pictureArea(window, statusBar);
+  HDC dc = BeginPaint(pictureView, &paint);
+  const RECT client = pictureArea(pictureView);
   HGDIOBJ oldBrush = SelectObject(dc, marginBrush);
   for (const ClientRect& band : marginBands(view, doc, client.right, client.bottom))
     PatBlt(dc, band.left, band.top, band.right - band.left, band.bottom - band.top, PATCOPY);
   SelectObject(dc, oldBrush);
   SetStretchBltMode(dc, COLORONCOLOR);
-  if (doc.width != 0 && doc.height != 0 && screen.dc && screen.bitmap)
+  if (doc.width != 0 && doc.height != 0 && screen.dc && screen.bitmap) {
+    // The fitted view's bitmap holds the picture at the size it is shown.
+    const bool fitted = view.fittedWidth > 0 && view.fittedHeight > 0;
     StretchBlt(dc, view.imageLeft, view.imageTop, view.displayWidth, view.displayHeight, screen.dc,
-               view.scrollX, view.scrollY, view.visibleWidth, view.visibleHeight, SRCCOPY);
-  EndPaint(window, &paint);
+               fitted ? 0 : view.scrollX, fitted ? 0 : view.scrollY,
+               fitted ? view.fittedWidth : view.visibleWidth,
+               fitted ? view.fittedHeight : view.visibleHeight, SRCCOPY);
+  }
+  EndPaint(pictureView, &paint);
 }
 
 void showScrollPosition(HWND window, bool horizontal, int32_t position) {

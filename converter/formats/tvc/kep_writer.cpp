@@ -5,8 +5,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "converter/formats/tvc/tvc_bytes.h"
 #include "base/little_endian.h"
+#include "converter/formats/tvc/tvc_bytes.h"
 #include "converter/model/tvc_colours.h"
 
 namespace vz {
@@ -126,6 +126,15 @@ void appendMaskRow(const KepLayout& kep, const uint8_t* row, const std::array<bo
 }
 
 }  // namespace
+
+bool saveOptionsOfKepFile(size_t fileSize, const uint8_t* fileData, SaveOptions& options) {
+  if (fileSize < 4 || fileData[0] != 'K' || fileData[1] != 'E' || fileData[2] != 'P') return false;
+  const uint8_t modeByte = fileData[3];
+  if (modeByte < kRleModeBase || modeByte >= kPlainModeBase + 4) return false;
+  options = SaveOptions();
+  options.saveCoding = modeByte < kPlainModeBase ? kRle : kPlain;
+  return true;
+}
 
 KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
                           KepEncoding& encoding) {

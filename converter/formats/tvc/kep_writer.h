@@ -28,6 +28,11 @@ struct KepEncoding {
 KepEncodeStatus encodeKep(const ImageDocument& doc, const SaveOptions& options,
                           KepEncoding& encoding);
 
+// The options that write a KEP file in the form `fileData` has: the full header, plain or
+// RLE as it is coded. False for what the writer does not make (the headerless forms,
+// modes it does not decode) and for anything that is no KEP file.
+bool saveOptionsOfKepFile(size_t fileSize, const uint8_t* fileData, SaveOptions& options);
+
 // The picture path with the file name's extension replaced by PAL; a name without an
 // extension gets ".PAL" added.
 std::string palettePathFor(const std::string& picturePath);

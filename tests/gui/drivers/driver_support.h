@@ -213,8 +213,11 @@ inline Program start(const std::wstring& exe, const std::wstring& arguments) {
   return program;
 }
 
+inline BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter);
+
 // Exit through the menu command and wait for the process; terminate it if it hangs.
-// A changed picture is let go: the question about saving it is answered "Nem".
+// A changed picture is let go: the question about saving it is answered "Nem", the
+// one about discarding it (a picture that cannot be saved as KEP) "Igen".
 inline void stop(Program& program) {
   PostMessageW(program.window, WM_COMMAND, ID_FILE_EXIT, 0);
   const bool ended = waitFor([&] {
@@ -222,7 +225,12 @@ inline void stop(Program& program) {
     HWND box = findWindowOf(program.process.dwProcessId, L"#32770");
     wchar_t caption[32] = {};
     if (box) GetWindowTextW(box, caption, 32);
-    if (box && lstrcmpW(caption, L"Kil\u00e9p\u00e9s") == 0) PostMessageW(box, WM_COMMAND, IDNO, 0);
+    if (box && lstrcmpW(caption, L"Kil\u00e9p\u00e9s") == 0) {
+      std::wstring text;
+      EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&text));
+      const bool discard = text.find(L"Elveted") != std::wstring::npos;
+      PostMessageW(box, WM_COMMAND, discard ? IDYES : IDNO, 0);
+    }
     return false;
   });
   if (!ended) {
@@ -254,6 +262,7 @@ inline std::string titleOf(HWND window) {
 struct StateDump {
   std::map<std::string, std::vector<std::string>> records;  // by first field
   std::vector<std::string> menuLines;                       // "depth id state text"
+  std::vector<std::vector<std::string>> labelLines;         // "label caption id text needed has"
   long value(const std::string& record, size_t field) const {
     const auto found = records.find(record);
     if (found == records.end() || field >= found->second.size()) return -99999;
@@ -266,27 +275,39 @@ struct StateDump {
   }
 };
 
-inline StateDump dumpState(const Program& program) {
-  const std::wstring path = fullPath(L"state-dump.txt");
+inline std::vector<uint8_t> readFile(const std::wstring& name) {
+  std::vector<uint8_t> bytes;
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  uint8_t buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    bytes.insert(bytes.end(), buffer, buffer + read);
+  CloseHandle(file);
+  return bytes;
+}
+
+// Asks the window for its state dump into `path` (deleted first); false when the
+// message went unanswered. `answer` is what the window returned.
+inline bool requestStateDump(const Program& program, const std::wstring& path, DWORD_PTR& answer) {
   DeleteFileW(path.c_str());
   COPYDATASTRUCT request{};
   request.dwData = kStateDumpRequest;
   request.cbData = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
   request.lpData = const_cast<wchar_t*>(path.c_str());
+  answer = 0;
+  return SendMessageTimeoutW(program.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request),
+                             SMTO_NORMAL, kWaitMs, &answer) != 0;
+}
+
+inline StateDump dumpState(const Program& program) {
+  const std::wstring path = fullPath(L"state-dump.txt");
   DWORD_PTR answered = 0;
-  SendMessageTimeoutW(program.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&request),
-                      SMTO_NORMAL, kWaitMs, &answered);
+  requestStateDump(program, path, answered);
   StateDump dump;
-  std::string text;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-      text.append(buffer, read);
-    CloseHandle(file);
-  }
+  const std::vector<uint8_t> bytes = readFile(path);
+  const std::string text(bytes.begin(), bytes.end());
   if (!answered || text.empty()) check(false, "state dump answered");
   std::istringstream lines(text);
   std::string line;
@@ -298,6 +319,8 @@ inline StateDump dumpState(const Program& program) {
     if (fields.empty()) continue;
     if (fields[0] == "menu") {
       dump.menuLines.push_back(line.substr(5));
+    } else if (fields[0] == "label") {
+      dump.labelLines.push_back(fields);
     } else {
       const std::string key = fields[0] == "scroll" ? fields[1] : fields[0];
       if (fields[0] == "scroll") fields.erase(fields.begin());
@@ -442,22 +465,27 @@ struct Capture {
   }
 };
 
-// The picture's part of the client area: all of it above the status bar.
+// The picture view: the main window's child above the status bar, with the scroll bars.
+inline HWND pictureViewOf(HWND window) {
+  return FindWindowExW(window, nullptr, L"KepNezet", nullptr);
+}
+
+// The picture view's client area.
 inline RECT pictureArea(HWND window) {
-  RECT client;
-  GetClientRect(window, &client);
-  HWND statusBar = FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr);
-  RECT bar;
-  if (statusBar && IsWindowVisible(statusBar) && GetWindowRect(statusBar, &bar))
-    client.bottom -= bar.bottom - bar.top;
+  RECT client{};
+  GetClientRect(pictureViewOf(window), &client);
   return client;
 }
 
+// What the picture view shows, or the client area of another window (a dialog's control).
 inline Capture captureClient(HWND window) {
   Capture capture;
-  const RECT client = pictureArea(window);
+  HWND view = pictureViewOf(window);
+  HWND shown = view ? view : window;
+  RECT client{};
+  GetClientRect(shown, &client);
   POINT origin{0, 0};
-  ClientToScreen(window, &origin);
+  ClientToScreen(shown, &origin);
   capture.width = client.right;
   capture.height = client.bottom;
   if (capture.width <= 0 || capture.height <= 0) return capture;

@@ -1,11 +1,12 @@
 // Drives the dialogs of the real Vizorka.exe under Wine, one scenario per run:
-//   vizorka_dialogs_driver SCENARIO PATH\TO\Vizorka.exe
+//   vizorka_dialogs_driver SCENARIO PATH\TO\Vizorka-test.exe
 // effects     "Effektus-beállítások", its colour buttons and the "TVC színek" picker
 // palette     "Paletta beállítása" on a 4-colour and a 2-colour picture
 // save        "Mentés beállításai" and the save-file dialog; the saved files reopened
 // properties  "Kép jellemzői" and "KEP fájl dekódolásának jellemzői"
 // resize      "Átméretezés" and "Előnézet mentése PNG-ként..."
 // tone        "Tónus": its live preview, Mégse, Alaphelyzet, OK and the undo step
+// labels      every dialog's labels fit their controls (with the DPI the script set)
 // Dialogs are read and steered from outside (captions, control texts, check marks,
 // clicks, the pixels on the screen); the program's state comes from its state dump.
 // Files saved here are left in the current folder for the calling script to compare.
@@ -77,19 +78,6 @@ std::string pixelHash(const std::vector<uint8_t>& pixels) {
   uint32_t hash = 2166136261u;
   for (uint8_t byte : pixels) hash = (hash ^ byte) * 16777619u;
   return std::to_string(hash);
-}
-
-std::vector<uint8_t> readFile(const std::wstring& name) {
-  std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  uint8_t buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
 }
 
 // ---- dialogs ---------------------------------------------------------------------------
@@ -1359,11 +1347,69 @@ void scenarioTone(const std::wstring& exe) {
 
 }  // namespace
 
+// Every label of the program's dialogs fits its control in the dialog's own font on
+// one line: nothing wraps or is cut. The calling script runs it at 96, 120 and 144 DPI
+// and names the DPI it set.
+void scenarioLabels(const std::wstring& exe, long dpi) {
+  const uint8_t hardware[4] = {hardwareByte(0), hardwareByte(12), hardwareByte(10),
+                               hardwareByte(9)};
+  // A 4-colour KEP picture: every dialog opens for it.
+  writeFile(L"negy.kep", kepFile(9, hardware, 64, 16, std::vector<uint8_t>(16 * 16, 0x5A)));
+  Program program = start(exe, L"negy.kep");
+  sync(program.window);
+  checkEqual(dumpState(program).value("dpi", 1), dpi, "the program runs at the DPI set");
+  const auto checkLabels = [&](HWND dialog, const std::string& what) {
+    if (!dialog) return;
+    const StateDump dump = dumpState(program);
+    size_t measured = 0;
+    for (const std::vector<std::string>& label : dump.labelLines) {
+      if (label.size() < 6 || label[1] != titleOf(dialog)) continue;
+      ++measured;
+      const long needed = std::strtol(label[4].c_str(), nullptr, 10);
+      const long has = std::strtol(label[5].c_str(), nullptr, 10);
+      check(needed <= has,
+            what + ": \"" + label[3] + "\" fits (" + label[4] + " of " + label[5] + " pixels)");
+    }
+    check(measured > 0, what + ": its labels are measured");
+  };
+  const auto close = [&](HWND dialog) {
+    if (!dialog) return;
+    clickLater(dialog, IDCANCEL);
+    waitClosed(dialog);
+  };
+
+  HWND dialog = openEffectSettings(program);
+  checkLabels(dialog, "effect settings");
+  close(dialog);
+  PostMessageW(program.window, WM_COMMAND, ID_FILE_SAVE_AS, 0);
+  dialog = waitForDialogTitled(program, L"Ment\u00e9s be\u00e1ll\u00edt\u00e1sai");
+  checkLabels(dialog, "save options");
+  close(dialog);
+  dialog = openPaletteDialog(program);
+  checkLabels(dialog, "palette");
+  close(dialog);
+  dialog = openResize(program);
+  checkLabels(dialog, "resize");
+  close(dialog);
+  HWND properties = openProperties(program);
+  checkLabels(properties, "picture properties");
+  if (properties) {
+    dialog = openDecode(program, properties);
+    checkLabels(dialog, "KEP decode");
+    close(dialog);
+  }
+  close(properties);
+  sync(program.window);
+  stop(program);
+}
+
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
+  const bool labels = argc == 4 && std::wstring(argv[1]) == L"labels";
+  if (argc != 3 && !labels) {
     std::printf(
         "usage: vizorka_dialogs_driver effects|palette|save|properties|resize|tone "
-        "PATH\\Vizorka.exe\n");
+        "PATH\\Vizorka-test.exe\n"
+        "       vizorka_dialogs_driver labels PATH\\Vizorka-test.exe DPI\n");
     return 2;
   }
   // The real pointer would send stray mouse moves into the windows: park it far away.
@@ -1382,6 +1428,8 @@ int wmain(int argc, wchar_t** argv) {
     scenarioResize(exe);
   else if (scenario == L"tone")
     scenarioTone(exe);
+  else if (labels)
+    scenarioLabels(exe, std::wcstol(argv[3], nullptr, 10));
   else
     return 2;
   std::printf("%d check(s) failed\n", failures);

@@ -1,5 +1,7 @@
-// Drives the real Vizorka.exe through Win32 calls only, one scenario per run:
-//   vizorka_driver SCENARIO PATH\TO\Vizorka.exe
+// Drives the real Vizorka-test.exe (Vizorka.exe with the state dump) through Win32 calls
+// only, one scenario per run:
+//   vizorka_driver SCENARIO PATH\TO\Vizorka-test.exe
+// The scenario "release" checks that Vizorka.exe itself answers no state-dump request.
 // Test pictures are written to the current folder. The window's menus and scroll bars
 // are read through its state-dump hook (WM_COPYDATA), since another process cannot
 // read them under Wine; everything else (title, message boxes, dialogs, clipboard,
@@ -20,6 +22,7 @@ using namespace driver;
 const char* const kMenuTree[] = {
     "0\tpopup\tenabled\t&Fájl",
     "1\t40001\tenabled\t&Megnyitás",
+    "1\t40042\tgrayed\t&Mentés",
     "1\t40004\tgrayed\tMenté&s mint...",
     "1\t40041\tgrayed\t&Előnézet mentése PNG-ként...",
     "1\tseparator",
@@ -59,6 +62,8 @@ const char* const kMenuTree[] = {
     "1\tpopup\tenabled\t&Nagyítás",
     "2\t40014\tenabled\t&Függőlegesen x2",
     "2\t40015\tenabled\t&Vízszintesen x2",
+    "2\tseparator",
+    "2\t40043\tenabled\t&Ablakhoz igazítás",
     "1\tpopup\tenabled\t&Kicsinyítés",
     "2\t40016\tenabled\t&Függőlegesen 1/2",
     "2\t40017\tenabled\t&Vízszintesen 1/2",
@@ -205,28 +210,32 @@ void scenarioOpen(const std::wstring& exe) {
   stop(program);
 }
 
-// The messages of Open: cannot open, no extension, unknown extension.
+// The messages of Open: cannot open, no extension, unknown extension. A file that
+// gives no picture changes neither the picture nor the title.
 void scenarioMessages(const std::wstring& exe) {
   Program program = start(exe, L"\"" + fullPath(L"hiányzó.bmp") + L"\"");
   MessageBoxSeen seen = answerMessageBox(program, IDOK);
   checkText(seen.caption, "Megnyitás", "cannot-open caption");
   checkText(seen.text, "A fájlt nem lehet megnyitni!", "cannot-open text");
   sync(program.window);
-  checkText(titleOf(program.window), "Vizorka", "a file that cannot be read leaves the title");
+  checkText(titleOf(program.window), "Vizorka", "a missing file leaves the title");
 
   writeFile(L"picture.bmp", patternBmp(60, 40));
   check(openThroughDialog(program, L"picture.bmp"), "a picture opens");
   cancelOpenDialog(program);
   checkText(titleOf(program.window), "Vizorka - [picture.bmp]", "cancelled Open changes nothing");
 
-  writeFile(L"noext", std::vector<uint8_t>(100, 0x55));  // no signature to read it by
+  // No extension, and no signature a picture format starts with.
+  const std::string words = "no picture here";
+  writeFile(L"noext", std::vector<uint8_t>(words.begin(), words.end()));
   // The dialog closes before the message box; the window still answers while it shows.
   openThroughDialog(program, L"noext");
   seen = answerMessageBox(program, IDOK);
   checkText(seen.caption, "Megnyitás", "extension caption");
   checkText(seen.text, "A fájl kiterjesztése nem azonosítható!", "extension text");
   sync(program.window);
-  checkText(titleOf(program.window), "Vizorka - [picture.bmp]", "a refused name leaves the title");
+  checkText(titleOf(program.window), "Vizorka - [picture.bmp]",
+            "the refused file leaves the title");
   checkEqual(documentOf(dumpState(program)).width, 60L, "the previous picture stays");
 
   writeFile(L"data.xyz", std::vector<uint8_t>(100, 0x55));
@@ -249,7 +258,8 @@ void scenarioMessages(const std::wstring& exe) {
 void scenarioView(const std::wstring& exe) {
   writeFile(L"large.bmp", patternBmp(1200, 900));
   Program program = start(exe, L"large.bmp");
-  sync(program.window);
+  // It opens fitted to the window; at its own size it scrolls, from its top-left corner.
+  command(program, ID_NORMAL_SIZE);
   StateDump dump = dumpState(program);
   const long clientWidth = dump.value("client", 1);
   const long clientHeight = dump.value("client", 2);
@@ -264,8 +274,8 @@ void scenarioView(const std::wstring& exe) {
 
   const auto scroll = [&](UINT message, int code, int thumb = 0) {
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(program.window, message, MAKEWPARAM(code, thumb), 0, SMTO_NORMAL, kWaitMs,
-                        &result);
+    SendMessageTimeoutW(pictureViewOf(program.window), message, MAKEWPARAM(code, thumb), 0,
+                        SMTO_NORMAL, kWaitMs, &result);
     return dumpState(program);
   };
   dump = scroll(WM_HSCROLL, SB_LINEDOWN);
@@ -299,7 +309,7 @@ void scenarioView(const std::wstring& exe) {
   const int top = static_cast<int>(dump.value("view", 6));
   command(program, ID_SCREEN_CROP);
   const int mouseX = left + 300, mouseY = top + 260;
-  PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
+  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
   sync(program.window);
   checkEqual(dumpState(program).value("selection", 2), 1L, "the outline is shown");
   shot = captureWhen(program.window, [&](const Capture& c) {
@@ -307,7 +317,8 @@ void scenarioView(const std::wstring& exe) {
   });
   checkEqual(shot.at(mouseX, mouseY - 100), patternColour(300, 160) ^ 0xFFFFFF,
              "the outline inverts the picture (XOR white)");
-  PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(mouseX, mouseY));
+  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
+               MAKELPARAM(mouseX, mouseY));
   sync(program.window);
   dump = dumpState(program);
   checkEqual(documentOf(dump).width, 256L, "crop at zoom 1: width");
@@ -325,8 +336,9 @@ void scenarioView(const std::wstring& exe) {
 
   // A click whose rectangle misses the picture cuts nothing.
   command(program, ID_SCREEN_CROP);
-  PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(cutLeft - 2, cutTop - 2));
-  PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cutLeft - 2, cutTop - 2));
+  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(cutLeft - 2, cutTop - 2));
+  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
+               MAKELPARAM(cutLeft - 2, cutTop - 2));
   sync(program.window);
   checkEqual(documentOf(dumpState(program)).width, 256L, "a missed click keeps the picture");
   stop(program);
@@ -345,8 +357,9 @@ void scenarioView(const std::wstring& exe) {
     // Inside the picture: it scrolls across (800 wide); down it may be centred.
     const long imageTop = dumpState(program).value("view", 6);
     const int mouseY = imageTop != 0 ? static_cast<int>(imageTop) + 260 : 500;
-    PostMessageW(program.window, WM_MOUSEMOVE, 0, MAKELPARAM(600, mouseY));
-    PostMessageW(program.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(600, mouseY));
+    PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(600, mouseY));
+    PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
+                 MAKELPARAM(600, mouseY));
     sync(program.window);
     dump = dumpState(program);
     checkEqual(documentOf(dump).width, c.width, std::string("crop at ") + c.label + ": width");
@@ -451,7 +464,8 @@ void dropFile(const Program& program, const std::wstring& name) {
 void scenarioEveryday(const std::wstring& exe) {
   writeFile(L"large.bmp", patternBmp(1200, 900));
   Program program = start(exe, L"large.bmp");
-  sync(program.window);
+  // It opens fitted to the window; at its own size it scrolls, from its top-left corner.
+  command(program, ID_NORMAL_SIZE);
   StateDump dump = dumpState(program);
   checkEqual(dump.value("horizontal", 4), 0L, "opened at the left edge");
   checkEqual(dump.value("vertical", 4), 0L, "opened at the top edge");
@@ -594,12 +608,225 @@ void scenarioEveryday(const std::wstring& exe) {
   stop(program);
 }
 
+// Four flat quarters (red, green, blue, white): the averaged picture keeps each colour
+// away from the borders between them.
+COLORREF quarterColour(int x, int y, int width, int height) {
+  const bool right = x >= width / 2, bottom = y >= height / 2;
+  if (!right && !bottom) return RGB(255, 0, 0);
+  if (right && !bottom) return RGB(0, 255, 0);
+  return right ? RGB(255, 255, 255) : RGB(0, 0, 255);
+}
+
+// Waits for the program's dialog with this caption.
+HWND waitForCaption(const Program& program, const std::string& caption) {
+  HWND dialog = nullptr;
+  waitFor([&] {
+    dialog = findWindowOf(program.process.dwProcessId, L"#32770");
+    return dialog && titleOf(dialog) == caption;
+  });
+  check(dialog && titleOf(dialog) == caption, "the dialog \"" + caption + "\" appears");
+  return dialog;
+}
+
+// A 4000 x 3000 photo opens fitted to the window and whole; at its own size the
+// horizontal scroll bar lies above the status bar; Ctrl+S after Save as writes the file
+// again without a dialog, and Save as has moved to Ctrl+Shift+S.
+void scenarioFitAndSave(const std::wstring& exe) {
+  writeFile(L"nagy.bmp", makeBmp(4000, 3000, 24, {}, [](int x, int y) {
+              return static_cast<uint32_t>(quarterColour(x, y, 4000, 3000));
+            }));
+  Program program = start(exe, L"nagy.bmp");
+  StateDump dump = dumpState(program);
+  const long clientWidth = dump.value("client", 1), clientHeight = dump.value("client", 2);
+  const long fittedWidth = dump.value("view", 11), fittedHeight = dump.value("view", 12);
+  checkEqual(dump.value("view", 10), 1L, "a picture larger than the window opens fitted");
+  check(fittedWidth > 0 && fittedWidth <= clientWidth && fittedHeight <= clientHeight &&
+            (fittedWidth == clientWidth || fittedHeight == clientHeight),
+        "the fitted picture fills the window one way and fits it the other");
+  check(std::abs(fittedWidth * 3 - fittedHeight * 4) <= 4, "the fitted picture keeps its shape");
+  checkEqual(dump.value("horizontal", 2) + dump.value("vertical", 2), 0L, "nothing to scroll");
+  checkText(dump.text("status", 1), "4000 × 3000 képpont", "status bar: the document's size");
+  check(dump.text("status", 3).rfind("Ablakhoz igazítva: ", 0) == 0,
+        "status bar: the fitted view (" + dump.text("status", 3) + ")");
+  checkEqual(documentOf(dump).width, 4000L, "the document keeps its size");
+
+  const int left = static_cast<int>(dump.value("view", 5));
+  const int top = static_cast<int>(dump.value("view", 6));
+  const int width = static_cast<int>(fittedWidth), height = static_cast<int>(fittedHeight);
+  const auto wholeAndFitted = [&](const Capture& c) {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const bool nearBorder = std::abs(2 * x - width) <= 4 || std::abs(2 * y - height) <= 4;
+        if (!nearBorder && c.at(left + x, top + y) != quarterColour(x, y, width, height))
+          return false;
+      }
+    return hatchedOutside(c, left, top, left + width, top + height);
+  };
+  check(wholeAndFitted(captureWhen(program.window, wholeAndFitted)),
+        "every quarter shows in its place, the margin around the whole picture");
+
+  // At its own size the picture scrolls; the bars belong to the view above the status bar.
+  command(program, ID_NORMAL_SIZE);
+  dump = dumpState(program);
+  checkEqual(dump.value("view", 10), 0L, "normal size ends the fitting");
+  checkEqual(dump.value("horizontal", 2), 3999L, "normal size scrolls across");
+  const long barTop = dump.value("horizontalBar", 2), barBottom = dump.value("horizontalBar", 4);
+  const long statusTop = dump.value("statusBar", 2);
+  check(barBottom > barTop, "the horizontal scroll bar is shown");
+  check(barBottom <= statusTop, "the horizontal scroll bar is above the status bar (" +
+                                    std::to_string(barBottom) + " <= " + std::to_string(statusTop) +
+                                    ")");
+  check(dump.value("pictureView", 4) <= statusTop, "the view ends above the status bar");
+  command(program, ID_FIT_TO_WINDOW);
+  dump = dumpState(program);
+  checkEqual(dump.value("view", 11), fittedWidth, "\"Ablakhoz igazítás\" fits it again");
+
+  // The status bar's parts: all of them whole in a wide window; in one 600 pixels wide
+  // the least important, the reason Save as is greyed, gives way to the others.
+  for (const int windowWidth : {1000, 600}) {
+    SetWindowPos(program.window, nullptr, 0, 0, windowWidth, 500,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    waitFor([&] {
+      RECT frame{};
+      GetWindowRect(program.window, &frame);
+      return frame.right - frame.left == windowWidth;
+    });
+    sync(program.window);
+    dump = dumpState(program);
+    for (int part = 0; part < 4; ++part) {
+      const std::string name = "statusPart" + std::to_string(part);
+      const long width = dump.value(name, 1), text = dump.value(name, 2);
+      const bool whole = text + 4 <= width;
+      const std::string what = std::to_string(windowWidth) + " wide: \"" +
+                               dump.text("status", static_cast<size_t>(part) + 1) + "\" (" +
+                               std::to_string(text) + " in " + std::to_string(width) + ")";
+      if (part < 3 || windowWidth == 1000)
+        check(whole, what + " shows whole");
+      else
+        std::printf("note: %s\n", what.c_str());
+    }
+  }
+  // Crop mode on the fitted picture: the rectangle is reduced with it, the status bar
+  // names document pixels, and the cut keeps the crop size of the document, or nearly.
+  dump = dumpState(program);
+  const int fitLeft = static_cast<int>(dump.value("view", 5));
+  const int fitTop = static_cast<int>(dump.value("view", 6));
+  const int mouseX = fitLeft + static_cast<int>(dump.value("view", 11)) * 3 / 4;
+  const int mouseY = fitTop + static_cast<int>(dump.value("view", 12)) * 3 / 4;
+  command(program, ID_SCREEN_CROP);
+  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
+  waitFor([&] { return dumpState(program).value("selection", 2) == 1; });
+  const std::string cropText = dumpState(program).text("status", 4);
+  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
+               MAKELPARAM(mouseX, mouseY));
+  waitFor([&] { return documentOf(dumpState(program)).width < 4000; });
+  const DocumentFacts cut = documentOf(dumpState(program));
+  check(cut.width >= 250 && cut.width <= 262 && cut.height >= 234 && cut.height <= 246,
+        "the fitted view's crop cuts about 256 x 240 document pixels (" +
+            std::to_string(cut.width) + " x " + std::to_string(cut.height) + ")");
+  const std::string size = std::to_string(cut.width) + " × " + std::to_string(cut.height);
+  check(cropText.size() > size.size() &&
+            cropText.compare(cropText.size() - size.size(), size.size(), size) == 0,
+        "the status bar named the cut in document pixels (" + cropText + ")");
+  stop(program);
+
+  // Ctrl+S before any save is Save as, dialogs and all; after it, no dialog.
+  writeFile(L"kicsi.bmp", patternBmp(64, 48));
+  program = start(exe, L"kicsi.bmp");
+  command(program, ID_DITHER_4);
+  pressKeys(program, {VK_CONTROL, 'S'});
+  HWND options = waitForCaption(program, "Mentés beállításai");
+  if (options) PostMessageW(options, WM_COMMAND, IDOK, 0);
+  check(chooseInFileDialog(program, L"mentes.kep"), "the first Ctrl+S saves through the dialogs");
+  checkText(titleOf(program.window), "Vizorka - [mentes.kep]", "the saved file names the title");
+  const std::vector<uint8_t> saved = readFile(L"mentes.kep");
+  check(saved.size() > 16, "the file is written");
+  DeleteFileW(L"mentes.kep");
+  pressKeys(program, {VK_CONTROL, 'S'});
+  bool dialogSeen = false;
+  const bool written = waitFor([&] {
+    dialogSeen = dialogSeen || findWindowOf(program.process.dwProcessId, L"#32770") != nullptr;
+    return readFile(L"mentes.kep").size() == saved.size();
+  });
+  check(written && readFile(L"mentes.kep") == saved, "Ctrl+S writes the same bytes again");
+  sync(program.window);
+  check(!dialogSeen && !findWindowOf(program.process.dwProcessId, L"#32770"),
+        "Ctrl+S shows no dialog");
+  pressKeys(program, {VK_CONTROL, VK_SHIFT, 'S'});
+  options = waitForCaption(program, "Mentés beállításai");
+  if (options) PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
+  waitFor([&] { return !IsWindow(options) || !IsWindowVisible(options); });
+  sync(program.window);
+  stop(program);
+}
+
+// A converted picture keeps its title, picture and undo history when a .webp file, a
+// folder and a text file named .png are dropped on it in turn.
+void scenarioFailedOpen(const std::wstring& exe) {
+  writeFile(L"racs.bmp", patternBmp(64, 48));
+  Program program = start(exe, L"racs.bmp");
+  command(program, ID_DITHER_4);
+  const StateDump before = dumpState(program);
+  checkText(titleOf(program.window), "Vizorka - [racs.bmp]*", "the converted picture's title");
+  checkEqual(before.value("history", 1), 1L, "one step to undo");
+
+  // A lossless WebP picture of 1 x 1 pixel: a format the program does not read.
+  writeFile(L"kep.webp", {'R',  'I',  'F',  'F',  0x1A, 0,    0,    0,    'W',  'E', 'B', 'P',
+                          'V',  'P',  '8',  'L',  0x0D, 0,    0,    0,    0x2F, 0,   0,   0,
+                          0x10, 0x07, 0x10, 0x11, 0x11, 0x88, 0x88, 0xFE, 0x07, 0});
+  CreateDirectoryW(L"mappa.jpg", nullptr);
+  const std::string words = "Ez nem kep, csak szoveg.\r\n";
+  writeFile(L"szoveg.png", std::vector<uint8_t>(words.begin(), words.end()));
+  struct Drop {
+    const wchar_t* name;
+    const char* message;
+  };
+  for (const Drop& drop : {Drop{L"kep.webp", "A fájl kiterjesztése nem azonosítható!"},
+                           Drop{L"mappa.jpg", "A fájlt nem lehet megnyitni!"},
+                           Drop{L"szoveg.png", "Hiba a dekódolás során!"}}) {
+    const std::string label = narrow(drop.name);
+    dropFile(program, drop.name);
+    // The question about the changed picture comes first: "Nem" lets it go.
+    MessageBoxSeen seen = answerMessageBox(program, IDNO);
+    checkText(seen.text, "A kép megváltozott!\r\nMentsem KEP fájlként?", label + ": the question");
+    seen = answerMessageBox(program, IDOK);
+    checkText(seen.caption, "Megnyitás", label + ": the message's caption");
+    checkText(seen.text, drop.message, label + ": the message");
+    sync(program.window);
+    const StateDump after = dumpState(program);
+    checkText(titleOf(program.window), "Vizorka - [racs.bmp]*", label + ": the title stays");
+    checkText(after.text("pixels", 2), before.text("pixels", 2), label + ": the picture stays");
+    checkEqual(documentOf(after).colourMode, 4L, label + ": still 4 colours");
+    checkEqual(after.value("history", 1), 1L, label + ": the undo step stays");
+    checkEqual(after.value("history", 3), 1L, label + ": still marked changed");
+  }
+  pressKeys(program, {VK_CONTROL, 'Z'});
+  waitFor([&] { return documentOf(dumpState(program)).colourMode == 0; });
+  checkEqual(documentOf(dumpState(program)).colourMode, 0L, "Ctrl+Z still undoes the dither");
+  checkText(titleOf(program.window), "Vizorka - [racs.bmp]", "and the title follows");
+  stop(program);
+}
+
+// The program's own build answers no state-dump request: it writes nothing anywhere.
+void scenarioRelease(const std::wstring& exe) {
+  Program program = start(exe, L"");
+  sync(program.window);
+  const std::wstring path = fullPath(L"nem-irhato.txt");
+  DWORD_PTR answered = 1;
+  check(requestStateDump(program, path, answered), "the program answers the message");
+  checkEqual<long>(static_cast<long>(answered), 0L, "the request is not taken up");
+  check(GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES, "no file is written");
+  stop(program);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::printf(
-        "usage: vizorka_driver start|open|messages|view|clipboard|everyday PATH\\Vizorka.exe\n");
+        "usage: vizorka_driver start|open|messages|view|clipboard|everyday|fit|failedopen "
+        "PATH\\Vizorka-test.exe\n"
+        "       vizorka_driver release PATH\\Vizorka.exe\n");
     return 2;
   }
   // The real pointer would send stray mouse moves into the window: park it far away.
@@ -618,6 +845,12 @@ int wmain(int argc, wchar_t** argv) {
     scenarioClipboard(exe);
   else if (scenario == L"everyday")
     scenarioEveryday(exe);
+  else if (scenario == L"fit")
+    scenarioFitAndSave(exe);
+  else if (scenario == L"failedopen")
+    scenarioFailedOpen(exe);
+  else if (scenario == L"release")
+    scenarioRelease(exe);
   else
     return 2;
   std::printf("%d check(s) failed\n", failures);
