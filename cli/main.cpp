@@ -450,7 +450,8 @@ int runBatch(const CommandLine& commandLine) {
     if (terminal && (progress || reported < count)) {
       const double elapsed = seconds();
       std::fprintf(stderr, "\r%zu/%zu done, %zu failed, %.1f s, %.1f pictures/s\x1b[K", reported,
-                   count, failed, elapsed, elapsed > 0 ? reported / elapsed : 0.0);
+                   count, failed, elapsed,
+                   elapsed > 0 ? static_cast<double>(reported) / elapsed : 0.0);
       std::fflush(stderr);
     }
   }

@@ -52,7 +52,8 @@ Kernel makeKernel(int inputRate, int outputRate) {
   for (size_t phase = 0; phase <= kernel.phases; ++phase) {
     double sum = 0;
     for (size_t tap = 0; tap < kernel.taps; ++tap) {
-      const double distance = tap - centre - static_cast<double>(phase) / kernel.phases;
+      const double distance = static_cast<double>(tap) - centre -
+                              static_cast<double>(phase) / static_cast<double>(kernel.phases);
       const double u = distance / halfWidth;
       double value = 0;
       if (std::fabs(u) < 1) {

@@ -454,7 +454,9 @@ bool summarise(const ImageDocument& picture, const EffectSettings& settings,
   for (int levels : kBinLevelChoices) {
     bins.assign(static_cast<size_t>(levels * levels * levels), Bin{});
     const auto levelOf = [levels](float linear) {
-      return std::min(static_cast<int>(std::sqrt(std::max(linear, 0.0f)) * levels), levels - 1);
+      return std::min(
+          static_cast<int>(std::sqrt(std::max(linear, 0.0f)) * static_cast<float>(levels)),
+          levels - 1);
     };
     size_t used = 0;
     for (int32_t y = 0; y < blurred.height; ++y)

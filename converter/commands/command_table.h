@@ -51,7 +51,7 @@ struct Command {
   const char* help = nullptr;       // the usage text (on an option's first row)
   bool writesFile = false;          // the value names a file the command writes
 
-  Command(CommandId id, CommandHandler run) : id(id), run(run) {}
+  Command(CommandId identity, CommandHandler handler) : id(identity), run(handler) {}
   Command& withArgument(int value) {
     argument = value;
     return *this;

@@ -20,8 +20,8 @@ struct Lab {
 // which their published test pairs check).
 inline double ciede2000(const Lab& first, const Lab& second) {
   const double pi = 3.14159265358979323846;
-  const auto degrees = [&](double radians) { return radians * 180 / pi; };
-  const auto radians = [&](double degrees) { return degrees * pi / 180; };
+  const auto degrees = [&](double angle) { return angle * 180 / pi; };
+  const auto radians = [&](double angle) { return angle * pi / 180; };
   const double pow25To7 = 6103515625.0;  // 25^7
 
   const double c1 = std::hypot(first.a, first.b), c2 = std::hypot(second.a, second.b);

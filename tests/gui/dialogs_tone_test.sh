@@ -5,5 +5,5 @@ gui_start_display
 gui_init_prefix
 cd "$GUI_TMP"
 gui_wine "$VIZORKA_WINDOWS_BUILD/vizorka_dialogs_driver.exe" tone \
-  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka.exe")"
+  "$(winepath -w "$VIZORKA_WINDOWS_BUILD/Vizorka-test.exe")"
 echo "ok"

@@ -132,7 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
         // RGB: Adobe's transform flag 0 and components named R, G, B.
         Variant{"rgb", "-rgb", 37, 29},
         Variant{"rgbarith", "-rgb -arithmetic -progressive", 37, 29}),
-    [](const ::testing::TestParamInfo<Variant>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Variant>& variant) {
+      return std::string(variant.param.name);
+    });
 
 }  // namespace
 }  // namespace vz

@@ -77,9 +77,9 @@ void decodeSequentialRow(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame&
       JpegComponent& component = frame.components[mcuBlock.component];
 
       refill();
-      const int size = decode(*mcuBlock.dcTable);
-      if (size > 16) failJpeg(JpegError::kCorruptData);
-      component.predictor += static_cast<uint32_t>(receiveExtended(size));
+      const int dcBits = decode(*mcuBlock.dcTable);
+      if (dcBits > 16) failJpeg(JpegError::kCorruptData);
+      component.predictor += static_cast<uint32_t>(receiveExtended(dcBits));
       coefficients[0] = fastPath ? truncate16(component.predictor)
                                  : truncate16(component.predictor * static_cast<uint32_t>(q[0]));
 
@@ -106,8 +106,8 @@ void decodeSequentialRow(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame&
         } else {
           const int rs = decode(acTable);
           const int run = rs >> 4;
-          const int size = rs & 15;
-          if (size == 0) {
+          const int acBits = rs & 15;
+          if (acBits == 0) {
             if (run != 15) break;
             if (k + 15 > 63) failJpeg(JpegError::kCorruptData);
             k += 16;
@@ -115,7 +115,7 @@ void decodeSequentialRow(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame&
           }
           if (k + run > 63) failJpeg(JpegError::kCorruptData);
           k += run;
-          value = receiveExtended(size);
+          value = receiveExtended(acBits);
         }
         coefficients[kJpegZigZag[k]] =
             fastPath ? static_cast<int16_t>(value)

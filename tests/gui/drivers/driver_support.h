@@ -185,6 +185,13 @@ inline HWND findWindowOf(DWORD processId, const wchar_t* className, HWND except 
 }
 
 // Waits until the window has handled everything sent before.
+// Mouse messages are sent, not posted: a posted one could be overtaken by the sent
+// messages (WM_NULL, the state dump) that the checks after it rely on.
+inline void sendMouse(HWND target, UINT message, WPARAM keys, int x, int y) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(target, message, keys, MAKELPARAM(x, y), SMTO_NORMAL, kWaitMs, &result);
+}
+
 inline bool sync(HWND window) {
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMs, &result) != 0;

@@ -309,7 +309,7 @@ void scenarioView(const std::wstring& exe) {
   const int top = static_cast<int>(dump.value("view", 6));
   command(program, ID_SCREEN_CROP);
   const int mouseX = left + 300, mouseY = top + 260;
-  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
+  sendMouse(pictureViewOf(program.window), WM_MOUSEMOVE, 0, mouseX, mouseY);
   sync(program.window);
   checkEqual(dumpState(program).value("selection", 2), 1L, "the outline is shown");
   shot = captureWhen(program.window, [&](const Capture& c) {
@@ -317,8 +317,7 @@ void scenarioView(const std::wstring& exe) {
   });
   checkEqual(shot.at(mouseX, mouseY - 100), patternColour(300, 160) ^ 0xFFFFFF,
              "the outline inverts the picture (XOR white)");
-  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
-               MAKELPARAM(mouseX, mouseY));
+  sendMouse(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON, mouseX, mouseY);
   sync(program.window);
   dump = dumpState(program);
   checkEqual(documentOf(dump).width, 256L, "crop at zoom 1: width");
@@ -336,9 +335,8 @@ void scenarioView(const std::wstring& exe) {
 
   // A click whose rectangle misses the picture cuts nothing.
   command(program, ID_SCREEN_CROP);
-  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(cutLeft - 2, cutTop - 2));
-  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
-               MAKELPARAM(cutLeft - 2, cutTop - 2));
+  sendMouse(pictureViewOf(program.window), WM_MOUSEMOVE, 0, cutLeft - 2, cutTop - 2);
+  sendMouse(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON, cutLeft - 2, cutTop - 2);
   sync(program.window);
   checkEqual(documentOf(dumpState(program)).width, 256L, "a missed click keeps the picture");
   stop(program);
@@ -357,9 +355,8 @@ void scenarioView(const std::wstring& exe) {
     // Inside the picture: it scrolls across (800 wide); down it may be centred.
     const long imageTop = dumpState(program).value("view", 6);
     const int mouseY = imageTop != 0 ? static_cast<int>(imageTop) + 260 : 500;
-    PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(600, mouseY));
-    PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
-                 MAKELPARAM(600, mouseY));
+    sendMouse(pictureViewOf(program.window), WM_MOUSEMOVE, 0, 600, mouseY);
+    sendMouse(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON, 600, mouseY);
     sync(program.window);
     dump = dumpState(program);
     checkEqual(documentOf(dump).width, c.width, std::string("crop at ") + c.label + ": width");
@@ -714,11 +711,10 @@ void scenarioFitAndSave(const std::wstring& exe) {
   const int mouseX = fitLeft + static_cast<int>(dump.value("view", 11)) * 3 / 4;
   const int mouseY = fitTop + static_cast<int>(dump.value("view", 12)) * 3 / 4;
   command(program, ID_SCREEN_CROP);
-  PostMessageW(pictureViewOf(program.window), WM_MOUSEMOVE, 0, MAKELPARAM(mouseX, mouseY));
+  sendMouse(pictureViewOf(program.window), WM_MOUSEMOVE, 0, mouseX, mouseY);
   waitFor([&] { return dumpState(program).value("selection", 2) == 1; });
   const std::string cropText = dumpState(program).text("status", 4);
-  PostMessageW(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON,
-               MAKELPARAM(mouseX, mouseY));
+  sendMouse(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON, mouseX, mouseY);
   waitFor([&] { return documentOf(dumpState(program)).width < 4000; });
   const DocumentFacts cut = documentOf(dumpState(program));
   check(cut.width >= 250 && cut.width <= 262 && cut.height >= 234 && cut.height <= 246,
