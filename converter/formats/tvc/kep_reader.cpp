@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "converter/formats/tvc/tvc_bytes.h"
 #include "base/little_endian.h"
+#include "converter/formats/growing_picture.h"
+#include "converter/formats/tvc/tvc_bytes.h"
 #include "converter/model/tvc_colours.h"
 
 namespace vz {
@@ -52,6 +53,7 @@ class PictureFiller {
 
   bool full() const { return filled_ >= capacity_; }
   size_t remaining() const { return capacity_ - filled_; }
+  size_t rowsFilled() const { return filled_ / rowBytes_; }
 
   void put(uint8_t tvcByte) {
     const size_t row = filled_ / rowBytes_;
@@ -160,19 +162,25 @@ Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, 
   const Status allocated = allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height),
                                                      doc.colourMode, maxPixels);
   if (allocated != StatusCode::kOk) return failReading(doc, allocated);
-  if (modeByte >= kFirstUndecodedMode) return StatusCode::kPartial;
+  if (modeByte >= kFirstUndecodedMode)
+    return Status(StatusCode::kPartial, "KEP mode " + std::to_string(modeByte) +
+                                            " is not decoded; the picture stays black");
 
   TvcLayout layout;
   // Rows of T TVC bytes must fit the document's rows.
   if (rowBytes == 0 || !tvcLayoutOf(doc.colourMode, doc.interlaced, layout) ||
       rowBytes > static_cast<size_t>(doc.rowStride) / documentBytesPerTvcByte(layout))
-    return StatusCode::kPartial;
+    return Status(StatusCode::kPartial, "KEP rows of " + std::to_string(rowBytes) +
+                                            " bytes do not fit a width of " +
+                                            std::to_string(doc.width));
   PictureFiller filler(doc, rowBytes, layout);
   if (rle)
     decodeRle(pixelData, pixelLength, filler);
   else
     decodePlain(pixelData, pixelLength, filler);
-  return filler.full() ? StatusCode::kOk : StatusCode::kPartial;
+  if (filler.full()) return StatusCode::kOk;
+  return Status(StatusCode::kPartial,
+                "data ends" + atRow(static_cast<int64_t>(filler.rowsFilled()), doc.height));
 }
 
 Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
@@ -217,21 +225,24 @@ Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   doc.colourMode = ColourMode::kColours16;
   doc.interlaced = false;
   // A file with no data is no picture; a short one keeps the rows it holds.
-  if (fileSize == 0) return failReading(doc, StatusCode::kDamaged);
+  if (fileSize == 0) return failReading(doc, Status(StatusCode::kDamaged, "empty file"));
   return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, options.maxPixels);
 }
 
 Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
-    return failReading(doc, StatusCode::kNotThisFormat);
+    return failReading(doc, Status(StatusCode::kNotThisFormat, "not a VID file"));
   const uint8_t modeByte = fileData[3];
   const int kind = modeByte & 3;
   doc.colourMode = kind == kTvcSixteenColours ? ColourMode::kColours16
                    : kind == kTvcTwoColours   ? ColourMode::kColours2
                                               : ColourMode::kColours4;
-  if (modeByte < kFirstHeaderMode) return failReading(doc, StatusCode::kUnsupported);
-  if (fileSize < kVidHeaderSize) return failReading(doc, StatusCode::kDamaged);
+  if (modeByte < kFirstHeaderMode)
+    return failReading(doc, Status(StatusCode::kUnsupported,
+                                   "VID mode " + std::to_string(modeByte) + " not supported"));
+  if (fileSize < kVidHeaderSize)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends in the VID header"));
 
   const int32_t width = static_cast<int32_t>(loadU16Le(fileData + 8));
   const uint32_t frameHeight = loadU16Le(fileData + 10);
@@ -239,13 +250,14 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const size_t frameSize = loadU16Le(fileData + 24);
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(doc.colourMode, width));
   // A width of 0 has no rows to cut the frames into.
-  if (rowBytes == 0) return failReading(doc, StatusCode::kDamaged);
+  if (rowBytes == 0)
+    return failReading(doc, Status(StatusCode::kDamaged, "VID frames of width 0 have no rows"));
   const size_t rowsPerFrame = frameSize / rowBytes;
   const uint64_t bufferRows = static_cast<uint64_t>(rowsPerFrame) * kVidMaxFrames;
   // The height never claims more rows than the frames' buffer holds; no frames, or
   // frames of no rows, are no picture.
   const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(frameHeight) * frames, bufferRows);
-  if (rows == 0) return failReading(doc, StatusCode::kDamaged);
+  if (rows == 0) return failReading(doc, Status(StatusCode::kDamaged, "VID header gives no rows"));
 
   doc.palette.fill(0);
   if (doc.colourMode == ColourMode::kColours16)
@@ -279,9 +291,11 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     }
   }
   // Frames the header counts but the file lacks stay zero.
-  const bool framesPresent =
-      fileSize >= kVidFramesOffset && (fileSize - kVidFramesOffset) / frameSize >= frames;
-  return framesPresent ? StatusCode::kOk : StatusCode::kPartial;
+  const size_t wholeFrames =
+      fileSize >= kVidFramesOffset ? (fileSize - kVidFramesOffset) / frameSize : 0;
+  if (wholeFrames >= frames) return StatusCode::kOk;
+  return Status(StatusCode::kPartial, "data ends in frame " + std::to_string(wholeFrames + 1) +
+                                          " of " + std::to_string(frames));
 }
 
 }  // namespace vz
