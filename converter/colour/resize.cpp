@@ -253,8 +253,12 @@ class BandQueue {
   std::atomic<int> next_{0};
 };
 
-bool resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument& result) {
-  if (allocatePicture(result, plan.width, plan.height, ColourMode::kTrueColour) <= 0) return false;
+Status resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument& result) {
+  const int64_t stride = rowStrideFor(ColourMode::kTrueColour, plan.width);
+  if (stride < 0 || plan.height > kMaxPictureBytes / stride)
+    return pictureOverTheLimit(plan.width, plan.height);
+  if (allocatePicture(result, plan.width, plan.height, ColourMode::kTrueColour) <= 0)
+    return StatusCode::kOutOfMemory;
   // The horizontal weights also turn the decode table's whole numbers back into 0..1.
   const std::vector<Tap> across =
       axisTaps(source.width, plan.left, plan.sourceWidth, plan.width, 1 / kLinearScale);
@@ -283,7 +287,7 @@ bool resample(const ImageDocument& source, const ResizePlan& plan, ImageDocument
   }
   queue.work(job, spaces[0]);
   for (std::thread& thread : threads) thread.join();
-  return true;
+  return StatusCode::kOk;
 }
 
 }  // namespace
@@ -310,15 +314,16 @@ ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTar
   return plan;
 }
 
-bool resizePicture(ImageDocument& doc, const ResizeTarget& target) {
+Status resizePicture(ImageDocument& doc, const ResizeTarget& target) {
   if (!doc.holdsPicture() || doc.width < 1 || doc.height < 1 || target.width < 1 ||
       target.height < 1 || !isValidColourMode(doc.colourMode))
-    return false;
+    return Status(StatusCode::kNotApplicable, "resizing needs a picture and a size of at least 1");
   ImageDocument result;
   try {
-    if (!resample(doc, planResize(doc.width, doc.height, target), result)) return false;
+    const Status status = resample(doc, planResize(doc.width, doc.height, target), result);
+    if (!status.ok()) return status;
   } catch (const std::exception&) {  // the sampling tables of an absurd size
-    return false;
+    return StatusCode::kOutOfMemory;
   }
   doc.pixels = std::move(result.pixels);
   doc.width = result.width;
@@ -328,7 +333,7 @@ bool resizePicture(ImageDocument& doc, const ResizeTarget& target) {
   doc.palette = {};
   doc.tvcPicture = false;
   doc.interlaced = false;
-  return true;
+  return StatusCode::kOk;
 }
 
 }  // namespace vz

@@ -39,8 +39,8 @@ ResizePlan planResize(int32_t sourceWidth, int32_t sourceHeight, const ResizeTar
 
 // Resizes the picture as planned; indexed pictures are sampled through their palette
 // colours. The result is always a true-colour picture, with tvcPicture and interlaced
-// cleared. False, leaving the document as it was, when it holds no picture, a target
-// side is below 1, or the result would be too large for memory.
-bool resizePicture(ImageDocument& doc, const ResizeTarget& target);
+// cleared. The document stays as it was on kNotApplicable (it holds no picture, or a
+// target side is below 1), kTooLarge (beyond the document limit) and kOutOfMemory.
+Status resizePicture(ImageDocument& doc, const ResizeTarget& target);
 
 }  // namespace vz

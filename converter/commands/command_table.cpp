@@ -262,20 +262,30 @@ CommandResult runProperties(CommandCall& call) {
   return call.host.showPictureProperties(call.state) ? renderLayoutRepaint() : ViewUpdate{};
 }
 
+// The window tells of a conversion that ran out of memory, with its menu's caption.
+CommandResult toldIfOutOfMemory(CommandCall& call, CommandResult result, const char* caption) {
+  if (result.status == StatusCode::kOutOfMemory)
+    call.host.prompts().showError(texts::kNoMemoryForCommand, caption);
+  return result;
+}
+
 CommandResult runHalve(CommandCall& call) {
-  return halveCommand(call.state, call.argument);
+  return toldIfOutOfMemory(call, halveCommand(call.state, call.argument), texts::kResizeCaption);
 }
 
 CommandResult runDither(CommandCall& call) {
-  return ditherCommand(call.state, call.argument);
+  return toldIfOutOfMemory(call, ditherCommand(call.state, call.argument), texts::kDitherCaption);
 }
 
 CommandResult runNearest(CommandCall& call) {
-  return nearestCommand(call.state, call.argument);
+  return toldIfOutOfMemory(call, nearestCommand(call.state, call.argument), texts::kNearestCaption);
 }
 
 CommandResult runGrey(CommandCall& call) {
-  return call.argument == 256 ? grey256Command(call.state) : greyCommand(call.state, call.argument);
+  return toldIfOutOfMemory(
+      call,
+      call.argument == 256 ? grey256Command(call.state) : greyCommand(call.state, call.argument),
+      texts::kGreyCaption);
 }
 
 // The argument is the new zoom factor.

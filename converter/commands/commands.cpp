@@ -170,64 +170,70 @@ CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
 CommandResult ditherCommand(AppState& state, int kind) {
   ImageDocument& doc = state.document;
   const int threads = threadsOf(state);
+  // The halving before the dither only applies to true-colour pictures; the others are
+  // dithered as they are.
   if (state.effects.preDistortion) {
     if (kind == kDitherTwoColours) {
-      halve(doc, kHalveVertically, threads);
+      if (halve(doc, kHalveVertically, threads) == StatusCode::kOutOfMemory)
+        return Status(StatusCode::kOutOfMemory);
       setZoom(state, 1, 2);
     } else if (kind == kDitherSixteenColours) {
-      halve(doc, kHalveHorizontally, threads);
+      if (halve(doc, kHalveHorizontally, threads) == StatusCode::kOutOfMemory)
+        return Status(StatusCode::kOutOfMemory);
       setZoom(state, 2, 1);
     }
   }
+  Status status(StatusCode::kNotApplicable, "no such dither algorithm");
   if (state.effects.ditherAlgorithm == kFloydSteinberg)
-    floydSteinbergDither(doc, state.effects, kind, threads);
+    status = floydSteinbergDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kOrdered)
-    orderedDither(doc, state.effects, kind, threads);
+    status = orderedDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kPerceptual)
-    perceptualDither(doc, state.effects, kind, threads);
-  doc.tvcPicture = true;
-  return renderLayoutRepaint();
+    status = perceptualDither(doc, state.effects, kind, threads);
+  if (status != StatusCode::kOutOfMemory) doc.tvcPicture = true;
+  return CommandResult(status, renderLayoutRepaint());
 }
 
 CommandResult nearestCommand(AppState& state, int target) {
   ImageDocument& doc = state.document;
   if (target == 4 &&
-      (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16))
-    nearestColourConversion(doc, state.effects, 16, threadsOf(state));
-  nearestColourConversion(doc, state.effects, target, threadsOf(state));
-  return renderRepaint();
+      (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16)) {
+    const Status status = nearestColourConversion(doc, state.effects, 16, threadsOf(state));
+    if (!status.ok()) return CommandResult(status, renderRepaint());
+  }
+  return CommandResult(nearestColourConversion(doc, state.effects, target, threadsOf(state)),
+                       renderRepaint());
 }
 
 CommandResult greyCommand(AppState& state, int kind) {
   if (kind == kSixteenGreys && state.effects.preDistortion) {
-    halve(state.document, kHalveHorizontally, threadsOf(state));
+    if (halve(state.document, kHalveHorizontally, threadsOf(state)) == StatusCode::kOutOfMemory)
+      return Status(StatusCode::kOutOfMemory);
     setZoom(state, 2, 1);
   }
-  state.document.tvcPicture = true;
-  state.view.blackAndWhiteView = true;
-  greyConversion(state.document, kind, threadsOf(state));
-  return renderLayoutRepaint();
+  const Status status = greyConversion(state.document, kind, threadsOf(state));
+  if (status != StatusCode::kOutOfMemory) {
+    state.document.tvcPicture = true;
+    state.view.blackAndWhiteView = true;
+  }
+  return CommandResult(status, renderLayoutRepaint());
 }
 
 CommandResult grey256Command(AppState& state) {
-  grey256Conversion(state.document, threadsOf(state));
-  return renderRepaint();
+  return CommandResult(grey256Conversion(state.document, threadsOf(state)), renderRepaint());
 }
 
 CommandResult halveCommand(AppState& state, int direction) {
-  halve(state.document, direction, threadsOf(state));
-  return renderLayoutRepaint();
+  return CommandResult(halve(state.document, direction, threadsOf(state)), renderLayoutRepaint());
 }
 
 CommandResult resizeCommand(AppState& state, const ResizeTarget& target, UserPrompts& prompts) {
   ImageDocument& doc = state.document;
   if (!doc.holdsPicture()) return {};
   const ResizePlan plan = planResize(doc.width, doc.height, target);
-  Status status;
-  if (plan.width > state.readOptions.maxPixels / plan.height)
-    status = pictureOverTheLimit(plan.width, plan.height);
-  else if (!resizePicture(doc, target))
-    status = Status(StatusCode::kOutOfMemory, "out of memory");
+  const Status status = plan.width > state.readOptions.maxPixels / plan.height
+                            ? pictureOverTheLimit(plan.width, plan.height)
+                            : resizePicture(doc, target);
   if (!status.ok()) {
     prompts.showError(texts::kResizedTooLarge, texts::kResizeCaption);
     return status;

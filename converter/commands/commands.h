@@ -69,6 +69,9 @@ CommandResult pasteCommand(AppState& state, UserPrompts& prompts,
 // Releases the picture before Open or Paste brings a new one.
 void releaseForNewPicture(AppState& state);
 
+// The conversions as the menu runs them, each with its conversion's status: kOk,
+// kNotApplicable for a picture it does not handle, kOutOfMemory (the picture then stays
+// as it was, but for a halving before a dither, which is kept).
 CommandResult ditherCommand(AppState& state, int kind);
 CommandResult nearestCommand(AppState& state, int target);
 CommandResult greyCommand(AppState& state, int kind);
