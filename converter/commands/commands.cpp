@@ -114,13 +114,13 @@ CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::stri
   }
 
   ImageDocument picture;
-  Status status = format->read(bytes.size(), bytes.data(), picture, state.readOptions);
+  Status status = readPicture(*format, bytes.size(), bytes.data(), picture, state.readOptions);
   // The TVC's formats carry no signature: raw video bytes that happen to start like
   // another format's file are still read by their extension when that reader fails.
   if (!givesPicture(status) && byExtension && byExtension != format && byExtension->tvcPicture) {
     ImageDocument second;
     const Status secondStatus =
-        byExtension->read(bytes.size(), bytes.data(), second, state.readOptions);
+        readPicture(*byExtension, bytes.size(), bytes.data(), second, state.readOptions);
     if (givesPicture(secondStatus)) {
       format = byExtension;
       status = secondStatus;

@@ -1,6 +1,7 @@
 #include "converter/formats/picture_formats.h"
 
 #include <cstring>
+#include <new>
 
 #include "converter/formats/bmp.h"
 #include "converter/formats/gif.h"
@@ -54,6 +55,15 @@ const std::vector<PictureFormat> kFormats = {
 
 const std::vector<PictureFormat>& pictureFormats() {
   return kFormats;
+}
+
+Status readPicture(const PictureFormat& format, size_t size, const uint8_t* data,
+                   ImageDocument& doc, const ReadOptions& options) {
+  try {
+    return format.read(size, data, doc, options);
+  } catch (const std::bad_alloc&) {
+    return failReading(doc, StatusCode::kOutOfMemory);
+  }
 }
 
 const PictureFormat* formatOfContent(size_t size, const uint8_t* data) {

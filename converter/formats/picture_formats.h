@@ -34,6 +34,11 @@ struct PictureFormat {
 
 const std::vector<PictureFormat>& pictureFormats();
 
+// Reads with a format's reader as Open does: memory that runs out anywhere in the reader
+// is kOutOfMemory ("out of memory"), the document left without a picture.
+Status readPicture(const PictureFormat& format, size_t size, const uint8_t* data,
+                   ImageDocument& doc, const ReadOptions& options);
+
 // The format whose signature the bytes carry, or nullptr.
 const PictureFormat* formatOfContent(size_t size, const uint8_t* data);
 

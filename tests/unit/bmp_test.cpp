@@ -5,6 +5,7 @@
 #include <map>
 #include <sstream>
 
+#include "converter/formats/bit_fields.h"
 #include "converter/formats/bmp.h"
 #include "tests/unit/test_support.h"
 
@@ -146,6 +147,81 @@ TEST(ReadDib, SixteenAndThirtyTwoBitsBecomeTrueColour) {
   rgb32.rows = {0x10, 0x20, 0x30, 0xFF};
   ASSERT_EQ(read(makeBmp(rgb32), doc), StatusCode::kOk);
   EXPECT_EQ(test::documentColour(doc, 0, 0), makeColour(0x30, 0x20, 0x10));
+}
+
+// Every value of a channel of 1 to 10 bits, anywhere in a 16- or 32-bit pixel: up to 8
+// bits it is scaled to the full range, (v x 255 + m / 2) / m with m its largest value (so
+// that 5-bit white is 255, not 248); a wider channel keeps its top 8 bits.
+TEST(BitFields, ChannelsScaleToTheFullRange) {
+  struct Case {
+    int bitsPerPixel;
+    uint32_t mask;
+  };
+  const Case cases[] = {{16, 0x8000},     {16, 0x0003},     {16, 0x001C},     {16, 0x0F00},
+                        {16, 0x7C00},     {16, 0x07E0},     {32, 0x7F000000}, {32, 0x00FF0000},
+                        {32, 0x3FF00000}, {32, 0x0001FE00}, {16, 0xFFFF}};
+  for (const Case& c : cases) {
+    const int lowest = __builtin_ctz(c.mask);
+    const int bits = __builtin_popcount(c.mask);
+    const uint32_t largest = c.mask >> lowest;
+    for (uint32_t v = 0; v <= largest; ++v) {
+      const uint32_t pixel = v << lowest;
+      const uint8_t source[4] = {static_cast<uint8_t>(pixel), static_cast<uint8_t>(pixel >> 8),
+                                 static_cast<uint8_t>(pixel >> 16),
+                                 static_cast<uint8_t>(pixel >> 24)};
+      uint8_t bgr[3] = {};
+      bitFieldRowToBgr(source, c.bitsPerPixel, 1, {c.mask, 0, c.mask, 0}, bgr);
+      const uint32_t expected = bits <= 8 ? (v * 255 + largest / 2) / largest : v >> (bits - 8);
+      ASSERT_EQ(bgr[2], expected) << std::hex << c.mask << std::dec << " value " << v;
+      ASSERT_EQ(bgr[0], expected) << std::hex << c.mask << std::dec << " value " << v;
+      ASSERT_EQ(bgr[1], 0) << std::hex << c.mask;
+    }
+  }
+}
+
+// A DIB of two pixels with a 56-byte header, whose masks include alpha.
+std::vector<uint8_t> dibWithAlpha(uint16_t bits, const std::vector<uint32_t>& masks,
+                                  const std::vector<uint32_t>& pixels) {
+  std::vector<uint8_t> dib;
+  for (uint32_t field : {56u, 2u, 1u}) put(dib, field, 4);
+  put(dib, 1, 2);
+  put(dib, bits, 2);
+  for (uint32_t field : {3u, 0u, 0u, 0u, 0u, 0u}) put(dib, field, 4);
+  for (uint32_t mask : masks) put(dib, mask, 4);
+  for (uint32_t pixel : pixels) put(dib, pixel, bits / 8);
+  while (dib.size() % 4) dib.push_back(0);
+  return dib;
+}
+
+// Alpha puts a pixel over white, unless the alpha is 0 in every pixel: that picture was
+// written by a program that leaves the alpha unused, and is opaque.
+TEST(ReadDib, AlphaThatIsZeroEverywhereIsOpaque) {
+  const std::vector<uint32_t> argb = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+  const std::vector<uint32_t> argb1555 = {0x7C00, 0x03E0, 0x001F, 0x8000};
+  const ColourValue white = makeColour(255, 255, 255);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> dib;
+    ColourValue left, right;
+  };
+  const Case cases[] = {
+      {"32 bits, alpha 0 everywhere", dibWithAlpha(32, argb, {0x00102030, 0x00405060}),
+       makeColour(0x10, 0x20, 0x30), makeColour(0x40, 0x50, 0x60)},
+      {"32 bits, one pixel opaque", dibWithAlpha(32, argb, {0x00102030, 0xFF405060}), white,
+       makeColour(0x40, 0x50, 0x60)},
+      {"32 bits, half transparent", dibWithAlpha(32, argb, {0x80000000, 0xFF405060}),
+       makeColour(127, 127, 127), makeColour(0x40, 0x50, 0x60)},
+      {"16 bits, alpha 0 everywhere", dibWithAlpha(16, argb1555, {0x7C00, 0x001F}),
+       makeColour(255, 0, 0), makeColour(0, 0, 255)},
+      {"16 bits, one pixel opaque", dibWithAlpha(16, argb1555, {0x7C00, 0x801F}), white,
+       makeColour(0, 0, 255)},
+  };
+  for (const Case& c : cases) {
+    ImageDocument doc;
+    ASSERT_EQ(readDib(0, c.dib.data(), c.dib.size(), doc), StatusCode::kOk) << c.name;
+    EXPECT_EQ(test::documentColour(doc, 0, 0), c.left) << c.name;
+    EXPECT_EQ(test::documentColour(doc, 1, 0), c.right) << c.name;
+  }
 }
 
 TEST(ReadDib, ClipboardRowsFollowTheFullColourTable) {
