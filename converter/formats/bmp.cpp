@@ -415,6 +415,18 @@ Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                  options.maxPixels);
 }
 
+bool claimBmp(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < kFileHeaderSize + kOs2HeaderSize || head[0] != 'B' || head[1] != 'M') return false;
+  const uint8_t* info = head + kFileHeaderSize;
+  if (loadU32Le(info) == kOs2HeaderSize) {
+    claim = {loadU16Le(info + 4), loadU16Le(info + 6)};
+    return true;
+  }
+  const int64_t height = loadI32Le(info + 8);
+  claim = {loadI32Le(info + 4), height < 0 ? -height : height};
+  return true;
+}
+
 Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc,
                int64_t maxPixels) {
   ImageDocument picture;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/status.h"
+#include "converter/formats/picture_claim.h"
 #include "converter/model/document.h"
 #include "converter/model/read_options.h"
 
@@ -30,6 +31,9 @@ int64_t bitmapRowsSize(int64_t width, uint32_t bits, int64_t height);
 // failure says why in its reason.
 Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options = {});
+
+// The size a BMP file's header claims.
+bool claimBmp(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
 
 // A DIB: an information header of 40 bytes or more, the channel masks of a bit-field
 // bitmap (after a 40-byte header, or inside a longer one), the colour table, the rows.

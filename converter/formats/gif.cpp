@@ -341,7 +341,30 @@ int bitsPerPixelFor(int tableBits) {
   return tableBits <= 4 ? 4 : 8;
 }
 
+// Moves pos, after the screen descriptor and colour table, to the first image's separator:
+// extensions are skipped, and so is any stray byte. False when the data ends first.
+bool findFirstImage(const uint8_t* fileData, size_t fileSize, size_t& pos) {
+  size_t extensionBytes = 0;
+  for (;;) {
+    if (pos >= fileSize || fileData[pos] == kTrailer) return false;
+    if (fileData[pos] == kImageSeparator) return true;
+    if (fileData[pos] == kExtensionIntroducer)
+      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
+    else
+      ++pos;
+  }
+}
+
 }  // namespace
+
+bool claimGif(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < kScreenDescriptorEnd || std::memcmp(head, "GIF", 3) != 0) return false;
+  size_t pos = kScreenDescriptorEnd;
+  if (head[10] & kHasColourTable) pos += size_t{3} << ((head[10] & 7) + 1);
+  if (!findFirstImage(head, size, pos) || size - pos < kImageDescriptorSize) return false;
+  claim = {loadU16Le(head + pos + 5), loadU16Le(head + pos + 7)};
+  return true;
+}
 
 Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
@@ -359,17 +382,8 @@ Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   if (hasTable && !readColourTable(fileData, fileSize, pos, tableBits, picture))
     return failReading(doc, tableCutShort);
 
-  // The first image; extensions are skipped, and so is any stray byte.
-  size_t extensionBytes = 0;
-  for (;;) {
-    if (pos >= fileSize || fileData[pos] == kTrailer)
-      return failReading(doc, Status(StatusCode::kDamaged, "GIF has no image"));
-    if (fileData[pos] == kImageSeparator) break;
-    if (fileData[pos] == kExtensionIntroducer)
-      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
-    else
-      ++pos;
-  }
+  if (!findFirstImage(fileData, fileSize, pos))
+    return failReading(doc, Status(StatusCode::kDamaged, "GIF has no image"));
   if (fileSize - pos < kImageDescriptorSize)
     return failReading(doc, Status(StatusCode::kDamaged, "data ends in the image descriptor"));
   const uint32_t width = loadU16Le(fileData + pos + 5);

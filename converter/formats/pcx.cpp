@@ -104,6 +104,14 @@ void readTriples(const uint8_t* triples, int count, ImageDocument& picture) {
 
 }  // namespace
 
+bool claimPcx(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < 12 || head[0] != kMaker) return false;
+  const int64_t xMin = loadU16Le(head + 4), yMin = loadU16Le(head + 6);
+  const int64_t xMax = loadU16Le(head + 8), yMax = loadU16Le(head + 10);
+  claim = {xMax - xMin + 1, yMax - yMin + 1};
+  return true;
+}
+
 Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   if (fileSize < 1 || fileData[0] != kMaker)

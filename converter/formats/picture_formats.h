@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "converter/formats/picture_claim.h"
 #include "converter/model/document.h"
 #include "converter/model/read_options.h"
 
@@ -30,6 +31,8 @@ struct PictureFormat {
   bool tvcPicture;  // the TVC's own formats: the picture opens as a TVC picture
   // The window tells of a picture that broke off part-way (the others open silently).
   bool reportsBrokenOff;
+  // The size the header claims, for a batch to reserve memory by before reading.
+  ClaimReader claim;
 };
 
 const std::vector<PictureFormat>& pictureFormats();

@@ -573,6 +573,16 @@ struct Passes {
 
 }  // namespace
 
+bool claimPng(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  constexpr size_t kHeaderFieldsEnd = sizeof kSignature + kChunkHeaderSize + 8;
+  if (size < kHeaderFieldsEnd || std::memcmp(head, kSignature, sizeof kSignature) != 0 ||
+      !chunkIs(head + sizeof kSignature + 4, "IHDR"))
+    return false;
+  const uint8_t* fields = head + sizeof kSignature + kChunkHeaderSize;
+  claim = {loadU32Be(fields), loadU32Be(fields + 4)};
+  return true;
+}
+
 Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   if (fileSize < sizeof kSignature || std::memcmp(fileData, kSignature, sizeof kSignature) != 0)

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/status.h"
+#include "converter/formats/picture_claim.h"
 #include "converter/model/document.h"
 #include "converter/model/read_options.h"
 
@@ -35,5 +36,8 @@ namespace vz {
 // empty.
 Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options = {});
+
+// The size a PNG file's IHDR claims.
+bool claimPng(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
 
 }  // namespace vz

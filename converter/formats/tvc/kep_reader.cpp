@@ -25,7 +25,8 @@ constexpr uint8_t kFirstUndecodedMode = 12;
 constexpr size_t kVidFramesOffset = 512;
 constexpr size_t kVidHeaderSize = 26;  // up to and with the frame size field
 constexpr uint32_t kVidMaxFrames = 40;
-constexpr uint64_t kLongestRun = 63;  // TVC bytes one RLE pair can give
+constexpr uint64_t kLongestRun = 63;                            // TVC bytes one RLE pair can give
+constexpr int32_t kHeaderlessWidths[4] = {512, 256, 128, 256};  // by the mode's kind
 
 bool startsWith(const uint8_t* data, size_t size, const char* signature) {
   return size >= 3 && std::memcmp(data, signature, 3) == 0;
@@ -99,6 +100,23 @@ void decodeRle(const uint8_t* data, size_t length, PictureFiller& filler) {
     for (int i = 0; i < count && !filler.full(); ++i) filler.put(value);
     if (count == 1) tag = static_cast<uint8_t>(tag + 0x40);
   }
+}
+
+// A VID file's colour mode, by its mode byte's kind.
+ColourMode vidColourMode(uint8_t modeByte) {
+  const int kind = modeByte & 3;
+  return kind == kTvcSixteenColours ? ColourMode::kColours16
+         : kind == kTvcTwoColours   ? ColourMode::kColours2
+                                    : ColourMode::kColours4;
+}
+
+// The rows of a VID file's frames' buffer: as many as a frame holds, for every frame it
+// may have; the header (kVidHeaderSize bytes) is there.
+uint64_t vidBufferRows(const uint8_t* header) {
+  const int64_t rowBytes = tvcBytesPerRow(vidColourMode(header[3]), loadU16Le(header + 8));
+  return rowBytes > 0
+             ? uint64_t{loadU16Le(header + 24)} / static_cast<uint64_t>(rowBytes) * kVidMaxFrames
+             : 0;
 }
 
 size_t clampedRows(size_t rows) {
@@ -198,7 +216,6 @@ Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   doc.interlaced = false;
   if (modeByte < kFirstHeaderMode) {
     // Older forms: fixed 64-byte rows, counted over the whole file, signature included.
-    static const int32_t kHeaderlessWidths[4] = {512, 256, 128, 256};
     doc.colourMode = kind == kTvcFourInterlaced ? ColourMode::kColours4 : doc.colourMode;
     doc.width = kHeaderlessWidths[kind];
     doc.height = static_cast<int32_t>(clampedRows(fileSize / kHeaderlessRowBytes));
@@ -218,6 +235,28 @@ Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   return decodeTvcPicture(data, length, doc, modeByte, rowBytes, options.maxPixels);
 }
 
+bool claimKep(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim) {
+  const bool signature = startsWith(head, size, "KEP");
+  if (signature && size < kPreambleSize + kHeaderFieldsSize) return false;
+  const uint8_t modeByte = signature ? head[3] : kHeaderlessFourColourMode;
+  if (modeByte < kFirstHeaderMode)
+    claim = {kHeaderlessWidths[modeByte & 3], static_cast<int64_t>(fileSize / kHeaderlessRowBytes)};
+  else
+    claim = {loadU16Le(head + 8), loadU16Le(head + 10)};
+  return true;
+}
+
+bool claimVid(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < kVidHeaderSize || !startsWith(head, size, "VID")) return false;
+  claim = {loadU16Le(head + 8), static_cast<int64_t>(vidBufferRows(head))};
+  return true;
+}
+
+bool claimR16(size_t, const uint8_t*, uint64_t, PictureClaim& claim) {
+  claim = {32, 60};
+  return true;
+}
+
 Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   doc.width = 32;
@@ -234,10 +273,7 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
     return failReading(doc, Status(StatusCode::kNotThisFormat, "not a VID file"));
   const uint8_t modeByte = fileData[3];
-  const int kind = modeByte & 3;
-  doc.colourMode = kind == kTvcSixteenColours ? ColourMode::kColours16
-                   : kind == kTvcTwoColours   ? ColourMode::kColours2
-                                              : ColourMode::kColours4;
+  doc.colourMode = vidColourMode(modeByte);
   if (modeByte < kFirstHeaderMode)
     return failReading(doc, Status(StatusCode::kUnsupported,
                                    "VID mode " + std::to_string(modeByte) + " not supported"));
@@ -253,7 +289,7 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   if (rowBytes == 0)
     return failReading(doc, Status(StatusCode::kDamaged, "VID frames of width 0 have no rows"));
   const size_t rowsPerFrame = frameSize / rowBytes;
-  const uint64_t bufferRows = static_cast<uint64_t>(rowsPerFrame) * kVidMaxFrames;
+  const uint64_t bufferRows = vidBufferRows(fileData);
   // The height never claims more rows than the frames' buffer holds; no frames, or
   // frames of no rows, are no picture.
   const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(frameHeight) * frames, bufferRows);
