@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/status.h"
-#include "converter/formats/picture_claim.h"
 #include "converter/model/document.h"
+#include "converter/model/picture_claim.h"
 #include "converter/model/read_options.h"
 
 namespace vz {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/little_endian.h"
-#include "converter/formats/growing_picture.h"
 #include "converter/formats/tvc/tvc_bytes.h"
 #include "converter/model/tvc_colours.h"
 
@@ -197,8 +196,8 @@ Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, 
   else
     decodePlain(pixelData, pixelLength, filler);
   if (filler.full()) return StatusCode::kOk;
-  return Status(StatusCode::kPartial,
-                "data ends" + atRow(static_cast<int64_t>(filler.rowsFilled()), doc.height));
+  return Status(StatusCode::kPartial, "data ends at row " + std::to_string(filler.rowsFilled()) +
+                                          " of " + std::to_string(doc.height));
 }
 
 Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "base/status.h"
-#include "converter/formats/picture_claim.h"
 #include "converter/model/document.h"
+#include "converter/model/picture_claim.h"
 #include "converter/model/read_options.h"
 
 namespace vz {
