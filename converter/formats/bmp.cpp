@@ -164,11 +164,18 @@ RunLengthEnd decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDo
   return RunLengthEnd::kDataEnds;
 }
 
-// Stored rows (bottom first) become document rows (top first).
-void turnRowsOver(ImageDocument& picture) {
+// Stored rows (bottom first) become document rows (top first), through one spare row;
+// false when that row cannot be had.
+bool turnRowsOver(ImageDocument& picture) {
   const size_t stride = static_cast<size_t>(picture.rowStride);
-  for (int32_t top = 0, bottom = picture.height - 1; top < bottom; ++top, --bottom)
-    std::swap_ranges(picture.row(top), picture.row(top) + stride, picture.row(bottom));
+  std::vector<uint8_t> spare;
+  if (!allocateZeroed(spare, stride)) return false;
+  for (int32_t top = 0, bottom = picture.height - 1; top < bottom; ++top, --bottom) {
+    std::memcpy(spare.data(), picture.row(top), stride);
+    std::memcpy(picture.row(top), picture.row(bottom), stride);
+    std::memcpy(picture.row(bottom), spare.data(), stride);
+  }
+  return true;
 }
 
 // A run-length coded BMP file (RLE8 or RLE4) with a Windows header of 40 bytes or more.
@@ -220,8 +227,8 @@ Status readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocume
     status = endBrokenPicture(picture, reached, "data ends" + atRow(reached - 1, height));
   else if (!reachRows(picture, height))
     status = StatusCode::kOutOfMemory;
+  if (givesPicture(status) && !turnRowsOver(picture)) status = StatusCode::kOutOfMemory;
   if (!givesPicture(status)) return failReading(doc, status);
-  turnRowsOver(picture);
   installPicture(doc, std::move(picture));
   return status;
 }

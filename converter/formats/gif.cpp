@@ -157,25 +157,23 @@ int32_t interlacedRow(int32_t i, int32_t height) {
 }
 
 // Moves an interlaced picture's rows from stream order to their places, one cycle of the
-// permutation at a time, with one spare row; false when that row cannot be had.
+// permutation at a time, with two spare rows; false when memory for them cannot be had.
 bool putRowsInPlace(ImageDocument& picture) {
   const size_t stride = static_cast<size_t>(picture.rowStride);
-  std::vector<uint8_t> carried;
-  std::vector<bool> placed;
-  try {
-    placed.assign(static_cast<size_t>(picture.height), false);
-  } catch (const std::bad_alloc&) {
+  std::vector<uint8_t> carried, displaced, placed;
+  if (!allocateZeroed(carried, stride) || !allocateZeroed(displaced, stride) ||
+      !allocateZeroed(placed, static_cast<size_t>(picture.height)))
     return false;
-  }
-  if (!allocateZeroed(carried, stride)) return false;
   for (int32_t start = 0; start < picture.height; ++start) {
     if (placed[static_cast<size_t>(start)]) continue;
     std::memcpy(carried.data(), picture.row(start), stride);
     int32_t at = start;
     do {
       at = interlacedRow(at, picture.height);
-      std::swap_ranges(carried.begin(), carried.end(), picture.row(at));
-      placed[static_cast<size_t>(at)] = true;
+      std::memcpy(displaced.data(), picture.row(at), stride);
+      std::memcpy(picture.row(at), carried.data(), stride);
+      carried.swap(displaced);
+      placed[static_cast<size_t>(at)] = 1;
     } while (at != start);
   }
   return true;
