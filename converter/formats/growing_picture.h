@@ -19,7 +19,7 @@ Status startGrowingPicture(ImageDocument& picture, int64_t width, int64_t height
 
 // How much of the picture the first room holds per byte of coded data: most pictures
 // are packed less tightly than this and never grow; the others grow a few times.
-constexpr uint64_t kFirstRoomPerDataByte = 4;
+constexpr uint64_t kFirstRoomPerDataByte = 8;
 
 // Room for rows 0 .. rows - 1; kept rows stay and new ones are zero. The room at least
 // doubles, and becomes the whole picture once it would hold more than half of it, so

@@ -129,7 +129,7 @@ TEST(ReaderMemory, FollowsTheDataNotTheHeader) {
        pngFile(16384, 16384, 2, false, junkData), kDefaultMaxPixels,
        Status(StatusCode::kDamaged,
               "corrupt image data (incorrect header check) at row 0 of 16384"),
-       16 * kMegabyte},
+       20 * kMegabyte},
       {"the same interlaced", "PNG", pngFile(16384, 16384, 2, true, junkData), kDefaultMaxPixels,
        Status(StatusCode::kDamaged,
               "corrupt image data (incorrect header check) in pass 1 of 7, at row 0 of 2048"),
