@@ -26,7 +26,7 @@ bool reachRows(ImageDocument& picture, int64_t rows) {
   if (rows <= room) return true;
   const int64_t height = fullRows(picture);
   int64_t grown = std::max(rows, 2 * room);
-  if (2 * grown > height) grown = height;
+  if (4 * grown > height) grown = height;
   std::vector<uint8_t> larger;
   if (!allocateZeroed(larger, static_cast<size_t>(grown) * static_cast<size_t>(picture.rowStride)))
     return false;

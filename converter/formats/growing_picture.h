@@ -22,9 +22,9 @@ Status startGrowingPicture(ImageDocument& picture, int64_t width, int64_t height
 constexpr uint64_t kFirstRoomPerDataByte = 8;
 
 // Room for rows 0 .. rows - 1; kept rows stay and new ones are zero. The room at least
-// doubles, and becomes the whole picture once it would hold more than half of it, so
-// that the last growth costs at most 1.5 times the picture. False when memory cannot be
-// had (the picture is then as it was).
+// doubles, and becomes the whole picture once it would hold more than a quarter of it, so
+// that the last growth holds at most 1.25 times the picture at once. False when memory
+// cannot be had (the picture is then as it was).
 bool reachRows(ImageDocument& picture, int64_t rows);
 
 // The rows the buffer holds now.
