@@ -24,10 +24,13 @@
 
 #include "base/file_identity.h"
 #include "base/file_write.h"
+#include "base/memory_budget.h"
 #include "base/utf16.h"
 #include "converter/commands/command_table.h"
+#include "converter/formats/picture_formats.h"
 #include "converter/formats/tvc/kep_writer.h"
 #include "converter/model/app_state.h"
+#include "converter/model/file_io.h"
 
 namespace {
 
@@ -392,6 +395,45 @@ const char* meaningOf(int status) {
   }
 }
 
+// A batch holds at most half the memory the system lets it use at once (see
+// vz::usableMemoryBytes), or this much where the system does not say.
+constexpr uint64_t kBudgetWhenUnknown = uint64_t{2} << 30;
+
+// How much of a file is looked at for the size its header claims.
+constexpr size_t kClaimHeadBytes = size_t{1} << 20;
+
+// A conservative bound of the memory one input of a batch holds at once, from its
+// header's claim before it is read: the file, and 16 bytes for every pixel claimed (the
+// picture, a decoder's own buffers such as a progressive JPEG's coefficients, and one
+// conversion's new picture), plus 4 bytes for every pixel of a --resize target. A file
+// whose header claims nothing that can be read counts as the largest picture the limit
+// lets through; one that claims more is refused from its header and needs little.
+uint64_t memoryNeed(const std::string& input, const CommandLine& commandLine) {
+  vz::PictureFile file;
+  if (!file.open(input).ok()) return 0;
+  std::vector<uint8_t> head(
+      static_cast<size_t>(std::min<int64_t>(file.size(), static_cast<int64_t>(kClaimHeadBytes))));
+  if (!file.readAt(0, head.data(), head.size()).ok()) return 0;
+  const auto fileSize = static_cast<uint64_t>(file.size());
+  const vz::PictureFormat* format = vz::formatOfContent(head.size(), head.data());
+  std::string extension;
+  if (!format && vz::extensionOf(vz::fileNameOf(input), extension))
+    format = vz::formatOfExtension(extension);
+  if (!format && commandLine.readUnknownAsKep) format = &vz::kepFormat();
+  const int64_t limit = commandLine.readOptions.maxPixels;
+  vz::PictureClaim claim;
+  int64_t pixels = limit;
+  if (format && format->claim(head.size(), head.data(), fileSize, claim))
+    pixels = claim.width <= 0 || claim.height <= 0 || claim.width > limit / claim.height
+                 ? 0
+                 : claim.width * claim.height;
+  uint64_t need = fileSize + 16 * static_cast<uint64_t>(pixels);
+  for (const Step& step : commandLine.steps)
+    if (step.command->id == vz::CommandId::kResize)
+      need += 4 * static_cast<uint64_t>(step.value.numbers[0] * step.value.numbers[1]);
+  return need;
+}
+
 int runBatch(const CommandLine& commandLine) {
   const size_t count = commandLine.inputs.size();
   const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
@@ -401,6 +443,10 @@ int runBatch(const CommandLine& commandLine) {
   // the hardware threads; when there are fewer inputs than threads, each takes its share.
   const unsigned threads = commandLine.jobs ? 1 : std::max(1u, hardware / jobs);
 
+  // Inputs wait for room in the budget rather than run out of memory side by side.
+  const uint64_t usable = vz::usableMemoryBytes();
+  vz::MemoryBudget budget(usable != 0 ? usable / 2 : kBudgetWhenUnknown);
+
   std::vector<BatchResult> results(count);
   std::mutex mutex;
   std::condition_variable finished;
@@ -409,6 +455,7 @@ int runBatch(const CommandLine& commandLine) {
     for (size_t i = next++; i < count; i = next++) {
       std::ostringstream output, errors;
       const std::string& input = commandLine.inputs[i];
+      const vz::MemoryReservation reservation(budget, memoryNeed(input, commandLine));
       const int status =
           convert(input, commandLine, stepsFor(commandLine.steps, input), threads, output, errors);
       std::lock_guard<std::mutex> lock(mutex);

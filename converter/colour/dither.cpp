@@ -38,6 +38,11 @@ bool canDither(const ImageDocument& doc, int kind) {
          readsAsColours(doc.colourMode);
 }
 
+Status cannotDither() {
+  return Status(StatusCode::kNotApplicable,
+                "dithering needs a true-colour picture or one of 4 to 256 colours");
+}
+
 // The TVC index an ordered-dither pixel gets at matrix value m: intensity from the
 // grey level of the 6-bit channels, then green, red and blue each against m.
 uint8_t orderedSixteenColourPixel(const GreyLevelTable& grey, int red, int green, int blue, int m) {
@@ -193,11 +198,12 @@ struct RowDitherer {
 
 }  // namespace
 
-void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads) {
-  if (!canDither(doc, kind)) return;
+Status orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads) {
+  if (!canDither(doc, kind)) return cannotDither();
   const int32_t stride = outputStride(kind, doc.width);
   std::vector<uint8_t> out;
-  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
+  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height)))
+    return StatusCode::kOutOfMemory;
 
   const GreyLevelTable& grey = greyLevelTable();
   const ImageDocument& in = doc;
@@ -246,11 +252,12 @@ void orderedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
   else
     setTvcPalette(doc);
   doc.interlaced = false;
+  return StatusCode::kOk;
 }
 
-void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, int kind,
-                          int threads) {
-  if (!canDither(doc, kind)) return;
+Status floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, int kind,
+                            int threads) {
+  if (!canDither(doc, kind)) return cannotDither();
   const bool interlaced = kind == kDitherFourColours && settings.interlacedFourColour;
 
   // Candidates as TVC indices; kind 0 dithers between black and white whatever the
@@ -294,7 +301,7 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
   LineBuffers lines;
   if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height)) ||
       !lines.allocate(width, kRowsTogether * workers + 1))
-    return;
+    return StatusCode::kOutOfMemory;
 
   // Interlaced pictures match odd rows against the even-line set.
   const int setSize = kind == kDitherFourColours ? 4 : candidateCount;
@@ -367,6 +374,7 @@ void floydSteinbergDither(ImageDocument& doc, const EffectSettings& settings, in
   else
     setTvcPalette(doc);
   doc.interlaced = interlaced;
+  return StatusCode::kOk;
 }
 
 }  // namespace vz

@@ -14,6 +14,10 @@ bool trueColourOr256(const ImageDocument& doc) {
   return doc.colourMode == ColourMode::kTrueColour || doc.colourMode == ColourMode::kColours256;
 }
 
+Status needsTrueColourOr256() {
+  return Status(StatusCode::kNotApplicable, "grey levels need a true-colour or 256-colour picture");
+}
+
 // The 256-grey rule adds green and red first and blue last, unlike the grey level.
 uint8_t grey256Of(int red, int green, int blue) {
   double sum = green * 0.59 + red * 0.3;
@@ -23,9 +27,10 @@ uint8_t grey256Of(int red, int green, int blue) {
 
 }  // namespace
 
-void greyConversion(ImageDocument& doc, int kind, int threads) {
-  if (kind != kFourGreys && kind != kSixteenGreys) return;
-  if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return;
+Status greyConversion(ImageDocument& doc, int kind, int threads) {
+  if (kind != kFourGreys && kind != kSixteenGreys)
+    return Status(StatusCode::kNotApplicable, "no such grey scale");
+  if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return needsTrueColourOr256();
   const uint8_t* greyTable = kind == kFourGreys ? kFourGreyLevels : kTvcGreyLevels.data();
   const int tableSize = kind == kFourGreys ? 4 : kTvcColourCount;
   // The nearest grey depends on the grey level alone.
@@ -40,7 +45,8 @@ void greyConversion(ImageDocument& doc, int kind, int threads) {
 
   const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours16, doc.width));
   std::vector<uint8_t> out;
-  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
+  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height)))
+    return StatusCode::kOutOfMemory;
   const GreyLevelTable& grey = greyLevelTable();
   forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
     for (int32_t y = begin; y < end; ++y) {
@@ -58,14 +64,16 @@ void greyConversion(ImageDocument& doc, int kind, int threads) {
     installPixels(doc, std::move(out), stride, ColourMode::kColours16);
     setTvcPalette(doc);
   }
+  return StatusCode::kOk;
 }
 
-void grey256Conversion(ImageDocument& doc, int threads) {
-  if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return;
+Status grey256Conversion(ImageDocument& doc, int threads) {
+  if (!hasConvertiblePicture(doc) || !trueColourOr256(doc)) return needsTrueColourOr256();
   if (doc.colourMode == ColourMode::kTrueColour) {
     const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours256, doc.width));
     std::vector<uint8_t> out;
-    if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
+    if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height)))
+      return StatusCode::kOutOfMemory;
     forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
       for (int32_t y = begin; y < end; ++y) {
         const uint8_t* in = doc.row(y);
@@ -85,17 +93,20 @@ void grey256Conversion(ImageDocument& doc, int threads) {
     }
   }
   for (uint32_t i = 0; i < 256; ++i) doc.palette[i] = i * 0x010101u;
+  return StatusCode::kOk;
 }
 
-void halve(ImageDocument& doc, int direction, int threads) {
-  if (!hasConvertiblePicture(doc) || doc.colourMode != ColourMode::kTrueColour) return;
+Status halve(ImageDocument& doc, int direction, int threads) {
+  if (!hasConvertiblePicture(doc) || doc.colourMode != ColourMode::kTrueColour)
+    return Status(StatusCode::kNotApplicable, "halving needs a true-colour picture");
   const int32_t stride = doc.rowStride;
   std::vector<uint8_t> out;
   if (direction == kHalveVertically) {
     const int32_t height = doc.height / 2;
     // A single row stays: halving must never leave a picture without pixels.
-    if (height == 0) return;
-    if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height))) return;
+    if (height == 0) return StatusCode::kOk;
+    if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height)))
+      return StatusCode::kOutOfMemory;
     forEachRowBand(height, threads, [&](int32_t begin, int32_t end) {
       for (int32_t y = begin; y < end; ++y) {
         const uint8_t* upper = doc.row(2 * y);
@@ -109,10 +120,10 @@ void halve(ImageDocument& doc, int direction, int threads) {
     doc.height = height;
   } else if (direction == kHalveHorizontally) {
     const int32_t width = doc.width / 2;
-    if (width == 0) return;
+    if (width == 0) return StatusCode::kOk;
     const int32_t newStride = static_cast<int32_t>(rowStrideFor(ColourMode::kTrueColour, width));
     if (!allocateZeroed(out, static_cast<size_t>(newStride) * static_cast<size_t>(doc.height)))
-      return;
+      return StatusCode::kOutOfMemory;
     forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
       for (int32_t y = begin; y < end; ++y) {
         const uint8_t* in = doc.row(y);
@@ -124,18 +135,22 @@ void halve(ImageDocument& doc, int direction, int threads) {
     });
     installPixels(doc, std::move(out), newStride, ColourMode::kTrueColour);
     doc.width = width;
+  } else {
+    return Status(StatusCode::kNotApplicable, "no such direction");
   }
+  return StatusCode::kOk;
 }
 
-void paletteRemap(ImageDocument& doc, const std::array<uint8_t, 4>& remap) {
-  if (!hasConvertiblePicture(doc)) return;
+Status paletteRemap(ImageDocument& doc, const std::array<uint8_t, 4>& remap) {
   const ColourMode mode = doc.colourMode;
-  if (mode != ColourMode::kColours2 && mode != ColourMode::kColours4) return;
+  if (!hasConvertiblePicture(doc) ||
+      (mode != ColourMode::kColours2 && mode != ColourMode::kColours4))
+    return Status(StatusCode::kNotApplicable, "renumbering needs a 2- or 4-colour picture");
   const int used = mode == ColourMode::kColours2 ? 2 : 4;
   const uint8_t valueMask = mode == ColourMode::kColours2 ? 1 : 3;
   bool identity = true;
   for (int i = 0; i < used; ++i) identity = identity && remap[static_cast<size_t>(i)] == i;
-  if (identity) return;
+  if (identity) return StatusCode::kOk;
 
   uint8_t byteTable[256];
   for (int b = 0; b < 256; ++b) {
@@ -158,6 +173,7 @@ void paletteRemap(ImageDocument& doc, const std::array<uint8_t, 4>& remap) {
   const std::array<ColourValue, 256> old = doc.palette;
   for (int i = 0; i < used; ++i)
     doc.palette[remap[static_cast<size_t>(i)] & valueMask] = old[static_cast<size_t>(i)];
+  return StatusCode::kOk;
 }
 
 }  // namespace vz

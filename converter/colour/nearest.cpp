@@ -23,11 +23,12 @@ void remapNibblesInPlace(ImageDocument& doc, const NibbleTable& table, int threa
   });
 }
 
-void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int threads) {
-  if (doc.colourMode == ColourMode::kColours2) return;
+Status convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int threads) {
+  if (doc.colourMode == ColourMode::kColours2) return StatusCode::kOk;
   const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours2, doc.width));
   std::vector<uint8_t> out;
-  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
+  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height)))
+    return StatusCode::kOutOfMemory;
 
   uint8_t lightEntry[256];
   for (int i = 0; i < 256; ++i)
@@ -50,6 +51,7 @@ void convertToTwoColours(ImageDocument& doc, const EffectSettings& settings, int
   installPixels(doc, std::move(out), stride, ColourMode::kColours2);
   setPaletteFromTvcIndices(doc, 0, &settings.colourChoices[kTwoColourSet], 2);
   doc.interlaced = false;
+  return StatusCode::kOk;
 }
 
 NibbleTable nearestTvcOfPaletteEntries(const ImageDocument& doc) {
@@ -59,14 +61,15 @@ NibbleTable nearestTvcOfPaletteEntries(const ImageDocument& doc) {
   return table;
 }
 
-void convertToSixteenColours(ImageDocument& doc, int threads) {
+Status convertToSixteenColours(ImageDocument& doc, int threads) {
   const ColourMode mode = doc.colourMode;
   if (mode == ColourMode::kColours16) {
     remapNibblesInPlace(doc, nearestTvcOfPaletteEntries(doc), threads);
   } else if (mode == ColourMode::kTrueColour || bitsPerPixel(mode) == 8) {
     const int32_t stride = static_cast<int32_t>(rowStrideFor(ColourMode::kColours16, doc.width));
     std::vector<uint8_t> out;
-    if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height))) return;
+    if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(doc.height)))
+      return StatusCode::kOutOfMemory;
     if (mode == ColourMode::kTrueColour) {
       const NearestColourSearch search(kTvcPalette.data(), kTvcColourCount);
       forEachRowBand(doc.height, threads, [&](int32_t begin, int32_t end) {
@@ -98,11 +101,13 @@ void convertToSixteenColours(ImageDocument& doc, int threads) {
     }
     installPixels(doc, std::move(out), stride, ColourMode::kColours16);
   } else {
-    return;
+    return Status(StatusCode::kNotApplicable,
+                  "16 nearest colours need a true-colour picture or one of 16 or more colours");
   }
   setTvcPalette(doc);
   doc.colourMode = ColourMode::kColours16;
   doc.interlaced = false;
+  return StatusCode::kOk;
 }
 
 // The four most frequent pixel values, most frequent first; equal counts keep the
@@ -124,12 +129,14 @@ std::array<int, 4> rankMostFrequent(const ColourHistogram& counts) {
   return slots;
 }
 
-void convertToFourColours(ImageDocument& doc, int threads) {
+Status convertToFourColours(ImageDocument& doc, int threads) {
   if (doc.colourMode == ColourMode::kColours4) {
     for (size_t i = 0; i < 4; ++i) doc.palette[i] = tvcColour(nearestTvcColour(doc.palette[i]));
-    return;
+    return StatusCode::kOk;
   }
-  if (doc.colourMode != ColourMode::kColours16) return;
+  if (doc.colourMode != ColourMode::kColours16)
+    return Status(StatusCode::kNotApplicable,
+                  "4 nearest colours need a true-colour picture or one of 4, 16 or more colours");
   const std::array<int, 4> slots = rankMostFrequent(fillColourHistogram(doc));
   std::array<ColourValue, 4> chosen{};
   std::array<Cmyk, 4> forms{};
@@ -144,19 +151,19 @@ void convertToFourColours(ImageDocument& doc, int threads) {
   remapNibblesInPlace(doc, table, threads);
   doc.colourMode = ColourMode::kColours4;
   doc.interlaced = false;
+  return StatusCode::kOk;
 }
 
 }  // namespace
 
-void nearestColourConversion(ImageDocument& doc, const EffectSettings& settings, int target,
-                             int threads) {
-  if (!hasConvertiblePicture(doc)) return;
-  if (target == 2)
-    convertToTwoColours(doc, settings, threads);
-  else if (target == 4)
-    convertToFourColours(doc, threads);
-  else if (target == 16)
-    convertToSixteenColours(doc, threads);
+Status nearestColourConversion(ImageDocument& doc, const EffectSettings& settings, int target,
+                               int threads) {
+  if (!hasConvertiblePicture(doc))
+    return Status(StatusCode::kNotApplicable, "nearest colours need a picture");
+  if (target == 2) return convertToTwoColours(doc, settings, threads);
+  if (target == 4) return convertToFourColours(doc, threads);
+  if (target == 16) return convertToSixteenColours(doc, threads);
+  return Status(StatusCode::kNotApplicable, "no such number of colours");
 }
 
 }  // namespace vz

@@ -297,10 +297,11 @@ void ditherStrip(const StripJob& job, StripWorker& worker, int32_t warmUp, int32
 
 }  // namespace
 
-void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads) {
+Status perceptualDither(ImageDocument& doc, const EffectSettings& settings, int kind, int threads) {
   if (kind < kDitherTwoColours || kind > kDitherSixteenColours || !hasConvertiblePicture(doc) ||
       !readsAsColours(doc.colourMode))
-    return;
+    return Status(StatusCode::kNotApplicable,
+                  "dithering needs a true-colour picture or one of 4 to 256 colours");
   // The colour sets as TVC indices; with interlace, odd rows take the even-line set,
   // written as pixel values 4..7.
   const bool interlaced = kind == kDitherFourColours && settings.interlacedFourColour;
@@ -325,7 +326,8 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
   const int32_t stride = static_cast<int32_t>(rowStrideFor(
       kind == kDitherTwoColours ? ColourMode::kColours2 : ColourMode::kColours16, width));
   std::vector<uint8_t> out;
-  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height))) return;
+  if (!allocateZeroed(out, static_cast<size_t>(stride) * static_cast<size_t>(height)))
+    return StatusCode::kOutOfMemory;
 
   const StripJob job{doc, candidateIndices, setSize, interlaced, bits, stride, out.data()};
   const int32_t strips = std::clamp(height / kMinStripRows, 1, kMaxStrips);
@@ -344,7 +346,7 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
       ditherStrip(job, worker, std::max(0, begin - kWarmUpRows), begin, end);
     }
   });
-  if (failed) return;
+  if (failed) return StatusCode::kOutOfMemory;
 
   installPixels(doc, std::move(out), stride, ditheredColourMode(kind, interlaced));
   std::fill(doc.palette.begin(), doc.palette.begin() + 16, 0);
@@ -353,5 +355,6 @@ void perceptualDither(ImageDocument& doc, const EffectSettings& settings, int ki
   else
     setPaletteFromTvcIndices(doc, 0, candidateIndices, interlaced ? 8 : setSize);
   doc.interlaced = interlaced;
+  return StatusCode::kOk;
 }
 }  // namespace vz

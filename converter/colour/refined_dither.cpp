@@ -333,20 +333,19 @@ double measured(const ImageDocument& result, const PerceptualErrorMeter& meter, 
 
 }  // namespace
 
-void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int zoomX,
-                   int zoomY, int threads) {
-  if (kind < kDitherTwoColours || kind > kDitherSixteenColours || !hasConvertiblePicture(doc) ||
-      !readsAsColours(doc.colourMode) || zoomX < 1 || zoomY < 1)
-    return;
+Status refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int zoomX,
+                     int zoomY, int threads) {
+  if (zoomX < 1 || zoomY < 1) return Status(StatusCode::kNotApplicable, "the view has no zoom");
   ImageDocument refined;
   try {
     refined = doc;
   } catch (const std::bad_alloc&) {
-    return;
+    return Status(StatusCode::kOutOfMemory, "out of memory");
   }
-  perceptualDither(refined, settings, kind, threads);
+  const Status perceptual = perceptualDither(refined, settings, kind, threads);
+  if (!perceptual.ok()) return perceptual;
   const int bits = bitsPerPixel(refined.colourMode);
-  if (refined.pixels == doc.pixels || (bits != 1 && bits != 4)) return;
+  if (bits != 1 && bits != 4) return Status(StatusCode::kNotApplicable, "no TVC colours to refine");
   // The perceptual result is the refinement's start: without the memory to refine it, it
   // is the answer.
   LinearPicture shownSource;
@@ -359,7 +358,7 @@ void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
       !rowChoicesOf(refined, kind, choices) ||
       (error = measured(refined, meter, zoomX, zoomY, threads)) < 0) {
     doc = std::move(refined);
-    return;
+    return StatusCode::kOk;
   }
   const int32_t blocksAcross = (refined.width + kBlock - 1) / kBlock;
   const int32_t blocksDown = (refined.height + kBlock - 1) / kBlock;
@@ -372,7 +371,7 @@ void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
     best = refined.pixels;
   } catch (const std::bad_alloc&) {
     doc = std::move(refined);
-    return;
+    return StatusCode::kOk;
   }
   double bestSum = model.reweigh(threads);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
@@ -409,6 +408,7 @@ void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind,
   const double bestBySums = measured(refined, meter, zoomX, zoomY, threads);
   if (!(bestBySums >= 0 && bestBySums < error)) refined.pixels.swap(start);
   doc = std::move(refined);
+  return StatusCode::kOk;
 }
 
 }  // namespace vz

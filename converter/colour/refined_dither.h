@@ -16,8 +16,10 @@ namespace vz {
 
 // The same target sets, result flags and palette as perceptualDither (kind is a
 // DitherKind). zoomX x zoomY: how the window shows each pixel of the result. The work is
-// shared among the threads; the bytes are the same for any number of them.
-void refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int zoomX,
-                   int zoomY, int threads = 1);
+// shared among the threads; the bytes are the same for any number of them. What the
+// perceptual dither answers, or kOk; without the memory to refine, the perceptual result
+// is the answer.
+Status refinedDither(ImageDocument& doc, const EffectSettings& settings, int kind, int zoomX,
+                     int zoomY, int threads = 1);
 
 }  // namespace vz

@@ -258,9 +258,13 @@ class BandQueue {
   std::atomic<int> next_{0};
 };
 
-bool resample(const ImageDocument& source, const std::array<ColourValue, 256>& colours,
-              const ResizePlan& plan, ImageDocument& result) {
-  if (allocatePicture(result, plan.width, plan.height, ColourMode::kTrueColour) <= 0) return false;
+Status resample(const ImageDocument& source, const std::array<ColourValue, 256>& colours,
+                const ResizePlan& plan, ImageDocument& result) {
+  const int64_t stride = rowStrideFor(ColourMode::kTrueColour, plan.width);
+  if (stride < 0 || plan.height > kMaxPictureBytes / stride)
+    return pictureOverTheLimit(plan.width, plan.height);
+  if (allocatePicture(result, plan.width, plan.height, ColourMode::kTrueColour) <= 0)
+    return StatusCode::kOutOfMemory;
   // The horizontal weights also turn the decode table's whole numbers back into 0..1.
   const std::vector<Tap> across =
       axisTaps(source.width, plan.left, plan.sourceWidth, plan.width, 1 / kLinearScale);
@@ -289,7 +293,7 @@ bool resample(const ImageDocument& source, const std::array<ColourValue, 256>& c
   }
   queue.work(job, spaces[0]);
   for (std::thread& thread : threads) thread.join();
-  return true;
+  return StatusCode::kOk;
 }
 
 // planResize for a source of w x h, whole numbers that may exceed 32 bits (a zoomed
@@ -333,17 +337,17 @@ ResizePlan planShownResize(int32_t width, int32_t height, int zoomX, int zoomY,
   return plan;
 }
 
-bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX, int zoomY) {
+Status resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX, int zoomY) {
   if (!doc.holdsPicture() || doc.width < 1 || doc.height < 1 || target.width < 1 ||
       target.height < 1 || !isValidColourMode(doc.colourMode))
-    return false;
+    return Status(StatusCode::kNotApplicable, "resizing needs a picture and a size of at least 1");
   ImageDocument result;
   try {
-    if (!resample(doc, doc.palette, planShownResize(doc.width, doc.height, zoomX, zoomY, target),
-                  result))
-      return false;
+    const Status status = resample(
+        doc, doc.palette, planShownResize(doc.width, doc.height, zoomX, zoomY, target), result);
+    if (!status.ok()) return status;
   } catch (const std::exception&) {  // the sampling tables of an absurd size
-    return false;
+    return StatusCode::kOutOfMemory;
   }
   doc.pixels = std::move(result.pixels);
   doc.width = result.width;
@@ -353,7 +357,7 @@ bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX, in
   doc.palette = {};
   doc.tvcPicture = false;
   doc.interlaced = false;
-  return true;
+  return StatusCode::kOk;
 }
 
 bool resampleWhole(const ImageDocument& source, const std::array<ColourValue, 256>& colours,
@@ -364,7 +368,8 @@ bool resampleWhole(const ImageDocument& source, const std::array<ColourValue, 25
   try {
     return resample(source, colours,
                     planResize(source.width, source.height, {width, height, ResizeMode::kStretch}),
-                    result);
+                    result)
+        .ok();
   } catch (const std::exception&) {  // the sampling tables of an absurd size
     return false;
   }

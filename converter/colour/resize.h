@@ -46,10 +46,10 @@ ResizePlan planShownResize(int32_t width, int32_t height, int zoomX, int zoomY,
 
 // Resizes the picture shown zoomX x zoomY as planned; indexed pictures are sampled
 // through their palette colours. The result is always a true-colour picture (to be shown
-// at 1 x 1), with tvcPicture and interlaced cleared. False, leaving the document as it
-// was, when it holds no picture, a target side is below 1, or the result would be too
-// large for memory.
-bool resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX = 1, int zoomY = 1);
+// at 1 x 1), with tvcPicture and interlaced cleared. The document stays as it was on
+// kNotApplicable (it holds no picture, or a target side is below 1), kTooLarge (beyond
+// the document limit) and kOutOfMemory.
+Status resizePicture(ImageDocument& doc, const ResizeTarget& target, int zoomX = 1, int zoomY = 1);
 
 // The whole source stretched to width x height into `result`, a new true-colour picture,
 // sampled as resizePicture samples; indexed pixels take their colours from `colours`

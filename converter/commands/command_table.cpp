@@ -343,6 +343,13 @@ CommandResult runProperties(CommandCall& call) {
   return call.host.showPictureProperties(call.state) ? renderLayoutRepaint() : ViewUpdate{};
 }
 
+// The window tells of a conversion that ran out of memory, with its menu's caption.
+CommandResult toldIfOutOfMemory(CommandCall& call, CommandResult result, const char* caption) {
+  if (result.status == StatusCode::kOutOfMemory)
+    call.host.prompts().showError(texts::kNoMemoryForCommand, caption);
+  return result;
+}
+
 // The dialog shows its preview in the document and leaves the toned picture on OK, the
 // opening one on Mégse; either way the screen shows the document anew.
 CommandResult runTone(CommandCall& call) {
@@ -360,19 +367,22 @@ CommandResult runTone(CommandCall& call) {
 }
 
 CommandResult runHalve(CommandCall& call) {
-  return halveCommand(call.state, call.argument);
+  return toldIfOutOfMemory(call, halveCommand(call.state, call.argument), texts::kResizeCaption);
 }
 
 CommandResult runDither(CommandCall& call) {
-  return ditherCommand(call.state, call.argument);
+  return toldIfOutOfMemory(call, ditherCommand(call.state, call.argument), texts::kDitherCaption);
 }
 
 CommandResult runNearest(CommandCall& call) {
-  return nearestCommand(call.state, call.argument);
+  return toldIfOutOfMemory(call, nearestCommand(call.state, call.argument), texts::kNearestCaption);
 }
 
 CommandResult runGrey(CommandCall& call) {
-  return call.argument == 256 ? grey256Command(call.state) : greyCommand(call.state, call.argument);
+  return toldIfOutOfMemory(
+      call,
+      call.argument == 256 ? grey256Command(call.state) : greyCommand(call.state, call.argument),
+      texts::kGreyCaption);
 }
 
 // The argument is the new zoom factor.

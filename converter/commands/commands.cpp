@@ -118,13 +118,13 @@ CommandResult openCommand(AppState& state, UserPrompts& prompts, const std::stri
   }
 
   ImageDocument picture;
-  Status status = format->read(bytes.size(), bytes.data(), picture, state.readOptions);
+  Status status = readPicture(*format, bytes.size(), bytes.data(), picture, state.readOptions);
   // The TVC's formats carry no signature: raw video bytes that happen to start like
   // another format's file are still read by their extension when that reader fails.
   if (!givesPicture(status) && byExtension && byExtension != format && byExtension->tvcPicture) {
     ImageDocument second;
     const Status secondStatus =
-        byExtension->read(bytes.size(), bytes.data(), second, state.readOptions);
+        readPicture(*byExtension, bytes.size(), bytes.data(), second, state.readOptions);
     if (givesPicture(secondStatus)) {
       format = byExtension;
       status = secondStatus;
@@ -184,17 +184,20 @@ namespace {
 // Pre-distortion: a true-colour picture about to be dithered to 2 colours is halved
 // downwards and shown 1 x 2, one about to be dithered to 16 colours halved across and
 // shown 2 x 1.
-void preDistort(ImageDocument& doc, ViewState& view, int kind, bool preDistortion, int threads) {
-  if (!preDistortion) return;
+// Only true-colour pictures are halved; the others are dithered as they are. False when
+// there was no memory for the halving.
+bool preDistort(ImageDocument& doc, ViewState& view, int kind, bool preDistortion, int threads) {
+  if (!preDistortion) return true;
   if (kind == kDitherTwoColours) {
-    halve(doc, kHalveVertically, threads);
+    if (halve(doc, kHalveVertically, threads) == StatusCode::kOutOfMemory) return false;
     view.zoomX = 1;
     view.zoomY = 2;
   } else if (kind == kDitherSixteenColours) {
-    halve(doc, kHalveHorizontally, threads);
+    if (halve(doc, kHalveHorizontally, threads) == StatusCode::kOutOfMemory) return false;
     view.zoomX = 2;
     view.zoomY = 1;
   }
+  return true;
 }
 
 // The sets marked auto that the conversion uses become the best for the picture as it
@@ -217,21 +220,23 @@ void chooseAutoColours(AppState& state, SetConversion conversion) {
 CommandResult ditherCommand(AppState& state, int kind) {
   ImageDocument& doc = state.document;
   const int threads = threadsOf(state);
-  preDistort(doc, state.view, kind, state.effects.preDistortion, threads);
+  if (!preDistort(doc, state.view, kind, state.effects.preDistortion, threads))
+    return Status(StatusCode::kOutOfMemory, "out of memory");
   if (kind == kDitherTwoColours)
     chooseAutoColours(state, SetConversion::kDitherTwoColours);
   else if (kind == kDitherFourColours)
     chooseAutoColours(state, SetConversion::kDitherFourColours);
+  Status status(StatusCode::kNotApplicable, "no such dither algorithm");
   if (state.effects.ditherAlgorithm == kFloydSteinberg)
-    floydSteinbergDither(doc, state.effects, kind, threads);
+    status = floydSteinbergDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kOrdered)
-    orderedDither(doc, state.effects, kind, threads);
+    status = orderedDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kPerceptual)
-    perceptualDither(doc, state.effects, kind, threads);
+    status = perceptualDither(doc, state.effects, kind, threads);
   else if (state.effects.ditherAlgorithm == kRefined)
-    refinedDither(doc, state.effects, kind, state.view.zoomX, state.view.zoomY, threads);
-  doc.tvcPicture = true;
-  return renderLayoutRepaint();
+    status = refinedDither(doc, state.effects, kind, state.view.zoomX, state.view.zoomY, threads);
+  if (status != StatusCode::kOutOfMemory) doc.tvcPicture = true;
+  return CommandResult(status, renderLayoutRepaint());
 }
 
 Status chooseBestColours(const AppState& state, EffectSettings& settings, int setId) {
@@ -250,8 +255,9 @@ Status chooseBestColours(const AppState& state, EffectSettings& settings, int se
   target.choose[static_cast<size_t>(setId)] = true;
   if (setId == kTwoColourSetId) {
     target.conversion = SetConversion::kDitherTwoColours;
-    preDistort(trial.document, trial.view, kDitherTwoColours, settings.preDistortion,
-               threadsOf(state));
+    if (!preDistort(trial.document, trial.view, kDitherTwoColours, settings.preDistortion,
+                    threadsOf(state)))
+      return Status(StatusCode::kOutOfMemory, "no memory to choose the colours");
   } else if (setId == kFourColourSetId) {
     // Interlaced pictures take the two sets as a pair.
     target.conversion = SetConversion::kDitherFourColours;
@@ -273,31 +279,34 @@ CommandResult nearestCommand(AppState& state, int target) {
   ImageDocument& doc = state.document;
   if (target == 2) chooseAutoColours(state, SetConversion::kNearestTwoColours);
   if (target == 4 &&
-      (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16))
-    nearestColourConversion(doc, state.effects, 16, threadsOf(state));
-  nearestColourConversion(doc, state.effects, target, threadsOf(state));
-  return renderRepaint();
+      (doc.colourMode == ColourMode::kTrueColour || paletteEntries(doc.colourMode) > 16)) {
+    const Status status = nearestColourConversion(doc, state.effects, 16, threadsOf(state));
+    if (!status.ok()) return CommandResult(status, renderRepaint());
+  }
+  return CommandResult(nearestColourConversion(doc, state.effects, target, threadsOf(state)),
+                       renderRepaint());
 }
 
 CommandResult greyCommand(AppState& state, int kind) {
   if (kind == kSixteenGreys && state.effects.preDistortion) {
-    halve(state.document, kHalveHorizontally, threadsOf(state));
+    if (halve(state.document, kHalveHorizontally, threadsOf(state)) == StatusCode::kOutOfMemory)
+      return Status(StatusCode::kOutOfMemory);
     setZoom(state, 2, 1);
   }
-  state.document.tvcPicture = true;
-  state.view.blackAndWhiteView = true;
-  greyConversion(state.document, kind, threadsOf(state));
-  return renderLayoutRepaint();
+  const Status status = greyConversion(state.document, kind, threadsOf(state));
+  if (status != StatusCode::kOutOfMemory) {
+    state.document.tvcPicture = true;
+    state.view.blackAndWhiteView = true;
+  }
+  return CommandResult(status, renderLayoutRepaint());
 }
 
 CommandResult grey256Command(AppState& state) {
-  grey256Conversion(state.document, threadsOf(state));
-  return renderRepaint();
+  return CommandResult(grey256Conversion(state.document, threadsOf(state)), renderRepaint());
 }
 
 CommandResult halveCommand(AppState& state, int direction) {
-  halve(state.document, direction, threadsOf(state));
-  return renderLayoutRepaint();
+  return CommandResult(halve(state.document, direction, threadsOf(state)), renderLayoutRepaint());
 }
 
 CommandResult toneCommand(AppState& state, const ToneSettings& settings) {
@@ -312,11 +321,9 @@ CommandResult resizeCommand(AppState& state, const ResizeTarget& target, UserPro
   const int zoomX = state.view.zoomX;
   const int zoomY = state.view.zoomY;
   const ResizePlan plan = planShownResize(doc.width, doc.height, zoomX, zoomY, target);
-  Status status;
-  if (plan.width > state.readOptions.maxPixels / plan.height)
-    status = pictureOverTheLimit(plan.width, plan.height);
-  else if (!resizePicture(doc, target, zoomX, zoomY))
-    status = Status(StatusCode::kOutOfMemory, "out of memory");
+  const Status status = plan.width > state.readOptions.maxPixels / plan.height
+                            ? pictureOverTheLimit(plan.width, plan.height)
+                            : resizePicture(doc, target, zoomX, zoomY);
   if (!status.ok()) {
     prompts.showError(texts::kResizedTooLarge, texts::kResizeCaption);
     return status;

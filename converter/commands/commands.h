@@ -74,6 +74,9 @@ void releaseForNewPicture(AppState& state);
 // The threads a conversion shares its work among.
 int threadsOf(const AppState& state);
 
+// The conversions as the menu runs them, each with its conversion's status: kOk,
+// kNotApplicable for a picture it does not handle, kOutOfMemory (the picture then stays
+// as it was, but for a halving before a dither, which is kept).
 // Dithers with the effect settings; sets marked auto that the dither uses are chosen
 // for the picture first (after the pre-distortion).
 CommandResult ditherCommand(AppState& state, int kind);

@@ -1,32 +1,49 @@
 #include "converter/formats/bit_fields.h"
 
+#include <array>
+
 #include "base/little_endian.h"
 
 namespace vz {
 
 namespace {
 
-struct ChannelShift {
-  uint32_t mask;
-  int shift;  // positive: right, negative: left
+int lowestBit(uint32_t mask) {
+  int lowest = 0;
+  while (lowest < 31 && !(mask & (1u << lowest))) ++lowest;
+  return lowest;
+}
+
+// One colour channel: a channel of up to 8 bits is scaled to 0..255 by a table, a wider
+// one keeps its top 8 bits.
+class ChannelScale {
+ public:
+  explicit ChannelScale(uint32_t mask) : mask_(mask), lowest_(lowestBit(mask)) {
+    const uint32_t largest = mask_ >> lowest_;
+    int highest = 0;
+    while (highest < 31 && (largest >> (highest + 1)) != 0) ++highest;
+    wide_ = highest >= 8;
+    if (wide_) {
+      lowest_ += highest - 7;
+      return;
+    }
+    for (uint32_t v = 0; v <= largest; ++v)
+      table_[v] = largest == 0 ? 0 : static_cast<uint8_t>((v * 255 + largest / 2) / largest);
+  }
+
+  uint8_t of(uint32_t pixel) const {
+    const uint32_t value = (pixel & mask_) >> lowest_;
+    return wide_ ? static_cast<uint8_t>(value) : table_[value];
+  }
+
+ private:
+  uint32_t mask_;
+  int lowest_;
+  bool wide_ = false;
+  std::array<uint8_t, 256> table_{};
 };
 
-ChannelShift shiftFor(uint32_t mask) {
-  int highest = -1;
-  for (int bit = 31; bit >= 0; --bit)
-    if (mask & (1u << bit)) {
-      highest = bit;
-      break;
-    }
-  return {mask, highest < 0 ? 0 : highest - 7};
-}
-
-uint8_t channel(uint32_t pixel, const ChannelShift& c) {
-  const uint32_t value = pixel & c.mask;
-  return static_cast<uint8_t>(c.shift >= 0 ? value >> c.shift : value << -c.shift);
-}
-
-// Alpha is scaled rather than shifted, so that a narrow mask's largest value is opaque.
+// Alpha is scaled, so that a narrow mask's largest value is opaque.
 struct AlphaScale {
   uint32_t mask;
   int lowest;
@@ -34,8 +51,7 @@ struct AlphaScale {
 };
 
 AlphaScale alphaScaleFor(uint32_t mask) {
-  int lowest = 0;
-  while (lowest < 31 && !(mask & (1u << lowest))) ++lowest;
+  const int lowest = lowestBit(mask);
   return {mask, lowest, mask >> lowest};
 }
 
@@ -48,6 +64,11 @@ uint8_t overWhite(uint8_t colour, uint32_t alpha) {
   return static_cast<uint8_t>((colour * alpha + 255 * (255 - alpha) + 127) / 255);
 }
 
+uint32_t pixelAt(const uint8_t* source, int bytesPerPixel, int32_t x) {
+  const uint8_t* p = source + static_cast<size_t>(x) * bytesPerPixel;
+  return bytesPerPixel == 4 ? loadU32Le(p) : loadU16Le(p);
+}
+
 }  // namespace
 
 ChannelMasks plainChannelMasks(int bitsPerPixel) {
@@ -57,23 +78,29 @@ ChannelMasks plainChannelMasks(int bitsPerPixel) {
 
 void bitFieldRowToBgr(const uint8_t* source, int bitsPerPixel, int32_t width,
                       const ChannelMasks& masks, uint8_t* target) {
-  const ChannelShift red = shiftFor(masks.red);
-  const ChannelShift green = shiftFor(masks.green);
-  const ChannelShift blue = shiftFor(masks.blue);
+  const ChannelScale red(masks.red);
+  const ChannelScale green(masks.green);
+  const ChannelScale blue(masks.blue);
   const AlphaScale alpha = alphaScaleFor(masks.alpha);
   const int bytesPerPixel = bitsPerPixel / 8;
   for (int32_t x = 0; x < width; ++x) {
-    const uint8_t* p = source + static_cast<size_t>(x) * bytesPerPixel;
-    const uint32_t pixel = bytesPerPixel == 4 ? loadU32Le(p) : loadU16Le(p);
+    const uint32_t pixel = pixelAt(source, bytesPerPixel, x);
     uint8_t* out = target + 3 * static_cast<size_t>(x);
-    out[0] = channel(pixel, blue);
-    out[1] = channel(pixel, green);
-    out[2] = channel(pixel, red);
+    out[0] = blue.of(pixel);
+    out[1] = green.of(pixel);
+    out[2] = red.of(pixel);
     if (masks.alpha != 0) {
       const uint32_t a = alphaOf(pixel, alpha);
       for (int i = 0; i < 3; ++i) out[i] = overWhite(out[i], a);
     }
   }
+}
+
+bool rowHasAlpha(const uint8_t* source, int bitsPerPixel, int32_t width, uint32_t alphaMask) {
+  const int bytesPerPixel = bitsPerPixel / 8;
+  for (int32_t x = 0; x < width; ++x)
+    if (pixelAt(source, bytesPerPixel, x) & alphaMask) return true;
+  return false;
 }
 
 }  // namespace vz

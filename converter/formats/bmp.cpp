@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
-#include "converter/formats/bit_fields.h"
-#include "converter/model/file_io.h"
 #include "base/little_endian.h"
+#include "converter/formats/bit_fields.h"
+#include "converter/formats/growing_picture.h"
 
 namespace vz {
 
@@ -38,6 +38,26 @@ void loadColourTable(const uint8_t* table, size_t entries, size_t entrySize,
   }
 }
 
+Status headerCutShort() {
+  return Status(StatusCode::kDamaged, "data ends in the BMP header");
+}
+
+Status offsetIntoHeaders(uint64_t offset) {
+  return Status(StatusCode::kDamaged,
+                "BMP pixel data offset " + std::to_string(offset) + " points into the headers");
+}
+
+// Stored rows of sourceStride bytes from rowsStart, of which the data holds fewer than
+// height: where they end.
+Status rowsCutShort(uint64_t dataSize, uint64_t rowsStart, int64_t sourceStride, int64_t height) {
+  if (rowsStart > dataSize)
+    return Status(StatusCode::kDamaged, "BMP pixel data offset " + std::to_string(rowsStart) +
+                                            " is past the end of the data");
+  const auto rows =
+      static_cast<int64_t>((dataSize - rowsStart) / static_cast<uint64_t>(sourceStride));
+  return Status(StatusCode::kDamaged, "data ends" + atRow(rows, height));
+}
+
 // An OS/2 1.x bitmap: a 12-byte header with 16-bit width and height, a colour table of
 // 3-byte entries (as many as fit before the pixels, at most the depth's), rows
 // bottom-up, uncompressed.
@@ -46,22 +66,28 @@ Status readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& do
   const uint8_t* info = fileData + kFileHeaderSize;
   const uint32_t width = loadU16Le(info + 4);
   const uint32_t height = loadU16Le(info + 6);
+  const uint32_t planes = loadU16Le(info + 8);
   const uint32_t bits = loadU16Le(info + 10);
-  if (loadU16Le(info + 8) != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
-    return failReading(doc, StatusCode::kUnsupported);
-  if (width == 0 || height == 0) return failReading(doc, StatusCode::kDamaged);
+  if (planes != 1)
+    return failReading(doc, Status(StatusCode::kUnsupported,
+                                   "BMP with " + std::to_string(planes) + " planes not supported"));
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+    return failReading(doc, Status(StatusCode::kUnsupported,
+                                   "OS/2 BMP depth " + std::to_string(bits) + " not supported"));
+  const ColourMode colourMode = colourModeOfBitmapDepth(bits);
+  Status status = checkPictureForReading(width, height, colourMode, maxPixels);
+  if (!status.ok()) return failReading(doc, status);
   const size_t tableStart = kFileHeaderSize + kOs2HeaderSize;
   const uint32_t rowsStart = loadU32Le(fileData + 10);
   const int64_t rowsSize = bitmapRowsSize(width, bits, height);
-  if (rowsSize < 0) return failReading(doc, StatusCode::kTooLarge);
-  if (rowsStart < tableStart || rowsStart > fileSize ||
-      static_cast<uint64_t>(rowsSize) > fileSize - rowsStart)
-    return failReading(doc, StatusCode::kDamaged);
+  if (rowsSize < 0) return failReading(doc, pictureOverTheLimit(width, height));
+  if (rowsStart < tableStart) return failReading(doc, offsetIntoHeaders(rowsStart));
+  if (rowsStart > fileSize || static_cast<uint64_t>(rowsSize) > fileSize - rowsStart)
+    return failReading(doc, rowsCutShort(fileSize, rowsStart, rowsSize / height, height));
 
-  const ColourMode colourMode = colourModeOfBitmapDepth(bits);
   ImageDocument picture;
   picture.palette = doc.palette;
-  const Status status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
+  status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
   if (status != StatusCode::kOk) return failReading(doc, status);
   if (colourMode != ColourMode::kTrueColour)
     loadColourTable(fileData + tableStart,
@@ -75,18 +101,25 @@ Status readOs2Bitmap(size_t fileSize, const uint8_t* fileData, ImageDocument& do
   return StatusCode::kOk;
 }
 
+// Where run-length decoding ended: at the end-of-bitmap mark or the top of the picture
+// (the picture is whole), when the data ran out, or when memory did.
+enum class RunLengthEnd { kWhole, kDataEnds, kOutOfMemory };
+
 // Run-length coded 4- or 8-bit rows, bottom-up: a count and a value paint count pixels
 // (4 bits: the value's two nibbles by turns); a zero count escapes to end of line (0),
 // end of bitmap (1), a move right and up by the next two bytes (2), or that many pixels
 // stored as they are, padded to an even number of bytes. Pixels past the end of a row
-// are dropped, and pixels never painted stay 0. True at the end of the bitmap or of the
-// picture; false when the data ends first.
-bool decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDocument& picture) {
+// are dropped, and pixels never painted stay 0. The picture's rows are filled in stored
+// order (row 0 the bottom one), its room growing with the rows reached; `reached` counts
+// the rows begun.
+RunLengthEnd decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDocument& picture,
+                             int64_t& reached) {
   const int64_t width = picture.width;
   const int64_t height = picture.height;
   int64_t x = 0;
-  int64_t y = 0;  // stored rows, from the bottom
-  uint8_t* row = picture.row(static_cast<int32_t>(height - 1));
+  int64_t y = 0;
+  reached = 1;
+  uint8_t* row = picture.row(0);
   const auto paint = [&](uint8_t value) {
     if (x < width) setPackedPixel(row, static_cast<int32_t>(x), bits, value);
     ++x;
@@ -103,27 +136,46 @@ bool decodeRunLength(const uint8_t* data, size_t size, int bits, ImageDocument& 
       for (size_t i = 0; i < count; ++i) paint(pixelOf(value, i));
       continue;
     }
-    if (value == 1) return true;
+    if (value == 1) return RunLengthEnd::kWhole;
     if (value == 0 || value == 2) {
       if (value == 0) {
         x = 0;
         ++y;
       } else {
-        if (size - pos < 2) return false;
+        if (size - pos < 2) return RunLengthEnd::kDataEnds;
         x += data[pos];
         y += data[pos + 1];
         pos += 2;
       }
-      if (y >= height) return true;
-      row = picture.row(static_cast<int32_t>(height - 1 - y));
+      if (y >= height) {
+        reached = height;
+        return RunLengthEnd::kWhole;
+      }
+      reached = y + 1;
+      if (!reachRows(picture, reached)) return RunLengthEnd::kOutOfMemory;
+      row = picture.row(static_cast<int32_t>(y));
       continue;
     }
     const size_t bytes = bits == 8 ? value : (value + 1u) / 2;
-    if (size - pos < bytes) return false;
+    if (size - pos < bytes) return RunLengthEnd::kDataEnds;
     for (size_t i = 0; i < value; ++i) paint(pixelOf(data[pos + (bits == 8 ? i : i / 2)], i));
     pos += std::min(bytes + bytes % 2, size - pos);
   }
-  return false;
+  return RunLengthEnd::kDataEnds;
+}
+
+// Stored rows (bottom first) become document rows (top first), through one spare row;
+// false when that row cannot be had.
+bool turnRowsOver(ImageDocument& picture) {
+  const size_t stride = static_cast<size_t>(picture.rowStride);
+  std::vector<uint8_t> spare;
+  if (!allocateZeroed(spare, stride)) return false;
+  for (int32_t top = 0, bottom = picture.height - 1; top < bottom; ++top, --bottom) {
+    std::memcpy(spare.data(), picture.row(top), stride);
+    std::memcpy(picture.row(top), picture.row(bottom), stride);
+    std::memcpy(picture.row(bottom), spare.data(), stride);
+  }
+  return true;
 }
 
 // A run-length coded BMP file (RLE8 or RLE4) with a Windows header of 40 bytes or more.
@@ -137,31 +189,48 @@ Status readRunLengthBitmap(size_t fileSize, const uint8_t* fileData, ImageDocume
   const uint32_t bits = loadU16Le(info + 14);
   const uint32_t coloursUsed = loadU32Le(info + 32);
   // Run-length rows are stored bottom-up only.
-  if (width <= 0 || height <= 0) return failReading(doc, StatusCode::kDamaged);
+  if (height < 0)
+    return failReading(doc, Status(StatusCode::kDamaged, "run-length BMP stored top-down"));
   const ColourMode colourMode = colourModeOfBitmapDepth(bits);
   const size_t tableStart = kFileHeaderSize + headerSize;
   const size_t tableEntries = std::min<size_t>(
       coloursUsed == 0 ? paletteEntries(colourMode) : coloursUsed, paletteEntries(colourMode));
   const uint32_t dataStart = loadU32Le(fileData + 10);
-  if (tableStart + 4 * tableEntries > fileSize || dataStart < tableStart || dataStart > fileSize)
-    return failReading(doc, StatusCode::kDamaged);
+  if (tableStart + 4 * tableEntries > fileSize)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends in the colour table"));
+  if (dataStart < tableStart) return failReading(doc, offsetIntoHeaders(dataStart));
+  if (dataStart > fileSize) return failReading(doc, rowsCutShort(fileSize, dataStart, 1, height));
   // A run paints at most 255 pixels from two bytes and a move skips at most 255 rows
   // from four; a picture far larger than its data could cover so (a few bytes claiming
   // gigabytes) is refused, as the other readers refuse headers that claim more than
   // their data can fill.
-  const int64_t coverable = int64_t{kMaxPixelsPerRunLengthByte} * (fileSize - dataStart);
+  const uint64_t dataSize = fileSize - dataStart;
+  const int64_t coverable = int64_t{kMaxPixelsPerRunLengthByte} * static_cast<int64_t>(dataSize);
   if (int64_t{width} * height > std::max<int64_t>(coverable, kAlwaysCoverablePixels))
-    return failReading(doc, StatusCode::kDamaged);
+    return failReading(
+        doc, Status(StatusCode::kDamaged, "run-length data of " + std::to_string(dataSize) +
+                                              " bytes cannot fill a picture of " +
+                                              sizeText(width, height)));
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const Status status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
-  if (status != StatusCode::kOk) return failReading(doc, status);
+  Status status = startGrowingPicture(picture, width, height, colourMode, maxPixels,
+                                      kFirstRoomPerDataByte * dataSize);
+  if (!status.ok()) return failReading(doc, status);
   loadColourTable(fileData + tableStart, tableEntries, 4, picture);
-  const bool whole =
-      decodeRunLength(fileData + dataStart, fileSize - dataStart, static_cast<int>(bits), picture);
+  int64_t reached = 0;
+  const RunLengthEnd end =
+      decodeRunLength(fileData + dataStart, dataSize, static_cast<int>(bits), picture, reached);
+  if (end == RunLengthEnd::kOutOfMemory) return failReading(doc, StatusCode::kOutOfMemory);
+  status = StatusCode::kOk;
+  if (end == RunLengthEnd::kDataEnds)
+    status = endBrokenPicture(picture, reached, "data ends" + atRow(reached - 1, height));
+  else if (!reachRows(picture, height))
+    status = StatusCode::kOutOfMemory;
+  if (givesPicture(status) && !turnRowsOver(picture)) status = StatusCode::kOutOfMemory;
+  if (!givesPicture(status)) return failReading(doc, status);
   installPicture(doc, std::move(picture));
-  return whole ? StatusCode::kOk : StatusCode::kPartial;
+  return status;
 }
 
 }  // namespace
@@ -193,32 +262,60 @@ namespace {
 // or behind an OS/2 1.x header.
 enum class BmpForm { kRows, kRunLength, kOs2 };
 
+std::string compressionText(uint32_t compression) {
+  static const char* const kNames[] = {
+      "none", "RLE8", "RLE4", "bit fields", "JPEG", "PNG", "alpha bit fields"};
+  std::string text = "BMP compression " + std::to_string(compression);
+  if (compression < sizeof kNames / sizeof kNames[0])
+    text += std::string(" (") + kNames[compression] + ")";
+  else if (compression >= 11 && compression <= 13)
+    text += " (CMYK)";
+  return text;
+}
+
+Status unsupportedCompression(uint32_t compression, uint32_t bits) {
+  std::string reason = compressionText(compression);
+  if (compression <= kBitFields) reason += " with " + std::to_string(bits) + " bits per pixel";
+  return Status(StatusCode::kUnsupported, reason + " not supported");
+}
+
+Status unsupportedHeader(uint32_t headerSize) {
+  return Status(StatusCode::kUnsupported,
+                "BMP header of " + std::to_string(headerSize) + " bytes not supported");
+}
+
 // Checks a BMP file's header and the fixed part of its information header, which are at
 // `head` (at least the first 14 + 40 bytes of the file, or all of a shorter one); fileSize
 // is the size of the whole file. Gives the form and, for kRows, the rows' offset from the
 // information header.
 Status checkBmpHeader(const uint8_t* head, size_t fileSize, BmpForm& form, uint32_t& pixelOffset) {
-  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M') return StatusCode::kNotThisFormat;
+  if (fileSize < 2 || head[0] != 'B' || head[1] != 'M')
+    return Status(StatusCode::kNotThisFormat, "not a BMP file");
   form = BmpForm::kOs2;
   if (fileSize >= kFileHeaderSize + kOs2HeaderSize &&
       loadU32Le(head + kFileHeaderSize) == kOs2HeaderSize)
     return StatusCode::kOk;
-  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return StatusCode::kDamaged;
+  if (fileSize < kFileHeaderSize + kMinInfoHeaderSize) return headerCutShort();
   const uint8_t* info = head + kFileHeaderSize;
   const uint32_t headerSize = loadU32Le(info);
+  const uint32_t planes = loadU16Le(info + 12);
   const uint32_t bits = loadU16Le(info + 14);
   const uint32_t compression = loadU32Le(info + 16);
   const bool runLength =
       (compression == kRunLength8 && bits == 8) || (compression == kRunLength4 && bits == 4);
-  if (headerSize < kMinInfoHeaderSize || loadU16Le(info + 12) != 1 ||
-      (compression != kUncompressed && compression != kBitFields && !runLength))
-    return StatusCode::kUnsupported;
+  if (headerSize < kMinInfoHeaderSize) return unsupportedHeader(headerSize);
+  if (planes != 1)
+    return Status(StatusCode::kUnsupported,
+                  "BMP with " + std::to_string(planes) + " planes not supported");
+  if (compression != kUncompressed && compression != kBitFields && !runLength)
+    return unsupportedCompression(compression, bits);
   form = runLength ? BmpForm::kRunLength : BmpForm::kRows;
   if (runLength) return StatusCode::kOk;
   // The pixel offset is measured from the information header; one pointing into the
   // headers is refused rather than read as pixels.
   const uint32_t fileOffset = loadU32Le(head + 10);
-  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize)) return StatusCode::kDamaged;
+  if (fileOffset < kFileHeaderSize + static_cast<uint64_t>(headerSize))
+    return offsetIntoHeaders(fileOffset);
   pixelOffset = fileOffset - static_cast<uint32_t>(kFileHeaderSize);
   return StatusCode::kOk;
 }
@@ -238,28 +335,30 @@ struct DibRows {
 // for the rows; every check is against dibSize.
 Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, int64_t maxPixels,
                 ImageDocument& picture, DibRows& rows) {
-  if (dibSize < kMinInfoHeaderSize) return StatusCode::kDamaged;
+  if (dibSize < kMinInfoHeaderSize) return headerCutShort();
   const uint32_t headerSize = loadU32Le(dib);
-  if (headerSize < kMinInfoHeaderSize) return StatusCode::kUnsupported;
-  if (headerSize > dibSize) return StatusCode::kDamaged;
+  if (headerSize < kMinInfoHeaderSize) return unsupportedHeader(headerSize);
+  if (headerSize > dibSize) return headerCutShort();
   const int32_t width = loadI32Le(dib + 4);
   const int32_t storedHeight = loadI32Le(dib + 8);
   const uint32_t bits = loadU16Le(dib + 14);
   const uint32_t compression = loadU32Le(dib + 16);
   const uint32_t coloursUsed = loadU32Le(dib + 32);
-  if (width <= 0 || storedHeight == 0 || storedHeight == INT32_MIN) return StatusCode::kDamaged;
   const bool topDown = storedHeight < 0;
   const int64_t height = topDown ? -static_cast<int64_t>(storedHeight) : storedHeight;
 
   const bool indexed = bits == 1 || bits == 4 || bits == 8;
   const bool bitFieldDepth = bits == 16 || bits == 32;
-  if (!indexed && bits != 24 && !bitFieldDepth) return StatusCode::kUnsupported;
+  if (!indexed && bits != 24 && !bitFieldDepth)
+    return Status(StatusCode::kUnsupported, "BMP depth " + std::to_string(bits) + " not supported");
   if (compression != kUncompressed && !(bitFieldDepth && compression == kBitFields))
-    return StatusCode::kUnsupported;
+    return unsupportedCompression(compression, bits);
 
   const ColourMode colourMode = colourModeOfBitmapDepth(bits);
+  const Status claim = checkPictureForReading(width, height, colourMode, maxPixels);
+  if (!claim.ok()) return claim;
   const int64_t rowsSize = bitmapRowsSize(width, bits, height);
-  if (rowsSize < 0) return StatusCode::kTooLarge;
+  if (rowsSize < 0) return pictureOverTheLimit(width, height);
 
   // The masks of a bit-field DIB follow a 40-byte header, or are part of a longer one;
   // a header long enough for an alpha mask may ask for transparency too.
@@ -269,8 +368,10 @@ Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, int64_
     if (headerSize == kMinInfoHeaderSize)
       tableStart = kMaskFieldsEnd;
     else if (headerSize < kMaskFieldsEnd)
-      return StatusCode::kDamaged;
-    if (dibSize < kMaskFieldsEnd) return StatusCode::kDamaged;
+      return Status(StatusCode::kDamaged, "BMP header of " + std::to_string(headerSize) +
+                                              " bytes cannot hold the bit-field masks");
+    if (dibSize < kMaskFieldsEnd)
+      return Status(StatusCode::kDamaged, "data ends in the bit-field masks");
     masks = {loadU32Le(dib + 40), loadU32Le(dib + 44), loadU32Le(dib + 48)};
     // Alpha bits outside the pixel would make every pixel transparent: they count as none.
     const uint32_t pixelBits = bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
@@ -280,11 +381,12 @@ Status startDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, int64_
   size_t tableEntries = coloursUsed;
   if (indexed && tableEntries == 0) tableEntries = static_cast<size_t>(colourMode);
   tableEntries = std::min<size_t>(tableEntries, 256);
-  if (indexed && tableStart + 4 * tableEntries > dibSize) return StatusCode::kDamaged;
+  if (indexed && tableStart + 4 * tableEntries > dibSize)
+    return Status(StatusCode::kDamaged, "data ends in the colour table");
 
   const uint64_t rowsStart = pixelOffset != 0 ? pixelOffset : tableStart + 4 * tableEntries;
   if (rowsStart > dibSize || static_cast<uint64_t>(rowsSize) > dibSize - rowsStart)
-    return StatusCode::kDamaged;
+    return rowsCutShort(dibSize, rowsStart, rowsSize / height, height);
 
   const Status status = allocatePictureForReading(picture, width, height, colourMode, maxPixels);
   if (status != StatusCode::kOk) return status;
@@ -320,6 +422,18 @@ Status readBmp(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                  options.maxPixels);
 }
 
+bool claimBmp(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < kFileHeaderSize + kOs2HeaderSize || head[0] != 'B' || head[1] != 'M') return false;
+  const uint8_t* info = head + kFileHeaderSize;
+  if (loadU32Le(info) == kOs2HeaderSize) {
+    claim = {loadU16Le(info + 4), loadU16Le(info + 6)};
+    return true;
+  }
+  const int64_t height = loadI32Le(info + 8);
+  claim = {loadI32Le(info + 4), height < 0 ? -height : height};
+  return true;
+}
+
 Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDocument& doc,
                int64_t maxPixels) {
   ImageDocument picture;
@@ -327,8 +441,17 @@ Status readDib(uint32_t pixelOffset, const uint8_t* dib, size_t dibSize, ImageDo
   DibRows rows;
   const Status status = startDib(pixelOffset, dib, dibSize, maxPixels, picture, rows);
   if (status != StatusCode::kOk) return failReading(doc, status);
+  const auto storedRow = [&](int64_t stored) {
+    return dib + rows.start + static_cast<uint64_t>(stored) * rows.sourceStride;
+  };
+  if (rows.masks.alpha != 0) {
+    bool anyAlpha = false;
+    for (int64_t stored = 0; stored < rows.height && !anyAlpha; ++stored)
+      anyAlpha = rowHasAlpha(storedRow(stored), rows.bits, picture.width, rows.masks.alpha);
+    if (!anyAlpha) rows.masks.alpha = 0;
+  }
   for (int64_t stored = 0; stored < rows.height; ++stored) {
-    const uint8_t* source = dib + rows.start + static_cast<uint64_t>(stored) * rows.sourceStride;
+    const uint8_t* source = storedRow(stored);
     uint8_t* target = picture.row(documentRow(rows, stored));
     if (rows.bitFields)
       bitFieldRowToBgr(source, rows.bits, picture.width, rows.masks, target);

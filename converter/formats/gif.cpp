@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/little_endian.h"
+#include "converter/formats/growing_picture.h"
 
 namespace vz {
 
@@ -74,18 +75,20 @@ size_t walkSubBlocks(const uint8_t* fileData, size_t fileSize, size_t pos, size_
   return pos;
 }
 
-// Takes decoded rows in stream order, puts each in its place (interlaced or not) and
-// packs it for the colour mode. Pixels after the last row are dropped.
+// Takes decoded rows in stream order and packs each for the colour mode, stream row i in
+// picture row i: the picture's room grows with them, and an interlaced picture's rows are
+// put in their places at the end (putRowsInPlace). Pixels after the last row are dropped.
 class RowSink {
  public:
-  RowSink(ImageDocument& picture, int bitsPerPixel, bool interlaced)
+  RowSink(ImageDocument& picture, int bitsPerPixel)
       : picture_(picture),
         bitsPerPixel_(bitsPerPixel),
-        interlaced_(interlaced),
         width_(static_cast<size_t>(picture.width)),
         staged_(width_ + kRowSlack, 0) {}
 
   size_t width() const { return width_; }
+  int32_t rowsDone() const { return rowsDone_; }
+  bool outOfMemory() const { return outOfMemory_; }
 
   // Every row has been stored.
   bool complete() const { return rowsDone_ == picture_.height; }
@@ -95,30 +98,27 @@ class RowSink {
   uint8_t* row() { return staged_.data(); }
 
   // The current row is full: stores it and starts the next one; false once the
-  // picture is complete.
+  // picture is complete, or when there is no memory for the next row.
   bool nextRow() {
     pack();
     if (++rowsDone_ == picture_.height) return false;
-    if (!interlaced_) {
-      ++y_;
-    } else {
-      y_ += kPassStep[pass_];
-      while (y_ >= picture_.height && pass_ < 3) y_ = kPassStart[++pass_];
-    }
-    return true;
+    outOfMemory_ = !reachRows(picture_, rowsDone_ + 1);
+    return !outOfMemory_;
   }
 
-  // A stream that ends inside a row leaves the rest of that row 0.
-  void finishPartialRow(size_t filled) {
-    if (filled == 0) return;
+  // A stream that ends inside a row leaves the rest of that row 0; true when the row
+  // had pixels.
+  bool finishPartialRow(size_t filled) {
+    if (filled == 0 || complete() || outOfMemory_) return false;
     std::fill(staged_.begin() + static_cast<std::ptrdiff_t>(filled), staged_.end(), 0);
     pack();
+    return true;
   }
 
  private:
   void pack() {
     const uint8_t* row = staged_.data();
-    uint8_t* target = picture_.row(y_);
+    uint8_t* target = picture_.row(rowsDone_);
     if (bitsPerPixel_ == 8) {
       std::memcpy(target, row, width_);
       return;
@@ -136,13 +136,51 @@ class RowSink {
 
   ImageDocument& picture_;
   const int bitsPerPixel_;
-  const bool interlaced_;
   const size_t width_;
   std::vector<uint8_t> staged_;  // the current row, one byte a pixel
-  int32_t y_ = 0;
-  int pass_ = 0;
   int32_t rowsDone_ = 0;
+  bool outOfMemory_ = false;
 };
+
+// The picture row of an interlaced picture's stream row i: the rows of pass 1 (every
+// eighth from 0), then pass 2 (every eighth from 4), pass 3 (every fourth from 2) and
+// pass 4 (every second from 1).
+int32_t interlacedRow(int32_t i, int32_t height) {
+  for (int pass = 0; pass < 4; ++pass) {
+    const int32_t rows = height > kPassStart[pass]
+                             ? (height - kPassStart[pass] + kPassStep[pass] - 1) / kPassStep[pass]
+                             : 0;
+    if (i < rows) return kPassStart[pass] + i * kPassStep[pass];
+    i -= rows;
+  }
+  return i;
+}
+
+// Moves an interlaced picture's rows from stream order to their places, one cycle of the
+// permutation at a time, with two spare rows; false when memory for them cannot be had.
+bool putRowsInPlace(ImageDocument& picture) {
+  const size_t stride = static_cast<size_t>(picture.rowStride);
+  std::vector<uint8_t> carried, displaced, placed;
+  if (!allocateZeroed(carried, stride) || !allocateZeroed(displaced, stride) ||
+      !allocateZeroed(placed, static_cast<size_t>(picture.height)))
+    return false;
+  for (int32_t start = 0; start < picture.height; ++start) {
+    if (placed[static_cast<size_t>(start)]) continue;
+    std::memcpy(carried.data(), picture.row(start), stride);
+    int32_t at = start;
+    do {
+      at = interlacedRow(at, picture.height);
+      std::memcpy(displaced.data(), picture.row(at), stride);
+      std::memcpy(picture.row(at), carried.data(), stride);
+      carried.swap(displaced);
+      placed[static_cast<size_t>(at)] = 1;
+    } while (at != start);
+  }
+  return true;
+}
+
+// Where LZW decoding stopped.
+enum class LzwEnd { kPictureFull, kEndCode, kDataEnds, kBadCode, kOutOfMemory };
 
 // The GIF flavour of LZW over the data sub-blocks that start at pos, codes least
 // significant bit first, read across the blocks' length bytes. Strings are unwound by the table:
@@ -150,8 +188,8 @@ class RowSink {
 // Decoding stops at the end code, the end of the data, a code that names no string, or when the
 // picture is full; whatever was not reached stays 0. The hot state lives in locals:
 // pixel stores through byte pointers would otherwise force it back to memory.
-void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, uint8_t pixelMask,
-               RowSink& sink) {
+LzwEnd decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, uint8_t pixelMask,
+                 RowSink& sink) {
   struct Entry {
     uint64_t tail;  // the string's last 8 pixels (all of a shorter one), first in the low byte
     uint16_t prefix;
@@ -178,6 +216,10 @@ void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, ui
   int codeSize = minCodeSize + 1;
   int nextFree = endCode + 1;
   int previous = -1;
+  LzwEnd end = LzwEnd::kDataEnds;
+  const auto full = [&sink] {
+    return sink.outOfMemory() ? LzwEnd::kOutOfMemory : LzwEnd::kPictureFull;
+  };
   for (;;) {
     if (held < codeSize) {
       if (blockEnd - pos >= 8) {
@@ -213,11 +255,15 @@ void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, ui
       previous = -1;
       continue;
     }
-    if (code == endCode) break;
-    if (previous < 0) {
-      if (code > endCode) break;
-    } else {
-      if (code > nextFree) break;
+    if (code == endCode) {
+      end = LzwEnd::kEndCode;
+      break;
+    }
+    if (previous < 0 ? code > endCode : code > nextFree) {
+      end = LzwEnd::kBadCode;
+      break;
+    }
+    if (previous >= 0) {
       if (nextFree < kTableSize) {
         const Entry& before = table[static_cast<size_t>(previous)];
         // For the code that is being defined right now, its first pixel is its
@@ -244,7 +290,7 @@ void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, ui
       putU64(cursor, string.tail);
       cursor += length;
       if (cursor < rowEnd) continue;
-      if (!sink.nextRow()) return;
+      if (!sink.nextRow()) return full();
       cursor = sink.row();
       rowEnd = cursor + sink.width();
       continue;
@@ -259,7 +305,7 @@ void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, ui
     if (fitsInRow) {
       cursor += length;
       if (cursor < rowEnd) continue;
-      if (!sink.nextRow()) return;
+      if (!sink.nextRow()) return full();
       cursor = sink.row();
       rowEnd = cursor + sink.width();
       continue;
@@ -271,12 +317,13 @@ void decodeLzw(const uint8_t* data, size_t size, size_t pos, int minCodeSize, ui
       piece += take;
       cursor += take;
       if (cursor < rowEnd) break;
-      if (!sink.nextRow()) return;
+      if (!sink.nextRow()) return full();
       cursor = sink.row();
       rowEnd = cursor + sink.width();
     }
   }
   sink.finishPartialRow(static_cast<size_t>(cursor - sink.row()));
+  return end;
 }
 
 void greyRamp(int bits, ImageDocument& picture) {
@@ -292,11 +339,38 @@ int bitsPerPixelFor(int tableBits) {
   return tableBits <= 4 ? 4 : 8;
 }
 
+// Moves pos, after the screen descriptor and colour table, to the first image's separator:
+// extensions are skipped, and so is any stray byte. False when the data ends first.
+bool findFirstImage(const uint8_t* fileData, size_t fileSize, size_t& pos) {
+  size_t extensionBytes = 0;
+  for (;;) {
+    if (pos >= fileSize || fileData[pos] == kTrailer) return false;
+    if (fileData[pos] == kImageSeparator) return true;
+    if (fileData[pos] == kExtensionIntroducer)
+      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
+    else
+      ++pos;
+  }
+}
+
 }  // namespace
+
+bool claimGif(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < kScreenDescriptorEnd || std::memcmp(head, "GIF", 3) != 0) return false;
+  size_t pos = kScreenDescriptorEnd;
+  if (head[10] & kHasColourTable) pos += size_t{3} << ((head[10] & 7) + 1);
+  if (!findFirstImage(head, size, pos) || size - pos < kImageDescriptorSize) return false;
+  claim = {loadU16Le(head + pos + 5), loadU16Le(head + pos + 7)};
+  return true;
+}
 
 Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
-  if (fileSize < kScreenDescriptorEnd) return failReading(doc, StatusCode::kDamaged);
+  if (fileSize < 3 || std::memcmp(fileData, "GIF", 3) != 0)
+    return failReading(doc, Status(StatusCode::kNotThisFormat, "not a GIF file"));
+  if (fileSize < kScreenDescriptorEnd)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends in the GIF header"));
+  const Status tableCutShort(StatusCode::kDamaged, "data ends in the colour table");
   ImageDocument picture;
   picture.palette = doc.palette;
   const uint8_t screenFlags = fileData[10];
@@ -304,19 +378,12 @@ Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   bool hasTable = (screenFlags & kHasColourTable) != 0;
   size_t pos = kScreenDescriptorEnd;
   if (hasTable && !readColourTable(fileData, fileSize, pos, tableBits, picture))
-    return failReading(doc, StatusCode::kDamaged);
+    return failReading(doc, tableCutShort);
 
-  // The first image; extensions are skipped, and so is any stray byte.
-  size_t extensionBytes = 0;
-  for (;;) {
-    if (pos >= fileSize || fileData[pos] == kTrailer) return failReading(doc, StatusCode::kDamaged);
-    if (fileData[pos] == kImageSeparator) break;
-    if (fileData[pos] == kExtensionIntroducer)
-      pos = walkSubBlocks(fileData, fileSize, std::min(pos + 2, fileSize), extensionBytes);
-    else
-      ++pos;
-  }
-  if (fileSize - pos < kImageDescriptorSize) return failReading(doc, StatusCode::kDamaged);
+  if (!findFirstImage(fileData, fileSize, pos))
+    return failReading(doc, Status(StatusCode::kDamaged, "GIF has no image"));
+  if (fileSize - pos < kImageDescriptorSize)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends in the image descriptor"));
   const uint32_t width = loadU16Le(fileData + pos + 5);
   const uint32_t height = loadU16Le(fileData + pos + 7);
   const uint8_t imageFlags = fileData[pos + 9];
@@ -325,14 +392,14 @@ Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     tableBits = (imageFlags & 7) + 1;
     hasTable = true;
     if (!readColourTable(fileData, fileSize, pos, tableBits, picture))
-      return failReading(doc, StatusCode::kDamaged);
+      return failReading(doc, tableCutShort);
   }
-  if (pos >= fileSize) return failReading(doc, StatusCode::kDamaged);
+  if (pos >= fileSize)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends before the image data"));
   const int minCodeSize = fileData[pos++];
   if (minCodeSize < kMinCodeSizeLow || minCodeSize > kMinCodeSizeHigh)
-    return failReading(doc, StatusCode::kDamaged);
-  if (width == 0 || height == 0) return failReading(doc, StatusCode::kDamaged);
-
+    return failReading(doc, Status(StatusCode::kDamaged,
+                                   "LZW code size " + std::to_string(minCodeSize) + " not valid"));
   size_t codeBytes = 0;
   walkSubBlocks(fileData, fileSize, pos, codeBytes);
   // More pixels than kMaxPixelsPerDataByte per code byte plus the allowance, divided so
@@ -340,19 +407,36 @@ Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const uint64_t pixels = static_cast<uint64_t>(width) * height;
   if (pixels > kPixelAllowance &&
       (pixels - kPixelAllowance - 1) / kMaxPixelsPerDataByte >= codeBytes)
-    return failReading(doc, StatusCode::kDamaged);
+    return failReading(doc,
+                       Status(StatusCode::kDamaged, "image data of " + std::to_string(codeBytes) +
+                                                        " bytes cannot fill a picture of " +
+                                                        sizeText(width, height)));
 
-  const Status allocated = allocatePictureForReading(
-      picture, width, height, static_cast<ColourMode>(1 << tableBits), options.maxPixels);
-  if (allocated != StatusCode::kOk) return failReading(doc, allocated);
+  const auto colourMode = static_cast<ColourMode>(1 << tableBits);
+  Status status = startGrowingPicture(picture, width, height, colourMode, options.maxPixels,
+                                      kFirstRoomPerDataByte * codeBytes);
+  if (!status.ok()) return failReading(doc, status);
   if (!hasTable) greyRamp(tableBits, picture);
 
-  RowSink sink(picture, bitsPerPixelFor(tableBits), (imageFlags & kInterlacedRows) != 0);
-  decodeLzw(fileData, fileSize, pos, minCodeSize, static_cast<uint8_t>((1 << tableBits) - 1), sink);
-  const bool complete = sink.complete();
-
+  RowSink sink(picture, bitsPerPixelFor(tableBits));
+  const LzwEnd end = decodeLzw(fileData, fileSize, pos, minCodeSize,
+                               static_cast<uint8_t>((1 << tableBits) - 1), sink);
+  if (end == LzwEnd::kOutOfMemory) return failReading(doc, StatusCode::kOutOfMemory);
+  status = StatusCode::kOk;
+  if (!sink.complete()) {
+    const char* what = end == LzwEnd::kEndCode   ? "image data ends"
+                       : end == LzwEnd::kBadCode ? "corrupt LZW data"
+                                                 : "data ends";
+    status = endBrokenPicture(picture, sink.rowsDone() + 1,
+                              what + atRow(sink.rowsDone(), picture.height));
+  } else if (!reachRows(picture, picture.height)) {
+    status = StatusCode::kOutOfMemory;
+  }
+  if (givesPicture(status) && (imageFlags & kInterlacedRows) != 0 && !putRowsInPlace(picture))
+    status = StatusCode::kOutOfMemory;
+  if (!givesPicture(status)) return failReading(doc, status);
   installPicture(doc, std::move(picture));
-  return complete ? StatusCode::kOk : StatusCode::kPartial;
+  return status;
 }
 
 }  // namespace vz

@@ -6,6 +6,7 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/picture_claim.h"
 #include "converter/model/read_options.h"
 
 namespace vz {
@@ -14,5 +15,8 @@ namespace vz {
 // the picture is full; a failed read leaves the document empty.
 Status readGif(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options = {});
+
+// The size the descriptor of a GIF file's first image claims.
+bool claimGif(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
 
 }  // namespace vz

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "base/little_endian.h"
+#include "converter/formats/growing_picture.h"
 
 namespace vz {
 
 namespace {
 
 constexpr size_t kHeaderSize = 128;
+constexpr uint8_t kMaker = 0x0A;  // ZSoft's
 constexpr uint8_t kRleEncoding = 1;
 constexpr uint8_t kPaletteVersion = 5;
 constexpr uint8_t kPaletteMarker = 0x0C;
@@ -102,10 +104,24 @@ void readTriples(const uint8_t* triples, int count, ImageDocument& picture) {
 
 }  // namespace
 
+bool claimPcx(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < 12 || head[0] != kMaker) return false;
+  const int64_t xMin = loadU16Le(head + 4), yMin = loadU16Le(head + 6);
+  const int64_t xMax = loadU16Le(head + 8), yMax = loadU16Le(head + 10);
+  claim = {xMax - xMin + 1, yMax - yMin + 1};
+  return true;
+}
+
 Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
-  if (fileSize < kHeaderSize) return failReading(doc, StatusCode::kDamaged);
-  if (fileData[2] != kRleEncoding) return failReading(doc, StatusCode::kUnsupported);
+  if (fileSize < 1 || fileData[0] != kMaker)
+    return failReading(doc, Status(StatusCode::kNotThisFormat, "not a PCX file"));
+  if (fileSize < kHeaderSize)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends in the PCX header"));
+  if (fileData[2] != kRleEncoding)
+    return failReading(doc,
+                       Status(StatusCode::kUnsupported,
+                              "PCX encoding " + std::to_string(fileData[2]) + " not supported"));
   const uint8_t version = fileData[1];
   const uint32_t bitsPerPlane = fileData[3];
   const uint32_t xMin = loadU16Le(fileData + 4);
@@ -114,14 +130,28 @@ Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const uint32_t yMax = loadU16Le(fileData + 10);
   const uint32_t planes = fileData[65];
   const size_t bytesPerLine = loadU16Le(fileData + 66);
-  if (xMax < xMin || yMax < yMin) return failReading(doc, StatusCode::kDamaged);
+  if (xMax < xMin || yMax < yMin)
+    return failReading(
+        doc, Status(StatusCode::kDamaged, "PCX window " + std::to_string(xMin) + ".." +
+                                              std::to_string(xMax) + " x " + std::to_string(yMin) +
+                                              ".." + std::to_string(yMax) + " not valid"));
   const int32_t width = static_cast<int32_t>(xMax - xMin + 1);
   const int32_t height = static_cast<int32_t>(yMax - yMin + 1);
 
   const Form form = formOf(bitsPerPlane, planes);
-  if (form == Form::kUnsupported) return failReading(doc, StatusCode::kUnsupported);
+  if (form == Form::kUnsupported)
+    return failReading(doc, Status(StatusCode::kUnsupported,
+                                   "PCX of " + std::to_string(planes) + " planes of " +
+                                       std::to_string(bitsPerPlane) + " bits not supported"));
   if (bytesPerLine < (static_cast<size_t>(width) * bitsPerPlane + 7) / 8)
-    return failReading(doc, StatusCode::kDamaged);
+    return failReading(doc, Status(StatusCode::kDamaged,
+                                   "PCX lines of " + std::to_string(bytesPerLine) +
+                                       " bytes cannot hold " + std::to_string(width) + " pixels"));
+
+  ColourMode colourMode = ColourMode::kColours16;
+  if (form == Form::kMonochrome) colourMode = ColourMode::kColours2;
+  if (form == Form::kBytes) colourMode = ColourMode::kColours256;
+  if (form == Form::kTrueColour) colourMode = ColourMode::kTrueColour;
 
   const bool trailingPalette = form == Form::kBytes && version == kPaletteVersion &&
                                fileSize >= kHeaderSize + kTrailingPaletteSize &&
@@ -134,18 +164,16 @@ Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   // size can overflow it.
   if (scanLineTotal > kExpansionAllowance &&
       (scanLineTotal - kExpansionAllowance - 1) / kMaxExpansion >= dataEnd - kHeaderSize)
-    return failReading(doc, StatusCode::kDamaged);
-
-  ColourMode colourMode = ColourMode::kColours16;
-  if (form == Form::kMonochrome) colourMode = ColourMode::kColours2;
-  if (form == Form::kBytes) colourMode = ColourMode::kColours256;
-  if (form == Form::kTrueColour) colourMode = ColourMode::kTrueColour;
+    return failReading(
+        doc, Status(StatusCode::kDamaged, "image data of " + std::to_string(dataEnd - kHeaderSize) +
+                                              " bytes cannot fill a picture of " +
+                                              sizeText(width, height)));
 
   ImageDocument picture;
   picture.palette = doc.palette;
-  const Status allocated =
-      allocatePictureForReading(picture, width, height, colourMode, options.maxPixels);
-  if (allocated != StatusCode::kOk) return failReading(doc, allocated);
+  Status status = startGrowingPicture(picture, width, height, colourMode, options.maxPixels,
+                                      kFirstRoomPerDataByte * (dataEnd - kHeaderSize));
+  if (!status.ok()) return failReading(doc, status);
 
   if (form == Form::kMonochrome) {
     picture.palette[0] = makeColour(0, 0, 0);
@@ -161,12 +189,16 @@ Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   }
 
   RleReader rle{fileData, dataEnd, kHeaderSize};
-  std::vector<uint8_t> scanLine(scanLineSize);
+  std::vector<uint8_t> scanLine;
+  if (!allocateZeroed(scanLine, scanLineSize)) return failReading(doc, StatusCode::kOutOfMemory);
   const size_t packedBytes = (static_cast<size_t>(width) * bitsPerPlane + 7) / 8;
   int32_t rowsDone = 0;
+  int32_t rowsWithData = 0;
   for (int32_t y = 0; y < height; ++y) {
     const size_t filled = rle.fill(scanLine.data(), scanLineSize);
     if (filled == 0) break;
+    if (!reachRows(picture, y + 1)) return failReading(doc, StatusCode::kOutOfMemory);
+    rowsWithData = y + 1;
     // Data that ends inside a row leaves the rest of the row 0, and the rows below too.
     std::fill(scanLine.begin() + static_cast<std::ptrdiff_t>(filled), scanLine.end(), 0);
     uint8_t* row = picture.row(y);
@@ -180,8 +212,13 @@ Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     ++rowsDone;
   }
 
+  status = rowsDone == height
+               ? Status(StatusCode::kOk)
+               : endBrokenPicture(picture, rowsWithData, "data ends" + atRow(rowsDone, height));
+  if (status.ok() && !reachRows(picture, height)) status = StatusCode::kOutOfMemory;
+  if (!givesPicture(status)) return failReading(doc, status);
   installPicture(doc, std::move(picture));
-  return rowsDone == height ? StatusCode::kOk : StatusCode::kPartial;
+  return status;
 }
 
 }  // namespace vz

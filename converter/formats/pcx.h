@@ -6,6 +6,7 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/picture_claim.h"
 #include "converter/model/read_options.h"
 
 namespace vz {
@@ -15,5 +16,8 @@ namespace vz {
 // leaves the document empty.
 Status readPcx(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options = {});
+
+// The size a PCX file's window claims.
+bool claimPcx(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
 
 }  // namespace vz

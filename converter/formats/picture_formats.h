@@ -11,6 +11,7 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/picture_claim.h"
 #include "converter/model/read_options.h"
 
 namespace vz {
@@ -30,9 +31,16 @@ struct PictureFormat {
   bool tvcPicture;  // the TVC's own formats: the picture opens as a TVC picture
   // The window tells of a picture that broke off part-way (the others open silently).
   bool reportsBrokenOff;
+  // The size the header claims, for a batch to reserve memory by before reading.
+  ClaimReader claim;
 };
 
 const std::vector<PictureFormat>& pictureFormats();
+
+// Reads with a format's reader as Open does: memory that runs out anywhere in the reader
+// is kOutOfMemory ("out of memory"), the document left without a picture.
+Status readPicture(const PictureFormat& format, size_t size, const uint8_t* data,
+                   ImageDocument& doc, const ReadOptions& options);
 
 // The format whose signature the bytes carry, or nullptr.
 const PictureFormat* formatOfContent(size_t size, const uint8_t* data);

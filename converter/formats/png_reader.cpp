@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "converter/formats/growing_picture.h"
 #include "converter/formats/png_filters.h"
 
 namespace vz {
@@ -88,8 +89,12 @@ bool allowedDepth(uint8_t colourType, uint8_t depth) {
   }
 }
 
-bool readHeader(const uint8_t* data, uint32_t length, ImageHeader& header) {
-  if (length != kHeaderLength) return false;
+Status badHeader(const std::string& what) {
+  return Status(StatusCode::kDamaged, "invalid IHDR: " + what);
+}
+
+Status readHeader(const uint8_t* data, uint32_t length, ImageHeader& header) {
+  if (length != kHeaderLength) return badHeader("length " + std::to_string(length));
   header.width = loadU32Be(data);
   header.height = loadU32Be(data + 4);
   header.depth = data[8];
@@ -98,9 +103,37 @@ bool readHeader(const uint8_t* data, uint32_t length, ImageHeader& header) {
   const uint8_t filterMethod = data[11];
   const uint8_t interlace = data[12];
   header.interlaced = interlace == 1;
-  return header.width != 0 && header.width <= kMaxDimension && header.height != 0 &&
-         header.height <= kMaxDimension && allowedDepth(data[9], data[8]) && compression == 0 &&
-         filterMethod == 0 && interlace <= 1;
+  if (header.width == 0 || header.width > kMaxDimension || header.height == 0 ||
+      header.height > kMaxDimension)
+    return badHeader("size " + sizeText(header.width, header.height));
+  if (!allowedDepth(data[9], data[8]))
+    return badHeader("bit depth " + std::to_string(data[8]) + " with colour type " +
+                     std::to_string(data[9]));
+  if (compression != 0) return badHeader("compression method " + std::to_string(compression));
+  if (filterMethod != 0) return badHeader("filter method " + std::to_string(filterMethod));
+  if (interlace > 1) return badHeader("interlace method " + std::to_string(interlace));
+  return StatusCode::kOk;
+}
+
+// A chunk type as it is spelled, with bytes that are no letters written in hex.
+std::string chunkName(const uint8_t* type) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string name;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>(type[i]);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+      name += c;
+    } else {
+      name += "\\x";
+      name += kHex[type[i] >> 4];
+      name += kHex[type[i] & 15];
+    }
+  }
+  return name;
+}
+
+bool isAncillary(const uint8_t* type) {
+  return (type[0] & 0x20) != 0;
 }
 
 struct ImageData {
@@ -120,15 +153,20 @@ struct Chunks {
 };
 
 // Walks the chunks from the signature to IEND or the end of the data, checking each
-// CRC. A file that ends inside a chunk ends the walk there; image data in that last
-// chunk counts as far as it goes (its CRC cannot be checked).
+// CRC: an ancillary chunk whose CRC does not match is skipped, as libpng does, a critical
+// one refused. A file that ends inside a chunk ends the walk there; image data in that
+// last chunk counts as far as it goes (its CRC cannot be checked).
 Status walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) {
   size_t pos = sizeof kSignature;
   while (fileSize - pos >= kChunkHeaderSize) {
     const uint32_t length = loadU32Be(fileData + pos);
     const uint8_t* type = fileData + pos + 4;
     const uint8_t* data = type + 4;
-    if (length > kMaxChunkLength) return StatusCode::kDamaged;
+    if (length > kMaxChunkLength)
+      return Status(StatusCode::kDamaged,
+                    "chunk " + chunkName(type) + " of length " + std::to_string(length));
+    if (!chunks.haveHeader && !chunkIs(type, "IHDR"))
+      return Status(StatusCode::kDamaged, "first chunk " + chunkName(type) + ", not IHDR");
     const size_t left = fileSize - pos - kChunkHeaderSize;
     if (left < static_cast<size_t>(length) + kCrcSize) {
       if (chunks.haveHeader && chunkIs(type, "IDAT")) {
@@ -138,19 +176,24 @@ Status walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) {
       }
       break;
     }
+    pos += kChunkHeaderSize + length + kCrcSize;
     const uLong crc = crc32(crc32(0, Z_NULL, 0), type, length + 4);
-    if (crc != loadU32Be(data + length)) return StatusCode::kDamaged;
+    if (crc != loadU32Be(data + length)) {
+      if (isAncillary(type)) continue;
+      return Status(StatusCode::kDamaged, "CRC mismatch in " + chunkName(type));
+    }
 
     if (!chunks.haveHeader) {
-      if (!chunkIs(type, "IHDR") || !readHeader(data, length, chunks.header))
-        return StatusCode::kDamaged;
+      const Status header = readHeader(data, length, chunks.header);
+      if (!header.ok()) return header;
       chunks.haveHeader = true;
     } else if (chunkIs(type, "IHDR")) {
-      return StatusCode::kDamaged;
+      return Status(StatusCode::kDamaged, "second IHDR");
     } else if (chunkIs(type, "PLTE")) {
       // Only a palette picture uses it; the others may carry a suggested palette.
       if (chunks.header.colourType == kPalette) {
-        if (length % 3 != 0 || length == 0 || length > 3 * 256) return StatusCode::kDamaged;
+        if (length % 3 != 0 || length == 0 || length > 3 * 256)
+          return Status(StatusCode::kDamaged, "PLTE of length " + std::to_string(length));
         chunks.palette = data;
         chunks.paletteEntries = length / 3;
       }
@@ -162,14 +205,15 @@ Status walkChunks(size_t fileSize, const uint8_t* fileData, Chunks& chunks) {
       chunks.imageDataBytes += length;
     } else if (chunkIs(type, "IEND")) {
       break;
-    } else if ((type[0] & 0x20) == 0) {
-      return StatusCode::kUnsupported;  // a critical chunk: the picture needs what it says
+    } else if (!isAncillary(type)) {
+      // A critical chunk: the picture needs what it says.
+      return Status(StatusCode::kUnsupported, "unknown critical chunk " + chunkName(type));
     }
-    pos += kChunkHeaderSize + length + kCrcSize;
   }
-  if (!chunks.haveHeader || chunks.imageData.empty()) return StatusCode::kDamaged;
+  if (!chunks.haveHeader) return Status(StatusCode::kDamaged, "data ends before IHDR");
+  if (chunks.imageData.empty()) return Status(StatusCode::kDamaged, "no IDAT");
   if (chunks.header.colourType == kPalette && chunks.palette == nullptr)
-    return StatusCode::kDamaged;
+    return Status(StatusCode::kDamaged, "palette picture without PLTE");
   return StatusCode::kOk;
 }
 
@@ -185,6 +229,8 @@ uint32_t passExtent(uint32_t size, uint32_t start, uint32_t step) {
   return size > start ? (size - start + step - 1) / step : 0;
 }
 
+// Calls visit(p, columns, rows) for every pass p that has pixels, in order, while it
+// answers true.
 template <typename Visit>
 void forEachPass(const ImageHeader& header, Visit visit) {
   const Pass* passes = header.interlaced ? kAdam7 : kWholePicture;
@@ -192,7 +238,7 @@ void forEachPass(const ImageHeader& header, Visit visit) {
   for (size_t p = 0; p < count; ++p) {
     const uint32_t columns = passExtent(header.width, passes[p].xStart, passes[p].xStep);
     const uint32_t rows = passExtent(header.height, passes[p].yStart, passes[p].yStep);
-    if (columns > 0 && rows > 0 && !visit(passes[p], columns, rows)) return;
+    if (columns > 0 && rows > 0 && !visit(p, columns, rows)) return;
   }
 }
 
@@ -200,7 +246,7 @@ void forEachPass(const ImageHeader& header, Visit visit) {
 // called for pictures within the document limit, whose sizes are far from overflowing.
 uint64_t filteredBytes(const ImageHeader& header) {
   uint64_t total = 0;
-  forEachPass(header, [&](const Pass&, uint32_t columns, uint32_t rows) {
+  forEachPass(header, [&](size_t, uint32_t columns, uint32_t rows) {
     total += rows * (1 + header.rowBytes(columns));
     return true;
   });
@@ -273,23 +319,20 @@ class PixelWriter {
     }
   }
 
-  // Stores count pixels of an unfiltered row into a document row, at x = first,
-  // first + step, ...
-  void put(const uint8_t* source, uint32_t count, uint8_t* target, uint32_t first,
-           uint32_t step) const {
+  // Stores the count pixels of an unfiltered row as the first pixels of a document row.
+  void put(const uint8_t* source, uint32_t count, uint8_t* target) const {
     if (header_.indexed())
-      putIndices(source, count, target, first, step);
+      putIndices(source, count, target);
     else if (header_.colourType == kRgb && header_.depth == 8 && !hasKey_)
-      putRgb(source, count, target + 3 * static_cast<size_t>(first), 3 * static_cast<size_t>(step));
+      putRgb(source, count, target);
     else
-      putTrueColour(source, count, target, first, step);
+      putTrueColour(source, count, target);
   }
 
  private:
-  void putIndices(const uint8_t* source, uint32_t count, uint8_t* target, uint32_t first,
-                  uint32_t step) const {
+  void putIndices(const uint8_t* source, uint32_t count, uint8_t* target) const {
     const int depth = header_.depth;
-    if (step == 1 && !hasKey_ && depth == targetBits_) {
+    if (!hasKey_ && depth == targetBits_) {
       const size_t bytes = static_cast<size_t>(header_.rowBytes(count));
       std::memcpy(target, source, bytes);
       // The bits past the last pixel stay clear, as in every other row padding.
@@ -305,20 +348,19 @@ class PixelWriter {
         index = white;
       else
         index = static_cast<uint8_t>(depth == 16 ? reduceSample(sample) : sample);
-      setPackedPixel(target, static_cast<int32_t>(first + i * step), targetBits_, index);
+      setPackedPixel(target, static_cast<int32_t>(i), targetBits_, index);
     }
   }
 
-  static void putRgb(const uint8_t* source, uint32_t count, uint8_t* target, size_t stepBytes) {
-    for (uint32_t i = 0; i < count; ++i, source += 3, target += stepBytes) {
+  static void putRgb(const uint8_t* source, uint32_t count, uint8_t* target) {
+    for (uint32_t i = 0; i < count; ++i, source += 3, target += 3) {
       target[0] = source[2];
       target[1] = source[1];
       target[2] = source[0];
     }
   }
 
-  void putTrueColour(const uint8_t* source, uint32_t count, uint8_t* target, uint32_t first,
-                     uint32_t step) const {
+  void putTrueColour(const uint8_t* source, uint32_t count, uint8_t* target) const {
     const int depth = header_.depth;
     const uint32_t maximum = depth == 16 ? 65535 : 255;
     const size_t channels = static_cast<size_t>(header_.channels());
@@ -347,7 +389,7 @@ class PixelWriter {
         green = reduceSample(green);
         blue = reduceSample(blue);
       }
-      uint8_t* pixel = target + 3 * (first + static_cast<size_t>(i) * step);
+      uint8_t* pixel = target + 3 * static_cast<size_t>(i);
       pixel[0] = static_cast<uint8_t>(blue);
       pixel[1] = static_cast<uint8_t>(green);
       pixel[2] = static_cast<uint8_t>(red);
@@ -393,11 +435,20 @@ class ImageDataStream {
       const uInt room = static_cast<uInt>(std::min<size_t>(wanted - produced, kMaxChunkLength));
       stream_.next_out = target + produced;
       stream_.avail_out = room;
-      const int result = inflate(&stream_, Z_NO_FLUSH);
+      result_ = inflate(&stream_, Z_NO_FLUSH);
       produced += room - stream_.avail_out;
-      if (result != Z_OK) finished_ = true;  // the end, bad data, or no memory
+      if (result_ != Z_OK) finished_ = true;  // the end, bad data, or no memory
     }
     return produced;
+  }
+
+  bool outOfMemory() const { return result_ == Z_MEM_ERROR; }
+
+  // Why the stream gave no more: the data ended, or how it went bad.
+  std::string whyItStopped() const {
+    if (result_ == Z_OK || result_ == Z_STREAM_END) return "data ends";
+    if (result_ == Z_NEED_DICT) return "image data asks for a preset dictionary";
+    return std::string("corrupt image data (") + (stream_.msg ? stream_.msg : "zlib error") + ")";
   }
 
  private:
@@ -406,45 +457,70 @@ class ImageDataStream {
   size_t next_ = 0;
   bool started_ = false;
   bool finished_ = false;
+  int result_ = Z_OK;
 };
 
-// Inflates and unfilters the rows pass by pass and stores them. kPartial when the data
-// ends before the last row or a row names an unknown filter; rowsDecoded counts the
-// rows stored.
-Status decodeRows(const ImageHeader& header, ImageDataStream& stream, const PixelWriter& writer,
-                  ImageDocument& picture, uint64_t& rowsDecoded) {
+// How far decoding came, and why it stopped early.
+struct DecodeProgress {
+  uint64_t pixels = 0;  // pixels stored, in every pass
+  bool complete = false;
+  bool outOfMemory = false;
+  std::string stopped;  // why decoding stopped before the last row
+};
+
+// Inflates and unfilters the rows pass by pass and stores pass p's row y (of `columns`
+// pixels) in target(p, y), after room(p, y + 1) has made room for it.
+template <typename Target, typename Room>
+DecodeProgress decodeRows(const ImageHeader& header, ImageDataStream& stream,
+                          const PixelWriter& writer, Target target, Room room) {
+  DecodeProgress progress;
   const size_t longestRow = static_cast<size_t>(header.rowBytes(header.width));
   std::vector<uint8_t> block;
   std::vector<uint8_t> above;  // the row above the block's first row
   if (!allocateZeroed(block, std::max(kBlockBytes, longestRow + 1)) ||
-      !allocateZeroed(above, longestRow))
-    return StatusCode::kOutOfMemory;
+      !allocateZeroed(above, longestRow)) {
+    progress.outOfMemory = true;
+    return progress;
+  }
   const size_t distance = header.filterDistance();
-  Status status = StatusCode::kOk;
-  forEachPass(header, [&](const Pass& pass, uint32_t columns, uint32_t rows) {
+  bool whole = true;
+  forEachPass(header, [&](size_t p, uint32_t columns, uint32_t rows) {
     const size_t rowLength = static_cast<size_t>(header.rowBytes(columns));
     const size_t stored = rowLength + 1;  // the filter type comes first
     const size_t rowsPerBlock = block.size() / stored;
+    const auto stop = [&](const std::string& what, uint32_t y) {
+      progress.stopped = what;
+      if (header.interlaced) progress.stopped += " in pass " + std::to_string(p + 1) + " of 7,";
+      progress.stopped += atRow(y, rows);
+      whole = false;
+      return false;
+    };
     std::fill(above.begin(), above.end(), 0);
     const uint8_t* prior = above.data();
     for (uint32_t y = 0; y < rows;) {
       const size_t wanted = std::min<size_t>(rowsPerBlock, rows - y);
       const size_t got = stream.read(block.data(), wanted * stored) / stored;
+      if (!room(p, y + got)) {
+        progress.outOfMemory = true;
+        whole = false;
+        return false;
+      }
       for (size_t r = 0; r < got; ++r) {
         uint8_t* row = block.data() + r * stored;
-        if (!unfilterRow(row[0], distance, row + 1, prior, rowLength)) {
-          status = StatusCode::kPartial;
-          return false;
-        }
-        const uint32_t documentRow = pass.yStart + (y + static_cast<uint32_t>(r)) * pass.yStep;
-        writer.put(row + 1, columns, picture.row(static_cast<int32_t>(documentRow)), pass.xStart,
-                   pass.xStep);
+        if (!unfilterRow(row[0], distance, row + 1, prior, rowLength))
+          return stop("unknown filter type " + std::to_string(row[0]),
+                      y + static_cast<uint32_t>(r));
+        writer.put(row + 1, columns, target(p, y + static_cast<uint32_t>(r)));
         prior = row + 1;
-        ++rowsDecoded;
+        progress.pixels += columns;
       }
       if (got < wanted) {
-        status = StatusCode::kPartial;
-        return false;
+        if (stream.outOfMemory()) {
+          progress.outOfMemory = true;
+          whole = false;
+          return false;
+        }
+        return stop(stream.whyItStopped(), y + static_cast<uint32_t>(got));
       }
       std::memcpy(above.data(), prior, rowLength);
       prior = above.data();
@@ -452,15 +528,65 @@ Status decodeRows(const ImageHeader& header, ImageDataStream& stream, const Pixe
     }
     return true;
   });
-  return status;
+  progress.complete = whole;
+  return progress;
 }
 
+// An interlaced picture's passes, each a small picture of its own that grows with its
+// rows, put in their places once decoding is over.
+struct Passes {
+  ImageDocument pictures[7];
+
+  void setUp(const ImageHeader& header, ColourMode colourMode) {
+    for (size_t p = 0; p < 7; ++p) {
+      ImageDocument& pass = pictures[p];
+      pass.width =
+          static_cast<int32_t>(passExtent(header.width, kAdam7[p].xStart, kAdam7[p].xStep));
+      pass.height =
+          static_cast<int32_t>(passExtent(header.height, kAdam7[p].yStart, kAdam7[p].yStep));
+      pass.colourMode = colourMode;
+      pass.rowStride = static_cast<int32_t>(rowStrideFor(colourMode, pass.width));
+    }
+  }
+
+  // Moves every pass's pixels to their places in the picture, letting each pass go.
+  void scatter(ImageDocument& picture) {
+    const int bits = bitsPerPixel(picture.colourMode);
+    for (size_t p = 0; p < 7; ++p) {
+      ImageDocument& pass = pictures[p];
+      const int64_t rows = std::min<int64_t>(pass.height, rowsWithRoom(pass));
+      for (int64_t y = 0; y < rows; ++y) {
+        const uint8_t* from = pass.row(static_cast<int32_t>(y));
+        uint8_t* to = picture.row(static_cast<int32_t>(kAdam7[p].yStart + y * kAdam7[p].yStep));
+        for (int32_t x = 0; x < pass.width; ++x) {
+          const int32_t column = static_cast<int32_t>(kAdam7[p].xStart + x * kAdam7[p].xStep);
+          if (bits == 24)
+            std::memcpy(to + 3 * static_cast<size_t>(column), from + 3 * static_cast<size_t>(x), 3);
+          else
+            setPackedPixel(to, column, bits, getPackedPixel(from, x, bits));
+        }
+      }
+      pass.pixels = std::vector<uint8_t>();
+    }
+  }
+};
+
 }  // namespace
+
+bool claimPng(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  constexpr size_t kHeaderFieldsEnd = sizeof kSignature + kChunkHeaderSize + 8;
+  if (size < kHeaderFieldsEnd || std::memcmp(head, kSignature, sizeof kSignature) != 0 ||
+      !chunkIs(head + sizeof kSignature + 4, "IHDR"))
+    return false;
+  const uint8_t* fields = head + sizeof kSignature + kChunkHeaderSize;
+  claim = {loadU32Be(fields), loadU32Be(fields + 4)};
+  return true;
+}
 
 Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   if (fileSize < sizeof kSignature || std::memcmp(fileData, kSignature, sizeof kSignature) != 0)
-    return failReading(doc, StatusCode::kNotThisFormat);
+    return failReading(doc, Status(StatusCode::kNotThisFormat, "not a PNG file"));
   Chunks chunks;
   Status status = walkChunks(fileSize, fileData, chunks);
   if (status != StatusCode::kOk) return failReading(doc, status);
@@ -469,24 +595,49 @@ Status readPng(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const ColourMode colourMode = documentColourMode(header);
   const int64_t stride = rowStrideFor(colourMode, header.width);
   if (stride < 0 || header.height > kMaxPictureBytes / stride)
-    return failReading(doc, StatusCode::kTooLarge);
+    return failReading(doc, pictureOverTheLimit(header.width, header.height));
   if (filteredBytes(header) > kMaxInflateRatio * chunks.imageDataBytes + kFilteredAllowance)
-    return failReading(doc, StatusCode::kDamaged);
+    return failReading(
+        doc, Status(StatusCode::kDamaged, "image data of " + std::to_string(chunks.imageDataBytes) +
+                                              " bytes cannot fill a picture of " +
+                                              sizeText(header.width, header.height)));
 
+  // The picture, or for an interlaced one its passes, grows with the rows decoded.
   ImageDocument picture;
   picture.palette = doc.palette;
-  status = allocatePictureForReading(picture, header.width, header.height, colourMode,
-                                     options.maxPixels);
-  if (status != StatusCode::kOk) return failReading(doc, status);
+  Passes passes;
+  status =
+      startGrowingPicture(picture, header.width, header.height, colourMode, options.maxPixels,
+                          header.interlaced ? 0 : kFirstRoomPerDataByte * chunks.imageDataBytes);
+  if (!status.ok()) return failReading(doc, status);
   if (header.indexed()) fillPalette(chunks, colourMode, picture);
+  if (header.interlaced) passes.setUp(header, colourMode);
 
   ImageDataStream stream(chunks.imageData);
   if (!stream.start()) return failReading(doc, StatusCode::kOutOfMemory);
   const PixelWriter writer(chunks, colourMode);
-  uint64_t rowsDecoded = 0;
-  status = decodeRows(header, stream, writer, picture, rowsDecoded);
-  if (status == StatusCode::kOutOfMemory) return failReading(doc, status);
-  if (rowsDecoded == 0) return failReading(doc, StatusCode::kDamaged);
+  DecodeProgress progress;
+  if (header.interlaced) {
+    progress = decodeRows(
+        header, stream, writer,
+        [&](size_t p, uint32_t y) { return passes.pictures[p].row(static_cast<int32_t>(y)); },
+        [&](size_t p, int64_t rows) { return reachRows(passes.pictures[p], rows); });
+  } else {
+    progress = decodeRows(
+        header, stream, writer,
+        [&](size_t, uint32_t y) { return picture.row(static_cast<int32_t>(y)); },
+        [&](size_t, int64_t rows) { return reachRows(picture, rows); });
+  }
+  if (progress.outOfMemory) return failReading(doc, StatusCode::kOutOfMemory);
+  if (progress.pixels == 0) return failReading(doc, Status(StatusCode::kDamaged, progress.stopped));
+  status = StatusCode::kOk;
+  if (!progress.complete)
+    status = endBrokenPicture(picture, static_cast<int64_t>(progress.pixels / header.width),
+                              progress.stopped);
+  else if (!reachRows(picture, header.height))
+    status = StatusCode::kOutOfMemory;
+  if (!givesPicture(status)) return failReading(doc, status);
+  if (header.interlaced) passes.scatter(picture);
   installPicture(doc, std::move(picture));
   return status;
 }

@@ -135,8 +135,8 @@ Status pictureOverTheLimit(int64_t width, int64_t height) {
                                            std::to_string(height) + " is over the limit");
 }
 
-Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
-                                 ColourMode colourMode, int64_t maxPixels) {
+Status checkPictureForReading(int64_t width, int64_t height, ColourMode colourMode,
+                              int64_t maxPixels) {
   if (width <= 0 || height <= 0)
     return Status(StatusCode::kDamaged, "picture " + std::to_string(width) + " x " +
                                             std::to_string(height) + " has no pixels");
@@ -144,6 +144,13 @@ Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t heig
   // Divided, so that no width and height can overflow the product.
   if (stride < 0 || height > kMaxPictureBytes / stride || width > maxPixels / height)
     return pictureOverTheLimit(width, height);
+  return StatusCode::kOk;
+}
+
+Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
+                                 ColourMode colourMode, int64_t maxPixels) {
+  const Status status = checkPictureForReading(width, height, colourMode, maxPixels);
+  if (!status.ok()) return status;
   if (allocatePicture(doc, width, height, colourMode) <= 0)
     return Status(StatusCode::kOutOfMemory, "out of memory");
   return StatusCode::kOk;

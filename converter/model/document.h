@@ -131,9 +131,13 @@ inline Status failReading(ImageDocument& doc, Status status) {
 // cannot be had (nothing is then changed).
 int32_t allocatePicture(ImageDocument& doc, int64_t width, int64_t height, ColourMode colourMode);
 
-// allocatePicture as a reader needs it: kOk; kDamaged for a width or height below 1;
-// kTooLarge beyond maxPixels pixels or the document limit; kOutOfMemory when the memory
-// cannot be had. Each failure with its reason.
+// Whether a header's width and height may be read: kOk; kDamaged for a width or height
+// below 1; kTooLarge beyond maxPixels pixels or the document limit. Each with its reason.
+Status checkPictureForReading(int64_t width, int64_t height, ColourMode colourMode,
+                              int64_t maxPixels);
+
+// allocatePicture as a reader needs it: checkPictureForReading's answers, and
+// kOutOfMemory when the memory cannot be had.
 Status allocatePictureForReading(ImageDocument& doc, int64_t width, int64_t height,
                                  ColourMode colourMode, int64_t maxPixels);
 

@@ -42,6 +42,10 @@ inline const char* const kBadResizeSize =
     "A szélesség és a magasság csak 1 és 65535 közötti egész szám lehet!";
 inline const char* const kResizedTooLarge = "Az átméretezett kép nem fér el a memóriában!";
 inline const char* const kPreviewNotWritten = "Az előnézetet nem sikerült létrehozni vagy kiírni!";
+inline const char* const kNoMemoryForCommand = "Nincs elég memória a művelethez!";
+inline const char* const kDitherCaption = "Dithering";
+inline const char* const kNearestCaption = "Legközelebbi színek";
+inline const char* const kGreyCaption = "Szürke árnyalat";
 }  // namespace texts
 
 }  // namespace vz

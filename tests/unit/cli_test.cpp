@@ -74,7 +74,7 @@ TEST(Cli, EveryExitStatusSaysWhy) {
        "vizorka-cli: --halve: needs a true-colour picture"},
       {sample + " --save " + folder + "/never.kep", 4, "vizorka-cli: --save: needs a 2-, 4-"},
       {folder + "/cut.png --export " + folder + "/kept.bmp", 5,
-       "vizorka-cli: " + folder + "/cut.png: "},
+       "vizorka-cli: " + folder + "/cut.png: data ends at row"},
       // The highest status wins: a damaged input whose output cannot be written.
       {folder + "/cut.png --export " + folder + "/no/kept.bmp", 5, "vizorka-cli: "},
   };

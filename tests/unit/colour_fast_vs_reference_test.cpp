@@ -79,13 +79,13 @@ void expectSameDocument(const ImageDocument& fast, const ImageDocument& expected
 
 struct Conversion {
   const char* name;
-  void (*fast)(ImageDocument&, const EffectSettings&, int kind, int threads);
+  Status (*fast)(ImageDocument&, const EffectSettings&, int kind, int threads);
   void (*reference)(ImageDocument&, const EffectSettings&, int);
   std::vector<int> kinds;
 };
 
-void greyFast(ImageDocument& doc, const EffectSettings&, int kind, int threads) {
-  greyConversion(doc, kind, threads);
+Status greyFast(ImageDocument& doc, const EffectSettings&, int kind, int threads) {
+  return greyConversion(doc, kind, threads);
 }
 void greyReference(ImageDocument& doc, const EffectSettings&, int kind) {
   reference::grey(doc, kind);
@@ -180,11 +180,11 @@ TEST(FastSearch, AnswersAsThePlainRules) {
   }
 }
 
-void grey256Fast(ImageDocument& doc, const EffectSettings&, int, int threads) {
-  grey256Conversion(doc, threads);
+Status grey256Fast(ImageDocument& doc, const EffectSettings&, int, int threads) {
+  return grey256Conversion(doc, threads);
 }
-void halveFast(ImageDocument& doc, const EffectSettings&, int direction, int threads) {
-  halve(doc, direction, threads);
+Status halveFast(ImageDocument& doc, const EffectSettings&, int direction, int threads) {
+  return halve(doc, direction, threads);
 }
 
 // Threads change nothing: each conversion that shares out its rows gives, with 2 or 7

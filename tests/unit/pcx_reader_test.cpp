@@ -128,7 +128,10 @@ TEST(PcxReader, UnreadableHeadersLeaveAnEmptyDocument) {
     EXPECT_EQ(doc.width, 0) << i;
   }
   ImageDocument doc;
-  EXPECT_EQ(read(std::vector<uint8_t>(127, 0), doc), StatusCode::kDamaged);
+  std::vector<uint8_t> shortHeader(127, 0);
+  EXPECT_EQ(read(shortHeader, doc), StatusCode::kNotThisFormat);
+  shortHeader[0] = 0x0A;
+  EXPECT_EQ(read(shortHeader, doc), StatusCode::kDamaged);
 }
 
 // Pictures written by ImageMagick, and planar ones written here (ImageMagick writes

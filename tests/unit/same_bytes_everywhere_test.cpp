@@ -76,7 +76,7 @@ TEST(SameBytesEverywhere, EveryConversionGivesItsPinnedDigest) {
   interlaced.interlacedFourColour = true;
   const EffectSettings plain;
   const auto resize = [](int32_t width, int32_t height, ResizeMode mode) {
-    return [=](ImageDocument& doc) { ASSERT_TRUE(resizePicture(doc, {width, height, mode})); };
+    return [=](ImageDocument& doc) { ASSERT_TRUE(resizePicture(doc, {width, height, mode}).ok()); };
   };
   const Pinned pinned[] = {
       {"nearest 16", [&](ImageDocument& d) { nearestColourConversion(d, plain, 16); },

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "converter/formats/tvc/tvc_bytes.h"
 #include "base/little_endian.h"
+#include "converter/formats/tvc/tvc_bytes.h"
 #include "converter/model/tvc_colours.h"
 
 namespace vz {
@@ -24,7 +24,8 @@ constexpr uint8_t kFirstUndecodedMode = 12;
 constexpr size_t kVidFramesOffset = 512;
 constexpr size_t kVidHeaderSize = 26;  // up to and with the frame size field
 constexpr uint32_t kVidMaxFrames = 40;
-constexpr uint64_t kLongestRun = 63;  // TVC bytes one RLE pair can give
+constexpr uint64_t kLongestRun = 63;                            // TVC bytes one RLE pair can give
+constexpr int32_t kHeaderlessWidths[4] = {512, 256, 128, 256};  // by the mode's kind
 
 bool startsWith(const uint8_t* data, size_t size, const char* signature) {
   return size >= 3 && std::memcmp(data, signature, 3) == 0;
@@ -52,6 +53,7 @@ class PictureFiller {
 
   bool full() const { return filled_ >= capacity_; }
   size_t remaining() const { return capacity_ - filled_; }
+  size_t rowsFilled() const { return filled_ / rowBytes_; }
 
   void put(uint8_t tvcByte) {
     const size_t row = filled_ / rowBytes_;
@@ -97,6 +99,23 @@ void decodeRle(const uint8_t* data, size_t length, PictureFiller& filler) {
     for (int i = 0; i < count && !filler.full(); ++i) filler.put(value);
     if (count == 1) tag = static_cast<uint8_t>(tag + 0x40);
   }
+}
+
+// A VID file's colour mode, by its mode byte's kind.
+ColourMode vidColourMode(uint8_t modeByte) {
+  const int kind = modeByte & 3;
+  return kind == kTvcSixteenColours ? ColourMode::kColours16
+         : kind == kTvcTwoColours   ? ColourMode::kColours2
+                                    : ColourMode::kColours4;
+}
+
+// The rows of a VID file's frames' buffer: as many as a frame holds, for every frame it
+// may have; the header (kVidHeaderSize bytes) is there.
+uint64_t vidBufferRows(const uint8_t* header) {
+  const int64_t rowBytes = tvcBytesPerRow(vidColourMode(header[3]), loadU16Le(header + 8));
+  return rowBytes > 0
+             ? uint64_t{loadU16Le(header + 24)} / static_cast<uint64_t>(rowBytes) * kVidMaxFrames
+             : 0;
 }
 
 size_t clampedRows(size_t rows) {
@@ -160,19 +179,25 @@ Status decodeTvcPicture(const uint8_t* data, size_t length, ImageDocument& doc, 
   const Status allocated = allocatePictureForReading(doc, doc.width, static_cast<int64_t>(height),
                                                      doc.colourMode, maxPixels);
   if (allocated != StatusCode::kOk) return failReading(doc, allocated);
-  if (modeByte >= kFirstUndecodedMode) return StatusCode::kPartial;
+  if (modeByte >= kFirstUndecodedMode)
+    return Status(StatusCode::kPartial, "KEP mode " + std::to_string(modeByte) +
+                                            " is not decoded; the picture stays black");
 
   TvcLayout layout;
   // Rows of T TVC bytes must fit the document's rows.
   if (rowBytes == 0 || !tvcLayoutOf(doc.colourMode, doc.interlaced, layout) ||
       rowBytes > static_cast<size_t>(doc.rowStride) / documentBytesPerTvcByte(layout))
-    return StatusCode::kPartial;
+    return Status(StatusCode::kPartial, "KEP rows of " + std::to_string(rowBytes) +
+                                            " bytes do not fit a width of " +
+                                            std::to_string(doc.width));
   PictureFiller filler(doc, rowBytes, layout);
   if (rle)
     decodeRle(pixelData, pixelLength, filler);
   else
     decodePlain(pixelData, pixelLength, filler);
-  return filler.full() ? StatusCode::kOk : StatusCode::kPartial;
+  if (filler.full()) return StatusCode::kOk;
+  return Status(StatusCode::kPartial, "data ends at row " + std::to_string(filler.rowsFilled()) +
+                                          " of " + std::to_string(doc.height));
 }
 
 Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
@@ -190,7 +215,6 @@ Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   doc.interlaced = false;
   if (modeByte < kFirstHeaderMode) {
     // Older forms: fixed 64-byte rows, counted over the whole file, signature included.
-    static const int32_t kHeaderlessWidths[4] = {512, 256, 128, 256};
     doc.colourMode = kind == kTvcFourInterlaced ? ColourMode::kColours4 : doc.colourMode;
     doc.width = kHeaderlessWidths[kind];
     doc.height = static_cast<int32_t>(clampedRows(fileSize / kHeaderlessRowBytes));
@@ -210,6 +234,28 @@ Status readKep(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   return decodeTvcPicture(data, length, doc, modeByte, rowBytes, options.maxPixels);
 }
 
+bool claimKep(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim) {
+  const bool signature = startsWith(head, size, "KEP");
+  if (signature && size < kPreambleSize + kHeaderFieldsSize) return false;
+  const uint8_t modeByte = signature ? head[3] : kHeaderlessFourColourMode;
+  if (modeByte < kFirstHeaderMode)
+    claim = {kHeaderlessWidths[modeByte & 3], static_cast<int64_t>(fileSize / kHeaderlessRowBytes)};
+  else
+    claim = {loadU16Le(head + 8), loadU16Le(head + 10)};
+  return true;
+}
+
+bool claimVid(size_t size, const uint8_t* head, uint64_t, PictureClaim& claim) {
+  if (size < kVidHeaderSize || !startsWith(head, size, "VID")) return false;
+  claim = {loadU16Le(head + 8), static_cast<int64_t>(vidBufferRows(head))};
+  return true;
+}
+
+bool claimR16(size_t, const uint8_t*, uint64_t, PictureClaim& claim) {
+  claim = {32, 60};
+  return true;
+}
+
 Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   doc.width = 32;
@@ -217,21 +263,21 @@ Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   doc.colourMode = ColourMode::kColours16;
   doc.interlaced = false;
   // A file with no data is no picture; a short one keeps the rows it holds.
-  if (fileSize == 0) return failReading(doc, StatusCode::kDamaged);
+  if (fileSize == 0) return failReading(doc, Status(StatusCode::kDamaged, "empty file"));
   return decodeTvcPicture(fileData, fileSize, doc, kTvcSixteenColours, 16, options.maxPixels);
 }
 
 Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options) {
   if (fileSize < kPreambleSize || !startsWith(fileData, fileSize, "VID"))
-    return failReading(doc, StatusCode::kNotThisFormat);
+    return failReading(doc, Status(StatusCode::kNotThisFormat, "not a VID file"));
   const uint8_t modeByte = fileData[3];
-  const int kind = modeByte & 3;
-  doc.colourMode = kind == kTvcSixteenColours ? ColourMode::kColours16
-                   : kind == kTvcTwoColours   ? ColourMode::kColours2
-                                              : ColourMode::kColours4;
-  if (modeByte < kFirstHeaderMode) return failReading(doc, StatusCode::kUnsupported);
-  if (fileSize < kVidHeaderSize) return failReading(doc, StatusCode::kDamaged);
+  doc.colourMode = vidColourMode(modeByte);
+  if (modeByte < kFirstHeaderMode)
+    return failReading(doc, Status(StatusCode::kUnsupported,
+                                   "VID mode " + std::to_string(modeByte) + " not supported"));
+  if (fileSize < kVidHeaderSize)
+    return failReading(doc, Status(StatusCode::kDamaged, "data ends in the VID header"));
 
   const int32_t width = static_cast<int32_t>(loadU16Le(fileData + 8));
   const uint32_t frameHeight = loadU16Le(fileData + 10);
@@ -239,13 +285,14 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
   const size_t frameSize = loadU16Le(fileData + 24);
   const auto rowBytes = static_cast<size_t>(tvcBytesPerRow(doc.colourMode, width));
   // A width of 0 has no rows to cut the frames into.
-  if (rowBytes == 0) return failReading(doc, StatusCode::kDamaged);
+  if (rowBytes == 0)
+    return failReading(doc, Status(StatusCode::kDamaged, "VID frames of width 0 have no rows"));
   const size_t rowsPerFrame = frameSize / rowBytes;
-  const uint64_t bufferRows = static_cast<uint64_t>(rowsPerFrame) * kVidMaxFrames;
+  const uint64_t bufferRows = vidBufferRows(fileData);
   // The height never claims more rows than the frames' buffer holds; no frames, or
   // frames of no rows, are no picture.
   const uint64_t rows = std::min<uint64_t>(static_cast<uint64_t>(frameHeight) * frames, bufferRows);
-  if (rows == 0) return failReading(doc, StatusCode::kDamaged);
+  if (rows == 0) return failReading(doc, Status(StatusCode::kDamaged, "VID header gives no rows"));
 
   doc.palette.fill(0);
   if (doc.colourMode == ColourMode::kColours16)
@@ -279,9 +326,11 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
     }
   }
   // Frames the header counts but the file lacks stay zero.
-  const bool framesPresent =
-      fileSize >= kVidFramesOffset && (fileSize - kVidFramesOffset) / frameSize >= frames;
-  return framesPresent ? StatusCode::kOk : StatusCode::kPartial;
+  const size_t wholeFrames =
+      fileSize >= kVidFramesOffset ? (fileSize - kVidFramesOffset) / frameSize : 0;
+  if (wholeFrames >= frames) return StatusCode::kOk;
+  return Status(StatusCode::kPartial, "data ends in frame " + std::to_string(wholeFrames + 1) +
+                                          " of " + std::to_string(frames));
 }
 
 }  // namespace vz

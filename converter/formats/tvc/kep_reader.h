@@ -7,6 +7,7 @@
 
 #include "base/status.h"
 #include "converter/model/document.h"
+#include "converter/model/picture_claim.h"
 #include "converter/model/read_options.h"
 
 namespace vz {
@@ -27,6 +28,12 @@ Status readVid(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
 // A raw 32 x 60 sixteen-colour picture; an empty file is none, a short one is kPartial.
 Status readR16(size_t fileSize, const uint8_t* fileData, ImageDocument& doc,
                const ReadOptions& options = {});
+
+// The sizes the TVC's files claim: a KEP header's width and height (a headerless file's
+// width by its mode, a row for every 64 bytes), a VID file's frames' buffer, R16's 32 x 60.
+bool claimKep(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
+bool claimVid(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
+bool claimR16(size_t size, const uint8_t* head, uint64_t fileSize, PictureClaim& claim);
 
 // The pixel decoder shared by KEP and R16. data is what follows the "KEP" and mode
 // bytes (the whole file for the signature-less forms); doc.width, height, colourMode
