@@ -11,17 +11,17 @@ namespace vz {
 
 enum class StatusCode {
   kOk,
-  kPartial,            // reading: part of the picture was kept; what is missing stays zero
-  kNotThisFormat,      // the signature or header is not this format's
-  kUnsupported,        // a well-formed file in a form the reader does not take
-  kDamaged,            // fields contradict each other or the data, or nothing is left
-  kTooLarge,           // beyond the picture limit
-  kOutOfMemory,        // no memory for the work
-  kCannotOpen,         // a file could not be opened or read
-  kCannotWrite,        // a file could not be written
-  kPermissionDenied,   // the target may not be written; it was left untouched
-  kOverwritesInput,    // the target is one of the inputs; nothing was written
-  kNotApplicable,      // the step cannot run on this picture (its menu item is greyed)
+  kPartial,           // reading: part of the picture was kept; what is missing stays zero
+  kNotThisFormat,     // the signature or header is not this format's
+  kUnsupported,       // a well-formed file in a form the reader does not take
+  kDamaged,           // fields contradict each other or the data, or nothing is left
+  kTooLarge,          // beyond the picture limit
+  kOutOfMemory,       // no memory for the work
+  kCannotOpen,        // a file could not be opened or read
+  kCannotWrite,       // a file could not be written
+  kPermissionDenied,  // the target may not be written; it was left untouched
+  kOverwritesInput,   // the target is one of the inputs; nothing was written
+  kNotApplicable,     // the step cannot run on this picture (its menu item is greyed)
 };
 
 class Status {

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/check-layers.sh
+bash scripts/check-format.sh
 
 jobs=$(nproc)
 for preset in native native-sanitize fuzz windows aarch64; do

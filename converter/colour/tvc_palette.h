@@ -17,8 +17,8 @@ struct Cmyk {
 Cmyk cmykOf(ColourValue colour);
 double cmykDistance(const Cmyk& a, const Cmyk& b);
 
-// The index of the nearest of n candidates (given by their CMYK forms) in CMYK distance; ties go to the lowest index. The caller
-// computes the candidates' CMYK forms once per run.
+// The index of the nearest of n candidates (given by their CMYK forms) in CMYK distance; ties go to
+// the lowest index. The caller computes the candidates' CMYK forms once per run.
 int nearestInList(ColourValue colour, const Cmyk* candidateForms, int n);
 
 // The nearest TVC colour (index 0..15) of a colour value; black maps to 0, never 8.

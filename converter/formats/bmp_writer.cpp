@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "converter/model/file_io.h"
 #include "base/little_endian.h"
+#include "converter/model/file_io.h"
 
 namespace vz {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/status.h"
 #include "base/file_write.h"
+#include "base/status.h"
 #include "converter/model/document.h"
 
 namespace vz {
