@@ -34,8 +34,10 @@ const SliderControls kSliders[] = {
 };
 
 struct ToneContext {
-  ToneContext(AppState& state, const std::function<void()>& previewShown)
-      : state(state), previewShown(previewShown), model(state.document, threadsOf(state), [this] {
+  ToneContext(AppState& shownState, const std::function<void()>& onPreviewShown)
+      : state(shownState),
+        previewShown(onPreviewShown),
+        model(shownState.document, threadsOf(shownState), [this] {
           if (HWND dialog = dialogHandle.load()) PostMessageW(dialog, kPreviewReady, 0, 0);
         }) {}
 

@@ -354,9 +354,9 @@ void scenarioView(const std::wstring& exe) {
     command(program, ID_SCREEN_CROP);
     // Inside the picture: it scrolls across (800 wide); down it may be centred.
     const long imageTop = dumpState(program).value("view", 6);
-    const int mouseY = imageTop != 0 ? static_cast<int>(imageTop) + 260 : 500;
-    sendMouse(pictureViewOf(program.window), WM_MOUSEMOVE, 0, 600, mouseY);
-    sendMouse(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON, 600, mouseY);
+    const int cropY = imageTop != 0 ? static_cast<int>(imageTop) + 260 : 500;
+    sendMouse(pictureViewOf(program.window), WM_MOUSEMOVE, 0, 600, cropY);
+    sendMouse(pictureViewOf(program.window), WM_LBUTTONDOWN, MK_LBUTTON, 600, cropY);
     sync(program.window);
     dump = dumpState(program);
     checkEqual(documentOf(dump).width, c.width, std::string("crop at ") + c.label + ": width");
@@ -692,11 +692,11 @@ void scenarioFitAndSave(const std::wstring& exe) {
     dump = dumpState(program);
     for (int part = 0; part < 4; ++part) {
       const std::string name = "statusPart" + std::to_string(part);
-      const long width = dump.value(name, 1), text = dump.value(name, 2);
-      const bool whole = text + 4 <= width;
+      const long partWidth = dump.value(name, 1), text = dump.value(name, 2);
+      const bool whole = text + 4 <= partWidth;
       const std::string what = std::to_string(windowWidth) + " wide: \"" +
                                dump.text("status", static_cast<size_t>(part) + 1) + "\" (" +
-                               std::to_string(text) + " in " + std::to_string(width) + ")";
+                               std::to_string(text) + " in " + std::to_string(partWidth) + ")";
       if (part < 3 || windowWidth == 1000)
         check(whole, what + " shows whole");
       else
