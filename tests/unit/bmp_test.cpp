@@ -375,7 +375,6 @@ bool sameColour(ColourValue colour, ColourValue reference, const StoredChannels&
 // The BMP suite: good files give ImageMagick's colours (transparent ones put over white);
 // compressions other than bit fields and other plane counts are refused; nothing crashes.
 TEST(BmpSuite, ConformanceWithImageMagick) {
-  if (!test::haveTool(test::imageMagickConvert())) GTEST_SKIP() << "ImageMagick missing";
   const std::string suite = std::string(VIZORKA_TESTDATA_DIR) + "/bmpsuite/";
   std::ifstream index(suite + "index.tsv");
   ASSERT_TRUE(index) << "missing " << suite;
@@ -444,9 +443,9 @@ TEST(BmpSuite, ConformanceWithImageMagick) {
       ++decoded;
       if (name == "q/rgb24prof2.bmp") continue;  // relies on its colour profile
       const StoredChannels channels = storedChannels(file);
-      const test::RgbImage reference = test::imageMagickDecode(
+      const test::RgbImage reference = test::storedDecode(
           suite + expectedFrom, channels.alpha ? "-background white -alpha remove" : "");
-      ASSERT_FALSE(reference.pixels.empty());
+      ASSERT_FALSE(reference.pixels.empty()) << "no stored reference decode";
       ASSERT_EQ(doc.width, reference.width);
       ASSERT_EQ(doc.height, reference.height);
       int mismatches = 0;
@@ -499,7 +498,7 @@ TEST(ReadBmp, RunLengthAndOs2FilesCutShort) {
 // BMP files that ImageMagick writes: odd widths, every depth, colours-used 0 and 16,
 // and the same rows turned top down.
 TEST(ImageMagickBmp, OddWidthsDepthsAndRowOrders) {
-  if (!test::haveTool(test::imageMagickConvert())) GTEST_SKIP() << "ImageMagick missing";
+  ASSERT_TRUE(test::haveTool(test::imageMagickConvert())) << "ImageMagick, the judge, is missing";
   const test::ScratchFolder scratch;
   const std::string folder = scratch.path();
   struct Case {

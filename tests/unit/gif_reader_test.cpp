@@ -251,8 +251,7 @@ TEST(GifReader, UnusableFilesLeaveAnEmptyDocument) {
 
 // Pictures written by ImageMagick and by giflib's gifbuild against ImageMagick's decode.
 TEST(GifReader, MatchesImageMagick) {
-  if (!test::haveTool(test::imageMagickConvert()))
-    GTEST_SKIP() << "ImageMagick's convert is missing";
+  ASSERT_TRUE(test::haveTool(test::imageMagickConvert())) << "ImageMagick, the judge, is missing";
   test::ScratchFolder scratch;
   const std::string source = (scratch / "source.png");
   ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() +
@@ -295,12 +294,9 @@ TEST(GifReader, MatchesImageMagick) {
 
 // The public GIF suite: the first image against its frame 0, as its README describes.
 TEST(GifReader, MatchesTheGifTestSuite) {
-  if (!test::haveTool(test::imageMagickConvert()))
-    GTEST_SKIP() << "ImageMagick's convert is missing";
   const std::filesystem::path suite =
       std::filesystem::path(VIZORKA_TESTDATA_DIR) / "gif-test-suite" / "gifs";
   ASSERT_TRUE(std::filesystem::is_directory(suite));
-  test::ScratchFolder scratch;
   int compared = 0;
   for (const auto& entry : std::filesystem::directory_iterator(suite)) {
     if (entry.path().extension() != ".gif") continue;
@@ -310,17 +306,15 @@ TEST(GifReader, MatchesTheGifTestSuite) {
     if (name == "animated_transparent_loop_frames_out_of_bounds") continue;  // frame 0 is empty
     std::filesystem::path frame = suite / "frames" / (name + "-0.png");
     if (!std::filesystem::exists(frame)) frame = suite / "frames" / (name + ".png");
-    const std::string rgba = (scratch / "frame.rgba");
-    ASSERT_TRUE(test::runQuietly(test::imageMagickConvert() + " '" + frame.string() +
-                                 "' -depth 8 rgba:" + rgba));
-    const std::vector<uint8_t> pixels = test::readFileBytes(rgba);
-    ASSERT_EQ(pixels.size(), 4u * doc.width * doc.height) << name;
+    const test::RgbImage colours = test::storedDecode(frame.string());
+    const test::RgbImage alpha = test::storedDecode(frame.string(), "-alpha extract");
+    ASSERT_EQ(colours.pixels.size(), static_cast<size_t>(doc.width) * doc.height) << name;
+    ASSERT_EQ(alpha.pixels.size(), colours.pixels.size()) << name;
     for (int y = 0, mismatches = 0; y < doc.height; ++y)
       for (int x = 0; x < doc.width; ++x) {
-        const uint8_t* p = &pixels[4 * (static_cast<size_t>(y) * doc.width + x)];
         // Transparent pixels show the transparent index, entry 1, since the
         // graphic control extension is skipped.
-        const ColourValue expected = p[3] == 0 ? doc.palette[1] : makeColour(p[0], p[1], p[2]);
+        const ColourValue expected = alpha.at(x, y) == 0 ? doc.palette[1] : colours.at(x, y);
         if (test::documentColour(doc, x, y) != expected && mismatches++ == 0)
           ADD_FAILURE() << name << " (" << x << ", " << y << ")";
       }

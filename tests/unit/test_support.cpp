@@ -9,6 +9,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace vz {
 
@@ -76,6 +77,52 @@ RgbImage imageMagickDecode(const std::string& path, const std::string& options) 
   // say): what it wrote counts, whatever its exit status.
   runCommand(imageMagickConvert() + " '" + path + "[0]' " + options + " -depth 8 ppm:- 2>/dev/null",
              &ppm);
+  RgbImage image;
+  if (!parsePpm(ppm, image)) return RgbImage{};
+  return image;
+}
+
+namespace {
+
+// Where the reference decode of a test data file with these options is kept: the file's
+// path under tests/data, then the options' FNV-1a hash, which keeps names short and apart.
+std::filesystem::path storedDecodePath(const std::string& path, const std::string& options) {
+  const std::filesystem::path data(VIZORKA_TESTDATA_DIR);
+  const std::filesystem::path relative = std::filesystem::path(path).lexically_relative(data);
+  if (relative.empty() || *relative.begin() == "..") return {};
+  uint32_t hash = 2166136261u;
+  for (const char c : options) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "%08x", hash);
+  return data / "reference" / (relative.string() + "." + tag + ".ppm.gz");
+}
+
+}  // namespace
+
+RgbImage storedDecode(const std::string& path, const std::string& options) {
+  const std::filesystem::path stored = storedDecodePath(path, options);
+  if (stored.empty()) return RgbImage{};
+  std::string ppm;
+  if (std::getenv("VIZORKA_RECORD_REFERENCES")) {
+    runCommand(
+        imageMagickConvert() + " '" + path + "[0]' " + options + " -depth 8 ppm:- 2>/dev/null",
+        &ppm);
+    std::filesystem::create_directories(stored.parent_path());
+    gzFile out = gzopen(stored.c_str(), "wb9");
+    if (!out) return RgbImage{};
+    const bool written =
+        gzwrite(out, ppm.data(), static_cast<unsigned>(ppm.size())) == static_cast<int>(ppm.size());
+    if (gzclose(out) != Z_OK || !written) return RgbImage{};
+  } else {
+    gzFile in = gzopen(stored.c_str(), "rb");
+    if (!in) return RgbImage{};
+    std::array<char, 65536> buffer;
+    int n;
+    while ((n = gzread(in, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0)
+      ppm.append(buffer.data(), static_cast<size_t>(n));
+    gzclose(in);
+    if (n < 0) return RgbImage{};
+  }
   RgbImage image;
   if (!parsePpm(ppm, image)) return RgbImage{};
   return image;

@@ -55,6 +55,12 @@ bool parsePpm(const std::string& bytes, RgbImage& image);
 // put before the output; empty when it gives none.
 RgbImage imageMagickDecode(const std::string& path, const std::string& options = "");
 
+// ImageMagick's decode of a file under tests/data, as stored in tests/data/reference by
+// tests/data/make_reference_decodes.sh, so that the conformance tests need no ImageMagick;
+// empty when none is stored. With VIZORKA_RECORD_REFERENCES set in the environment it
+// decodes with ImageMagick and stores the result instead.
+RgbImage storedDecode(const std::string& path, const std::string& options = "");
+
 // The colour of document pixel (x, y): through the palette for indexed modes. Colour
 // mode 4 is read as two pixels a byte, like the other 4-bit modes.
 ColourValue documentColour(const ImageDocument& doc, int32_t x, int32_t y);

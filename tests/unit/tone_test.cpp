@@ -80,8 +80,7 @@ TEST(Tone, ValuesOfTheDefinition) {
 // ImageMagick's -gamma raises to 1/gamma as well: a strip of every grey level, within
 // one level of its Q16 arithmetic.
 TEST(Tone, GammaAgreesWithImageMagick) {
-  if (!test::haveTool(test::imageMagickConvert()))
-    GTEST_SKIP() << "ImageMagick's convert is missing";
+  ASSERT_TRUE(test::haveTool(test::imageMagickConvert())) << "ImageMagick, the judge, is missing";
   const test::ScratchFolder scratch;
   ImageDocument strip;
   allocatePicture(strip, 256, 1, ColourMode::kTrueColour);
