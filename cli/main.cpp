@@ -99,8 +99,12 @@ std::string usage() {
       "program's start settings. --batch does so for every INPUT, N at a time, each on one\n"
       "thread (default: the inputs share every hardware thread); in file names {name} stands\n"
       "for the input's name without folder and extension.\n";
+  // An option too wide for the column has its words on the next line, in the column.
   const auto line = [&text](const std::string& spelling, const std::string& help) {
-    text += "  " + spelling + std::string(spelling.size() < 33 ? 33 - spelling.size() : 1, ' ') +
+    constexpr size_t kColumn = 33;
+    text += "  " + spelling +
+            (spelling.size() < kColumn ? std::string(kColumn - spelling.size(), ' ')
+                                       : "\n" + std::string(kColumn + 2, ' ')) +
             help + "\n";
   };
   line("--as-kep", "read an unknown extension as a 4-colour KEP file");
