@@ -151,7 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"sepRestartRows", "-sample 2x2 -restart 1", 70, 50, "0; 1 2;"},
         Variant{"sepArith", "-arithmetic -sample 2x2", 64, 48, "0; 1; 2;"},
         Variant{"sepArithRestart", "-arithmetic -sample 1x2 -restart 1B", 37, 29, "1; 0 2;"},
-        Variant{"sepRgb", "-rgb", 37, 29, "0; 1; 2;"}),
+        Variant{"sepRgb", "-rgb", 37, 29, "0; 1; 2;"},
+        // Luma sampled 4x4: 18 blocks in the frame's MCU, more than an interleaved scan may
+        // hold, so every scan has one component.
+        Variant{"sep44", "-sample 4x4", 37, 29, "0; 1; 2;"},
+        Variant{"prog44", "-sample 4x4", 37, 29,
+                "0: 0-0, 0, 1; 1: 0-0, 0, 0; 2: 0-0, 0, 0; 0: 1-63, 0, 1; 0: 0-0, 1, 0;"
+                "1: 1-63, 0, 0; 2: 1-63, 0, 0; 0: 1-63, 1, 0;"}),
     [](const ::testing::TestParamInfo<Variant>& variant) {
       return std::string(variant.param.name);
     });

@@ -171,7 +171,7 @@ void JpegDecoder::decodeBufferedScans(int marker) {
   // quantisation table.
   scan_.count = frame_.componentCount;
   for (int i = 0; i < frame_.componentCount; ++i) scan_.components[i] = i;
-  scanLayout_.setUp(frame_, geometry_, scan_);
+  scanLayout_.setUpFrame(frame_, geometry_);
   scanLayout_.attachQuantisation(frame_, scan_, tables_);
 }
 
