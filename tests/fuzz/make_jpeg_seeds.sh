@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes the fuzz_jpeg seeds for the variants beyond baseline and progressive Huffman:
-# arithmetic coding, uncommon sampling, CMYK and YCCK, RGB, an EXIF orientation. Each
+# arithmetic coding, uncommon sampling, sequential scans of separate components, CMYK and
+# YCCK, RGB, an EXIF orientation. Each
 # seed starts with the fuzz target's mode byte (bit 0: fast transform; the rest: read
 # size), then a small picture made by cjpeg, jpegtran, ImageMagick or PIL.
 #   bash tests/fuzz/make_jpeg_seeds.sh
@@ -23,6 +24,12 @@ cjpeg -sample 4x1,1x2,1x1 -outfile "$work/a.jpg" "$work/in.ppm"
 seed sampling_mixed 03 "$work/a.jpg"
 cjpeg -progressive -sample 3x2 -outfile "$work/a.jpg" "$work/in.ppm"
 seed sampling_3x2_progressive 44 "$work/a.jpg"
+printf '0; 1 2;' > "$work/scans"
+cjpeg -scans "$work/scans" -restart 1B -outfile "$work/a.jpg" "$work/in.ppm"
+seed separate_scans 0d "$work/a.jpg"
+printf '2; 0; 1;' > "$work/scans"
+cjpeg -scans "$work/scans" -arithmetic -sample 4x4 -outfile "$work/a.jpg" "$work/in.ppm"
+seed separate_scans_arithmetic_4x4 10 "$work/a.jpg"
 cjpeg -rgb -outfile "$work/a.jpg" "$work/in.ppm"
 seed rgb 05 "$work/a.jpg"
 convert "$work/in.ppm" -colorspace CMYK -sampling-factor 2x2 -quality 80 "jpg:$work/a.jpg"

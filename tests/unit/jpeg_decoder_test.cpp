@@ -149,7 +149,10 @@ std::vector<ErrorCase> errorCases() {
       {"scan length", greyHeaders().bytes({0xFF, 0xDA, 0, 9, 1, 1, 0, 0, 63, 0}).data, -212},
       {"sequential scan naming one component twice",
        colourHeaders().sos({{1, 0, 0}, {1, 0, 0}, {2, 0, 0}}).bits("0").data, -212},
-      {"sequential scan without every component", colourHeaders().sos({{1, 0, 0}}).bits("0").data,
+      {"sequential scans that leave out a component",
+       colourHeaders().sos({{1, 0, 0}}).bits("000").sos({{3, 0, 0}}).bits("000").eoi().data, -236},
+      {"sequential scans naming a component twice",
+       colourHeaders().sos({{1, 0, 0}}).bits("000").sos({{1, 0, 0}, {2, 0, 0}}).bits("000").data,
        -212},
       {"progressive scan with too many blocks",
        colourHeaders(kSof2, 2, 2).sos({{1, 0, 0}, {1, 0, 0}}, 0, 0).bits("0").data, -212},
@@ -324,7 +327,8 @@ std::vector<ErrorCase> errorCases() {
   return cases;
 }
 
-// A failure in a later progressive scan shows as damage, with the rows of the scans before.
+// A failure in a later scan of a progressive picture, or of a sequential one whose
+// components come in separate scans, shows as damage, with the rows of the scans before.
 TEST(JpegDecoder, EveryFailureCodeFromAHandMadeStream) {
   for (const ErrorCase& c : errorCases()) {
     for (bool fast : {true, false}) {

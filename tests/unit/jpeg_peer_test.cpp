@@ -41,10 +41,12 @@ struct Variant {
   const char* cjpegOptions;
   int width;
   int height;
+  const char* scans = nullptr;  // cjpeg's scan script, one scan for each ';'
 };
 
 void PrintTo(const Variant& variant, std::ostream* out) {
   *out << variant.cjpegOptions;
+  if (variant.scans != nullptr) *out << " -scans \"" << variant.scans << '"';
 }
 
 class CjpegVariant : public ::testing::TestWithParam<Variant> {};
@@ -54,8 +56,14 @@ TEST_P(CjpegVariant, DecodesCloseToDjpeg) {
   const Variant& v = GetParam();
   const std::string base = jpegtest::tempPath(v.name);
   ASSERT_TRUE(test::writeFileBytes(base + ".ppm", jpegtest::makeTestPpm(v.width, v.height, 7)));
-  ASSERT_EQ(test::runCommand(std::string("cjpeg ") + v.cjpegOptions + " -outfile " + base +
-                             ".jpg " + base + ".ppm"),
+  std::string options = v.cjpegOptions;
+  if (v.scans != nullptr) {
+    const std::string script(v.scans);
+    ASSERT_TRUE(
+        test::writeFileBytes(base + ".scans", std::vector<uint8_t>(script.begin(), script.end())));
+    options += " -scans " + base + ".scans";
+  }
+  ASSERT_EQ(test::runCommand("cjpeg " + options + " -outfile " + base + ".jpg " + base + ".ppm"),
             0);
   const std::vector<uint8_t> file = test::readFileBytes(base + ".jpg");
   ASSERT_FALSE(file.empty());
@@ -85,7 +93,8 @@ TEST_P(CjpegVariant, DecodesCloseToDjpeg) {
     EXPECT_LE(d.mean, path.mean);
     std::printf("%s %s: max %d mean %.3f\n", v.name, path.dct, d.maximum, d.mean);
   }
-  for (const char* suffix : {".ppm", ".jpg", ".pnm"}) std::remove((base + suffix).c_str());
+  for (const char* suffix : {".ppm", ".jpg", ".pnm", ".scans"})
+    std::remove((base + suffix).c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,7 +140,24 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"arithprog411", "-arithmetic -progressive -sample 4x1 -quality 95", 37, 29},
         // RGB: Adobe's transform flag 0 and components named R, G, B.
         Variant{"rgb", "-rgb", 37, 29},
-        Variant{"rgbarith", "-rgb -arithmetic -progressive", 37, 29}),
+        Variant{"rgbarith", "-rgb -arithmetic -progressive", 37, 29},
+        // Sequential pictures whose components come in separate scans: one each, luma and
+        // then both chroma, restart intervals that change from scan to scan (in rows of
+        // each scan's MCUs), chroma first, arithmetic coding.
+        Variant{"sep444", "-sample 1x1", 37, 29, "0; 1; 2;"},
+        Variant{"sep420", "-sample 2x2", 37, 29, "0; 1; 2;"},
+        Variant{"sepLumaThenChroma", "-sample 2x2", 64, 48, "0; 1 2;"},
+        Variant{"sepRestart", "-sample 2x1 -restart 1B", 70, 50, "2; 0; 1;"},
+        Variant{"sepRestartRows", "-sample 2x2 -restart 1", 70, 50, "0; 1 2;"},
+        Variant{"sepArith", "-arithmetic -sample 2x2", 64, 48, "0; 1; 2;"},
+        Variant{"sepArithRestart", "-arithmetic -sample 1x2 -restart 1B", 37, 29, "1; 0 2;"},
+        Variant{"sepRgb", "-rgb", 37, 29, "0; 1; 2;"},
+        // Luma sampled 4x4: 18 blocks in the frame's MCU, more than an interleaved scan may
+        // hold, so every scan has one component.
+        Variant{"sep44", "-sample 4x4", 37, 29, "0; 1; 2;"},
+        Variant{"prog44", "-sample 4x4", 37, 29,
+                "0: 0-0, 0, 1; 1: 0-0, 0, 0; 2: 0-0, 0, 0; 0: 1-63, 0, 1; 0: 0-0, 1, 0;"
+                "1: 1-63, 0, 0; 2: 1-63, 0, 0; 0: 1-63, 1, 0;"}),
     [](const ::testing::TestParamInfo<Variant>& variant) {
       return std::string(variant.param.name);
     });

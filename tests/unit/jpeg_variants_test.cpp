@@ -1,7 +1,7 @@
 // JPEG files as other programs write them, each judged by a peer: CMYK and YCCK against
 // ImageMagick's CMYK samples through the fixed conversion; EXIF orientations against
-// ImageMagick's reading of the tag; progressive files cut short or damaged against what
-// jpegtran keeps of them. The sampling rule for ratios that no peer decodes is checked on
+// ImageMagick's reading of the tag; files of several scans cut short or damaged against
+// what jpegtran keeps of them. The sampling rule for ratios that no peer decodes is checked on
 // hand-made streams. Thresholds as in jpeg_peer_test.cpp: at most 3 levels, mean 0.2.
 #include <gtest/gtest.h>
 
@@ -302,21 +302,42 @@ std::vector<size_t> scanStarts(const std::vector<uint8_t>& file) {
   return starts;
 }
 
-// A progressive file cut after each of its scans, or whose next scan starts with a
-// stray marker, keeps what the complete scans gave: jpegtran keeps the same coefficients
-// and writes them as a whole file, which djpeg then decodes without its smoothing of
-// missing coefficients.
-TEST(JpegProgressiveDamage, KeepsWhatTheCompleteScansGave) {
-  for (const char* options : {"-progressive -sample 2x2", "-progressive -arithmetic -sample 2x1",
-                              "-progressive -grayscale"}) {
+// A file of several scans, progressive or sequential with its components in separate
+// scans, cut anywhere in its first scan keeps what came; cut after each of its scans, or
+// whose next scan starts with a stray marker, it keeps what the complete scans gave: jpegtran keeps
+// the same coefficients (zero for a component without a scan) and writes them as a whole file,
+// which djpeg then decodes without its smoothing of missing coefficients.
+TEST(JpegScanDamage, KeepsWhatTheCompleteScansGave) {
+  struct Case {
+    const char* options;
+    const char* scans;  // cjpeg's scan script of a sequential file
+  };
+  for (const Case& c : {Case{"-progressive -sample 2x2", nullptr},
+                        Case{"-progressive -arithmetic -sample 2x1", nullptr},
+                        Case{"-progressive -grayscale", nullptr}, Case{"-sample 2x1", "0; 1; 2;"},
+                        Case{"-arithmetic -sample 2x2", "2; 0; 1;"}}) {
+    const std::string options = c.options;
     SCOPED_TRACE(options);
     const test::ScratchFolder folder;
+    const std::string script =
+        c.scans == nullptr ? "" : std::string("printf '") + c.scans + "' > {jpg}.scans && ";
     const std::vector<uint8_t> file =
-        makeFile(folder, std::string("cjpeg ") + options + " -outfile {jpg} {ppm}");
+        makeFile(folder, script + "cjpeg " + (c.scans == nullptr ? "" : "-scans {jpg}.scans ") +
+                             options + " -outfile {jpg} {ppm}");
     ASSERT_FALSE(file.empty());
     const std::vector<size_t> starts = scanStarts(file);
-    ASSERT_GE(starts.size(), 6u);
-    const bool arithmetic = std::strstr(options, "arithmetic") != nullptr;
+    ASSERT_GE(starts.size(), 3u);
+    const bool arithmetic = options.find("arithmetic") != std::string::npos;
+    const std::string picture =
+        c.scans == nullptr ? " of the progressive picture" : " of the sequential picture";
+    // Cut anywhere in the first scan's data, between blocks or within one.
+    const size_t firstData = starts[0] + 2 + (file[starts[0] + 2] << 8 | file[starts[0] + 3]);
+    for (size_t end = firstData + 1; !(file[end] == 0xFF && file[end + 1] != 0); ++end) {
+      ImageDocument doc;
+      const Status status = readBytes(std::vector<uint8_t>(file.begin(), file.begin() + end), doc);
+      EXPECT_EQ(status, StatusCode::kPartial) << end;
+      EXPECT_EQ(status.reason().rfind("data ends", 0), 0u) << status.reason();
+    }
     for (size_t scans = 1; scans < starts.size(); ++scans) {
       SCOPED_TRACE(testing::Message() << scans << " scans");
       const std::vector<uint8_t> cut(file.begin(), file.begin() + starts[scans]);
@@ -330,8 +351,7 @@ TEST(JpegProgressiveDamage, KeepsWhatTheCompleteScansGave) {
       ImageDocument doc;
       const Status status = readBytes(cut, doc);
       EXPECT_EQ(status, StatusCode::kPartial);
-      EXPECT_EQ(status.reason(),
-                "data ends after scan " + std::to_string(scans) + " of the progressive picture");
+      EXPECT_EQ(status.reason(), "data ends after scan " + std::to_string(scans) + picture);
       const std::vector<uint8_t> kept = rgbOf(doc);
       EXPECT_TRUE(closeEnough(kept, ppmPixels(folder / "kept.pnm")));
       if (arithmetic) continue;  // from a marker on, arithmetic decoding reads zeros
@@ -345,8 +365,7 @@ TEST(JpegProgressiveDamage, KeepsWhatTheCompleteScansGave) {
       ImageDocument damagedDoc;
       const Status damagedStatus = readBytes(damaged, damagedDoc);
       EXPECT_EQ(damagedStatus, StatusCode::kPartial);
-      EXPECT_EQ(damagedStatus.reason(),
-                "data ends in scan " + std::to_string(scans + 1) + " of the progressive picture");
+      EXPECT_EQ(damagedStatus.reason(), "data ends in scan " + std::to_string(scans + 1) + picture);
       EXPECT_EQ(rgbOf(damagedDoc), kept);
     }
   }

@@ -375,6 +375,39 @@ void JpegArithmeticDecoder::decodeSequentialRow(JpegRestarts& restarts, JpegFram
   }
 }
 
+bool JpegArithmeticDecoder::decodeSequentialScan(JpegRestarts& restarts, JpegFrame& frame,
+                                                 const JpegScan& scan, const JpegScanLayout& layout,
+                                                 const JpegTables& tables,
+                                                 JpegCoefficientStore& store) {
+  const int64_t mcus = static_cast<int64_t>(layout.mcusPerRow) * layout.mcuRows;
+  for (int64_t mcu = 0; mcu < mcus; ++mcu) {
+    if (!beginMcu(restarts, frame)) return false;
+    const int mcuRow = static_cast<int>(mcu / layout.mcusPerRow);
+    const int mcuColumn = static_cast<int>(mcu % layout.mcusPerRow);
+    for (int i = 0; i < layout.blocksPerMcu; ++i) {
+      const JpegMcuBlock& mcuBlock = layout.blocks[i];
+      const int c = mcuBlock.component;
+      JpegComponent& component = frame.components[c];
+      const int column = scan.count == 1 ? mcuColumn : mcuColumn * component.h + mcuBlock.h;
+      const int blockRow = scan.count == 1 ? mcuRow : mcuRow * component.v + mcuBlock.v;
+      store.checkColumn(c, column);
+      // As in progressive scans, rows are made only for values other than zero.
+      const JpegBlockRow* made = store.rowIfMade(c, blockRow);
+      component.predictor += static_cast<uint32_t>(decodeDcDifference(c, component.dcSlot, tables));
+      const int16_t dc = truncate16(component.predictor);
+      if (dc != 0) made = &store.row(c, blockRow);
+      if (made != nullptr) made->dc[column] = dc;
+      decodeAcFirst(component.acSlot - 4, 1, 63, tables, [&](int k, int32_t value) {
+        if (made == nullptr) made = &store.row(c, blockRow);
+        made->coefficients[64 * column + kJpegZigZag[k]] = truncate16(static_cast<uint32_t>(value));
+        made->nonZero[column] |= 1ULL << k;
+      });
+    }
+    --restarts.mcusLeft;
+  }
+  return true;
+}
+
 bool JpegArithmeticDecoder::decodeProgressiveScan(JpegRestarts& restarts, JpegFrame& frame,
                                                   const JpegScan& scan,
                                                   const JpegScanLayout& layout,

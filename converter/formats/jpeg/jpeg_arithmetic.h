@@ -30,6 +30,11 @@ class JpegArithmeticDecoder {
   void decodeSequentialRow(JpegRestarts& restarts, JpegFrame& frame,
                            const JpegMcuGeometry& geometry, const JpegScanLayout& layout,
                            const JpegTables& tables, bool fastPath, JpegCoefficientRow& row);
+  // One scan of a sequential frame whose components come in more than one scan, into
+  // the store, unscaled. False when the data was cut short before the scan's last MCU.
+  bool decodeSequentialScan(JpegRestarts& restarts, JpegFrame& frame, const JpegScan& scan,
+                            const JpegScanLayout& layout, const JpegTables& tables,
+                            JpegCoefficientStore& store);
   // One progressive scan into the store; its parameters have been checked. False when
   // the data was cut short before the scan's last MCU.
   bool decodeProgressiveScan(JpegRestarts& restarts, JpegFrame& frame, const JpegScan& scan,

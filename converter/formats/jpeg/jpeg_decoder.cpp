@@ -118,14 +118,21 @@ void JpegDecoder::beginScan() {
   }
 }
 
-void JpegDecoder::decodeProgressiveScans(int marker) {
+int32_t JpegDecoder::scansBegun() const {
+  return frame_.progressive ? progressive_.scans() : sequentialScans_;
+}
+
+void JpegDecoder::decodeBufferedScans(int marker) {
   store_.setUp(frame_, geometry_);
   for (bool first = true;; first = false) {
-    completeScans_ = progressive_.scans();
-    // Once a scan is complete, damage after it leaves the picture as it was. Too many
-    // scans, or no memory, end the decoding all the same.
+    completeScans_ = scansBegun();
+    // Once a scan is complete, damage after it leaves the picture as it was, and so does
+    // data that ends, in the first scan too. Too many scans, or no memory, end the
+    // decoding all the same.
     try {
       if (!first) {
+        // A sequential frame is complete with the scan of its last component.
+        if (!frame_.progressive && componentsCoded_ == (1u << frame_.componentCount) - 1) break;
         headers_.prime();
         marker = headers_.nextMarker(tables_, fastPath_);
       }
@@ -134,21 +141,29 @@ void JpegDecoder::decodeProgressiveScans(int marker) {
         if (headers_.markerPastEnd()) {
           damage_ = JpegError::kCorruptData;
           dataEnded_ = true;
+        } else if (!frame_.progressive) {
+          damage_ = JpegError::kComponentWithoutScan;
         }
         break;
       }
       if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
-      decodeProgressiveScan();
+      if (frame_.progressive) {
+        decodeProgressiveScan();
+      } else {
+        decodeSequentialScanToStore(first);
+      }
     } catch (const JpegFailure& failure) {
-      if (completeScans_ == 0 || isOutOfMemory(failure.code) ||
+      // Padding read past the end of the data can fail a block as well as stop it.
+      const bool dataEnded = decodingData_ && entropyDataEnded();
+      if ((completeScans_ == 0 && !dataEnded) || isOutOfMemory(failure.code) ||
           failure.code == JpegError::kTooManyScans)
         throw;
       damage_ = failure.code;
-      dataEnded_ = decodingData_ && entropyDataEnded();
+      dataEnded_ = dataEnded;
       decodingData_ = false;
     }
     if (damage_ != JpegError::kNone) {
-      damageWithinScan_ = progressive_.scans() > completeScans_;
+      damageWithinScan_ = scansBegun() > completeScans_;
       break;
     }
   }
@@ -156,7 +171,7 @@ void JpegDecoder::decodeProgressiveScans(int marker) {
   // quantisation table.
   scan_.count = frame_.componentCount;
   for (int i = 0; i < frame_.componentCount; ++i) scan_.components[i] = i;
-  scanLayout_.setUp(frame_, geometry_, scan_);
+  scanLayout_.setUpFrame(frame_, geometry_);
   scanLayout_.attachQuantisation(frame_, scan_, tables_);
 }
 
@@ -178,12 +193,43 @@ void JpegDecoder::decodeProgressiveScan() {
   }
 }
 
+// One scan of a sequential frame whose components come in more than one scan; the first
+// one's header has been read already.
+void JpegDecoder::decodeSequentialScanToStore(bool headerRead) {
+  if (!headerRead) headers_.readScanHeader(frame_, scan_);
+  ++sequentialScans_;
+  // Every component has one scan.
+  for (int i = 0; i < scan_.count; ++i) {
+    const uint32_t bit = 1u << scan_.components[i];
+    if ((componentsCoded_ & bit) != 0) failJpeg(JpegError::kBadScanHeader);
+    componentsCoded_ |= bit;
+  }
+  beginScan();
+  decodingData_ = true;
+  const bool complete =
+      frame_.arithmetic
+          ? arithmetic_.decodeSequentialScan(restarts_, frame_, scan_, scanLayout_, tables_, store_)
+          : decodeSequentialScan(bits_, restarts_, frame_, scan_, scanLayout_, store_);
+  decodingData_ = false;
+  if (!complete) {
+    damage_ = JpegError::kCorruptData;
+    dataEnded_ = true;
+  }
+}
+
 void JpegDecoder::beginSequentialScan(int marker) {
   if (marker != jpegmarker::kSos) failJpeg(JpegError::kMisplacedMarker);
   headers_.readScanHeader(frame_, scan_);
-  // Rows are produced from interleaved MCUs holding every component once.
-  if (scan_.count != frame_.componentCount) failJpeg(JpegError::kBadScanHeader);
-  beginScan();
+  // The usual frame: one interleaved scan holds every component, and its MCU rows are
+  // decoded as the pixel rows are asked for.
+  if (scan_.count == frame_.componentCount) {
+    beginScan();
+    return;
+  }
+  // The components come in more than one scan: the whole frame is decoded into the
+  // store first, as a progressive one is.
+  buffered_ = true;
+  decodeBufferedScans(marker);
 }
 
 JpegError JpegDecoder::start() {
@@ -191,7 +237,8 @@ JpegError JpegDecoder::start() {
   try {
     const int marker = setUpFrame();
     if (frame_.progressive) {
-      decodeProgressiveScans(marker);
+      buffered_ = true;
+      decodeBufferedScans(marker);
     } else {
       beginSequentialScan(marker);
     }
@@ -211,7 +258,7 @@ JpegRowResult JpegDecoder::readRow(const uint8_t*& row, int32_t& length) {
   if (rowsRemaining_ == 0) return JpegRowResult::kEnd;
   try {
     if (rowsLeftInMcuRow_ == 0) {
-      if (frame_.progressive) {
+      if (buffered_) {
         store_.gatherRow(frame_, geometry_, scanLayout_, fastPath_, coefficientRow_);
       } else {
         decodingData_ = true;

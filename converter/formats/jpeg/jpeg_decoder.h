@@ -9,14 +9,18 @@
 // and the stream, and ends the public operation; afterwards start() answers the code
 // and readRow() kFailed.
 //
-// A progressive picture whose later scan is damaged, or whose data ends early, still
+// Progressive pictures, and sequential ones whose components come in more than one scan,
+// are decoded into a store of the whole frame's coefficients, scan by scan, before the
+// first row; the usual sequential picture, one scan of every component, row by row. A
+// picture of several scans whose later scan is damaged, or whose data ends early, still
 // gives every row: the picture as the scans before left it. damage() then tells why.
 //
 // The stages, each in its own file: JpegInput (bytes) under JpegHeaderReader (markers,
 // tables, frame and scan headers), JpegBitReader (Huffman-coded bits) and
-// JpegArithmeticDecoder; decodeSequentialRow, JpegProgressiveDecoder and the arithmetic
-// decoder turn the data into coefficients, progressive ones into a JpegCoefficientStore;
-// JpegRowOutput transforms them and makes pixel rows.
+// JpegArithmeticDecoder; decodeSequentialRow, decodeSequentialScan,
+// JpegProgressiveDecoder and the arithmetic decoder turn the data into coefficients,
+// those of several scans into a JpegCoefficientStore; JpegRowOutput transforms them and
+// makes pixel rows.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +55,9 @@ class JpegDecoder {
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
   JpegError errorCode() const { return error_; }
-  // The damage a progressive picture was decoded through, kNone when there was none;
-  // kCorruptData also when its data ended, before a scan or within one.
+  // The damage a picture of several scans was decoded through, kNone when there was
+  // none; kCorruptData also when its data ended, before a scan or within one;
+  // kComponentWithoutScan when a sequential one ended before its last component.
   JpegError damage() const { return damage_; }
   // The scans decoded whole before the damage, and whether it broke off the next one.
   int32_t completeScans() const { return completeScans_; }
@@ -69,8 +74,11 @@ class JpegDecoder {
   // 1 (grey) or 4 (R, G, B, 0); valid after start().
   int32_t bytesPerPixel() const { return started_ ? output_.bytesPerPixel() : 0; }
   JpegLayout layout() const { return geometry_.layout; }
-  // Progressive pictures: the pixel rows from the top that the scans reached; the rows
-  // below have no data.
+  // True when the scans went into the store whole before the first row: progressive
+  // pictures, and sequential ones whose components come in more than one scan.
+  bool buffered() const { return buffered_; }
+  // Pictures of several scans: the pixel rows from the top that the scans reached; the
+  // rows below have no data.
   int32_t rowsReached() const { return store_.rowsReached(); }
   // What the progressive stage has done so far: for limits and tests.
   const JpegProgressiveDecoder& progressive() const { return progressive_; }
@@ -90,9 +98,15 @@ class JpegDecoder {
   // After a scan header: tables, predictors, restart state, and the entropy decoder on
   // the first byte after the header.
   void beginScan();
-  void decodeProgressiveScans(int marker);
+  // The scans of a buffered picture, from the first one's marker, into the store.
+  void decodeBufferedScans(int marker);
   void decodeProgressiveScan();
+  void decodeSequentialScanToStore(bool headerRead);
+  // The first scan of a sequential picture: decoded row by row when it holds every
+  // component, otherwise with the others into the store.
   void beginSequentialScan(int marker);
+  // Scans whose header has been read, complete or not.
+  int32_t scansBegun() const;
   // Whether the entropy decoder at work has run into a marker or the end of the data.
   bool entropyDataEnded() const;
 
@@ -105,6 +119,9 @@ class JpegDecoder {
   bool decodingData_ = false;  // the entropy decoders are at work
   bool dataEnded_ = false;
   bool started_ = false;
+  bool buffered_ = false;
+  int32_t sequentialScans_ = 0;   // buffered sequential pictures: scans begun
+  uint32_t componentsCoded_ = 0;  // and bit i set once component i has had its scan
   JpegBlockPool pool_;
   JpegInput input_;
   JpegHeaderReader headers_;

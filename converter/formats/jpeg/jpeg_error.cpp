@@ -68,6 +68,8 @@ const char* describeJpegError(JpegError code) {
       return "too many progressive scans";
     case JpegError::kBadArithmeticTable:
       return "bad arithmetic coding table";
+    case JpegError::kComponentWithoutScan:
+      return "a component has no scan";
   }
   return "damaged";
 }

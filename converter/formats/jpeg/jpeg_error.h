@@ -38,8 +38,9 @@ enum class JpegError : int32_t {
   kBadRefinement = -231,
   kReadError = -232,
   kOutOfMemory = -233,
-  kTooManyScans = -234,        // a progressive picture with more scans than any encoder writes
-  kBadArithmeticTable = -235,  // a DAC segment's bounds out of range
+  kTooManyScans = -234,          // a progressive picture with more scans than any encoder writes
+  kBadArithmeticTable = -235,    // a DAC segment's bounds out of range
+  kComponentWithoutScan = -236,  // a sequential picture ended before every component had its scan
 };
 
 // A few English words for a code: "corrupt Huffman data".

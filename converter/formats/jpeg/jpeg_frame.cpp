@@ -91,13 +91,28 @@ void JpegScanLayout::setUp(const JpegFrame& frame, const JpegMcuGeometry& geomet
         scan.components[0], 0, 0, component.firstBlockInMcu, nullptr, nullptr, nullptr};
     return;
   }
+  interleave(frame, geometry, scan, kMaxBlocksPerMcu);
+}
+
+void JpegScanLayout::setUpFrame(const JpegFrame& frame, const JpegMcuGeometry& geometry) {
+  JpegScan all;
+  all.count = frame.componentCount;
+  for (int i = 0; i < frame.componentCount; ++i) all.components[i] = i;
+  if (all.count == 1) {
+    setUp(frame, geometry, all);
+  } else {
+    interleave(frame, geometry, all, kMaxBlocksPerFrameMcu);
+  }
+}
+
+void JpegScanLayout::interleave(const JpegFrame& frame, const JpegMcuGeometry& geometry,
+                                const JpegScan& scan, int32_t maxBlocks) {
   mcusPerRow = ceilDiv(ceilDiv(frame.width, 8), geometry.hMax);
   mcuRows = ceilDiv(ceilDiv(frame.height, 8), geometry.vMax);
   int32_t count = 0;
   for (int i = 0; i < scan.count; ++i)
     count += frame.components[scan.components[i]].h * frame.components[scan.components[i]].v;
-  // The standard's limit for the blocks of one MCU.
-  if (count > kMaxBlocksPerMcu) failJpeg(JpegError::kBadScanHeader);
+  if (count > maxBlocks) failJpeg(JpegError::kBadScanHeader);
   blocksPerMcu = 0;
   for (int i = 0; i < scan.count; ++i) {
     const JpegComponent& component = frame.components[scan.components[i]];

@@ -109,11 +109,18 @@ struct JpegMcuBlock {
 };
 
 // The MCUs of one scan: one block each when the scan has one component, otherwise
-// every block of each named component.
+// every block of each named component. Also the MCU of the frame layout, every block of
+// every component, in which the rows of a picture decoded into the store are gathered.
 struct JpegScanLayout {
+  // The most blocks in the MCU of a scan of several components.
   static constexpr int kMaxBlocksPerMcu = 10;
+  // The most in the frame layout: four components sampled 4 x 4, which a picture may
+  // have when each component has scans of its own.
+  static constexpr int kMaxBlocksPerFrameMcu = 64;
 
   void setUp(const JpegFrame& frame, const JpegMcuGeometry& geometry, const JpegScan& scan);
+  // The frame layout.
+  void setUpFrame(const JpegFrame& frame, const JpegMcuGeometry& geometry);
   // Builds the Huffman tables whose codes changed and points the blocks at their
   // tables; fails when the scan needs one that is missing.
   void attachTables(const JpegFrame& frame, const JpegScan& scan, JpegTables& tables,
@@ -124,7 +131,12 @@ struct JpegScanLayout {
   int32_t mcusPerRow = 0;
   int32_t mcuRows = 0;
   int32_t blocksPerMcu = 0;
-  JpegMcuBlock blocks[kMaxBlocksPerMcu] = {};
+  JpegMcuBlock blocks[kMaxBlocksPerFrameMcu] = {};
+
+ private:
+  // Every block of each of the scan's components, when they take at most 'maxBlocks'.
+  void interleave(const JpegFrame& frame, const JpegMcuGeometry& geometry, const JpegScan& scan,
+                  int32_t maxBlocks);
 };
 
 // Where the restart markers fall in the scan being decoded.

@@ -74,13 +74,17 @@ Status statusOf(const JpegDecoder& decoder) {
   return Status(code, describeFailure(decoder, error));
 }
 
-// Why the picture is incomplete, after 'rows' rows of a sequential one.
+// Why the picture is incomplete, after 'rows' rows of one decoded row by row.
 std::string describeDamage(const JpegDecoder& decoder, int32_t rows) {
-  if (decoder.frame().progressive) {
+  if (decoder.buffered()) {
+    // The scans ended whole: there is no place to name.
+    if (decoder.damage() == JpegError::kComponentWithoutScan)
+      return describeFailure(decoder, decoder.damage());
     const std::string where =
         (decoder.damageWithinScan() ? " in scan " : " after scan ") +
         std::to_string(decoder.completeScans() + (decoder.damageWithinScan() ? 1 : 0)) +
-        " of the progressive picture";
+        (decoder.frame().progressive ? " of the progressive picture"
+                                     : " of the sequential picture");
     return decoder.dataEnded() ? "data ends" + where
                                : describeFailure(decoder, decoder.damage()) + where;
   }

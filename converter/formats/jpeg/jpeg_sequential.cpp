@@ -12,6 +12,40 @@ int16_t truncate16(uint32_t value) {
   return static_cast<int16_t>(static_cast<uint16_t>(value));
 }
 
+// One block of a sequential scan into the store: the DC coefficient from its predictor,
+// then the AC coefficients up to the end of the block, as decodeSequentialRow reads them.
+void decodeBlock(JpegBitReader& bits, JpegComponent& component, const JpegMcuBlock& mcuBlock,
+                 const JpegBlockRow& row, int column) {
+  if (bits.count() < 32) bits.fill();
+  const int dcBits = bits.decode(*mcuBlock.dcTable);
+  if (dcBits > 16) failJpeg(JpegError::kCorruptData);
+  component.predictor += static_cast<uint32_t>(bits.extended(dcBits));
+  row.dc[column] = truncate16(component.predictor);
+
+  int16_t* coefficients = row.coefficients + 64 * column;
+  uint64_t nonZero = 0;
+  const JpegHuffmanTable& acTable = *mcuBlock.acTable;
+  int k = 1;
+  while (k <= 63) {
+    if (bits.count() < 32) bits.fill();
+    const int rs = bits.decode(acTable);
+    const int run = rs >> 4;
+    const int acBits = rs & 15;
+    if (acBits == 0) {
+      if (run != 15) break;
+      if (k + 15 > 63) failJpeg(JpegError::kCorruptData);
+      k += 16;
+      continue;
+    }
+    if (k + run > 63) failJpeg(JpegError::kCorruptData);
+    k += run;
+    coefficients[kJpegZigZag[k]] = static_cast<int16_t>(bits.extended(acBits));
+    nonZero |= 1ULL << k;
+    ++k;
+  }
+  row.nonZero[column] = nonZero;
+}
+
 }  // namespace
 
 void takeRestartMarker(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame& frame) {
@@ -127,6 +161,38 @@ void decodeSequentialRow(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame&
     --restarts.mcusLeft;
   }
   bits.putBack(buffer, count);
+}
+
+bool decodeSequentialScan(JpegBitReader& bits, JpegRestarts& restarts, JpegFrame& frame,
+                          const JpegScan& scan, const JpegScanLayout& layout,
+                          JpegCoefficientStore& store) {
+  const int64_t mcus = static_cast<int64_t>(layout.mcusPerRow) * layout.mcuRows;
+  // The block row each component's blocks went to last: scans move row by row.
+  const JpegBlockRow* lastRows[4] = {};
+  int lastRowIndices[4] = {-1, -1, -1, -1};
+  for (int64_t mcu = 0; mcu < mcus; ++mcu) {
+    if (restarts.due()) takeRestartMarker(bits, restarts, frame);
+    const int mcuRow = static_cast<int>(mcu / layout.mcusPerRow);
+    const int mcuColumn = static_cast<int>(mcu % layout.mcusPerRow);
+    for (int i = 0; i < layout.blocksPerMcu; ++i) {
+      const JpegMcuBlock& mcuBlock = layout.blocks[i];
+      JpegComponent& component = frame.components[mcuBlock.component];
+      const int column = scan.count == 1 ? mcuColumn : mcuColumn * component.h + mcuBlock.h;
+      const int row = scan.count == 1 ? mcuRow : mcuRow * component.v + mcuBlock.v;
+      store.checkColumn(mcuBlock.component, column);
+      // Every block takes some bits: padding alone means the data has ended, and the
+      // blocks after it would only take memory that the data never asked for.
+      if (bits.count() < 32) bits.fill();
+      if (bits.dataUsedUp()) return false;
+      if (row != lastRowIndices[mcuBlock.component]) {
+        lastRows[mcuBlock.component] = &store.row(mcuBlock.component, row);
+        lastRowIndices[mcuBlock.component] = row;
+      }
+      decodeBlock(bits, component, mcuBlock, *lastRows[mcuBlock.component], column);
+    }
+    --restarts.mcusLeft;
+  }
+  return true;
 }
 
 }  // namespace vz
