@@ -28,7 +28,8 @@ class ChannelScale {
       return;
     }
     for (uint32_t v = 0; v <= largest; ++v)
-      table_[v] = largest == 0 ? 0 : static_cast<uint8_t>((v * 255 + largest / 2) / largest);
+      table_[v] =
+          largest == 0 ? uint8_t{0} : static_cast<uint8_t>((v * 255 + largest / 2) / largest);
   }
 
   uint8_t of(uint32_t pixel) const {
