@@ -180,7 +180,10 @@ vz::Status readWavFormat(const uint8_t* data, size_t size, WavFormat& format) {
     const uint8_t* chunk = data + offset;
     const uint32_t chunkSize = vz::loadU32Le(chunk + 4);
     const size_t room = size - offset - kChunkHeaderSize;
-    const bool toTheEnd = hasTag(chunk, "data") && (chunkSize == 0 || chunkSize == kDataToTheEnd);
+    // Only the data chunk that is read may run to the end: a later one is skipped by its
+    // size, which must then lie within the file.
+    const bool firstData = hasTag(chunk, "data") && !haveData;
+    const bool toTheEnd = firstData && (chunkSize == 0 || chunkSize == kDataToTheEnd);
     if (!toTheEnd && chunkSize > room)
       return damaged(std::string(chunk, chunk + 4) + " chunk runs past the end of the file");
     if (hasTag(chunk, "fmt ")) {
@@ -188,7 +191,7 @@ vz::Status readWavFormat(const uint8_t* data, size_t size, WavFormat& format) {
       const vz::Status status = readFormatChunk(chunk + kChunkHeaderSize, chunkSize, format);
       if (!status.ok()) return status;
       haveFormat = true;
-    } else if (hasTag(chunk, "data") && !haveData) {
+    } else if (firstData) {
       haveData = true;
       format.dataOffset = offset + kChunkHeaderSize;
       dataSize = toTheEnd ? room : chunkSize;

@@ -137,6 +137,10 @@ TEST(WavReader, RefusesWithAReason) {
   }());
   std::vector<uint8_t> noFormat = {'R', 'I', 'F', 'F', 16, 0, 0, 0, 'W', 'A', 'V', 'E'};
   test::appendChunk(noFormat, "data", {1, 2, 3, 4});
+  // A data chunk before the fmt chunk, then another that claims to run to the end.
+  std::vector<uint8_t> secondDataToTheEnd = noFormat;
+  test::appendChunk(secondDataToTheEnd, "data", {5, 6, 7, 8});
+  std::fill_n(secondDataToTheEnd.end() - 8, 4, uint8_t{0xFF});
   std::vector<uint8_t> twoFormats = good;
   twoFormats.insert(twoFormats.begin() + 36, good.begin() + 12, good.begin() + 36);
 
@@ -161,6 +165,8 @@ TEST(WavReader, RefusesWithAReason) {
       {"fmt chunk past the end", changed(16, {0, 0, 0, 1}), vz::StatusCode::kDamaged,
        "past the end"},
       {"data past the end", changed(40, {21}), vz::StatusCode::kDamaged, "past the end"},
+      {"second data chunk to the end", secondDataToTheEnd, vz::StatusCode::kDamaged,
+       "past the end"},
       {"ADPCM", changed(20, {2}), vz::StatusCode::kUnsupported, "ADPCM"},
       {"mu-law", changed(20, {7}), vz::StatusCode::kUnsupported, "mu-law"},
       {"MP3", changed(20, {0x55}), vz::StatusCode::kUnsupported, "MPEG"},
