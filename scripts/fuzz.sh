@@ -5,8 +5,9 @@
 # SECONDS (default 60), FUZZ_JOBS of them at a time (default 2), each on a scratch corpus
 # that starts from its kept corpus in tests/fuzz/corpus and its seeds in tests/fuzz/seeds.
 # A run that found nothing merges what it learnt back into tests/fuzz/corpus/TARGET
-# (only inputs that add coverage) and adds its executions to tests/fuzz/executions.tsv,
-# so that campaigns add up. Reports each target's executions, its total over every
+# (only inputs that add coverage) and adds its executions and the seconds it ran to
+# tests/fuzz/executions.tsv, so that campaigns add up; a fuzzer stopped early with
+# SIGUSR1 ends cleanly and counts as such a run. Reports each target's executions, its total over every
 # campaign, and its findings (crash, leak, timeout and out-of-memory files), and exits 1
 # when anything was found; the findings stay in the scratch folder, named in the report.
 set -euo pipefail
@@ -56,6 +57,7 @@ run_target() {
     if [ -d "$kept" ]; then cp -R "$kept/." "$dir/corpus/"; fi
   done
   cd "$dir"
+  local started=$SECONDS
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
     "$repo/build/fuzz/$name" -max_total_time="$seconds" -max_len=65536 -timeout=60 \
     -rss_limit_mb=4096 -malloc_limit_mb=4096 -print_final_stats=1 \
@@ -64,6 +66,9 @@ run_target() {
   wait $! || status=$?
   rm -f "$dir/pid"
   echo "$status" >"$dir/status"
+  # The seconds it ran: fewer than asked when stopped early with SIGUSR1, which libFuzzer
+  # takes as a clean end.
+  echo $((SECONDS - started)) >"$dir/elapsed"
 }
 
 echo "Fuzzing ${#targets[@]} targets for ${seconds} s each, $jobs at a time, in $work"
@@ -82,7 +87,8 @@ keep_run() {
     "$repo/build/fuzz/$name" -merge=1 -max_len=65536 -timeout=60 -rss_limit_mb=4096 \
     "$repo/tests/fuzz/corpus/$name" "$dir/corpus" >"$dir/merge.log" 2>&1
   [ -f "$tally" ] || printf 'date\ttarget\tseconds\texecutions\n' >"$tally"
-  printf '%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%d)" "$name" "$seconds" "$executions" >>"$tally"
+  printf '%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%d)" "$name" "$(cat "$dir/elapsed")" "$executions" \
+    >>"$tally"
 }
 
 found=0
