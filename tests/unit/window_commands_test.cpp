@@ -8,6 +8,7 @@
 
 #include "converter/commands/commands.h"
 #include "converter/model/file_io.h"
+#include "tests/unit/test_support.h"
 
 namespace vz {
 namespace {
@@ -150,16 +151,28 @@ TEST_F(WindowOpen, NothingChangesUnlessAPictureArrives) {
 }
 
 // Content decides where it carries a signature; the extension where it does not.
+// Each format with a signature, made by ImageMagick, under every other format's name.
 TEST_F(WindowOpen, SignaturesWinOverExtensions) {
-  const std::vector<uint8_t> bmp = smallIndexedBmp();
-  for (const char* name : {"kep.png", "kep.gif", "kep.jpeg", "kep.pcx", "kep.xyz", "kep.kep"}) {
-    write(name, bmp);
-    AppState state;
-    RecordingPrompts prompts;
-    EXPECT_TRUE(openCommand(state, prompts, pathFor(name)).status.ok()) << name;
-    EXPECT_TRUE(prompts.errors.empty() && prompts.questions.empty()) << name;
-    EXPECT_EQ(state.document.colourMode, ColourMode::kColours256) << name;
-    EXPECT_FALSE(state.document.tvcPicture) << name;
+  const std::string convert = test::imageMagickConvert();
+  const char* const formats[] = {"bmp", "png", "gif", "jpg", "pcx"};
+  const char* const names[] = {"bmp", "png", "gif", "jpg", "jpeg", "pcx", "xyz", "kep", "vid"};
+  for (const char* format : formats) {
+    const std::string made = pathFor(std::string("made.") + format);
+    ASSERT_EQ(test::runCommand(convert + " -size 5x3 gradient:red-blue " + made), 0) << format;
+    const std::vector<uint8_t> bytes = test::readFileBytes(made);
+    for (const char* extension : names) {
+      if (std::string(extension).find(format) == 0) continue;
+      SCOPED_TRACE(std::string(format) + " named ." + extension);
+      const std::string name = std::string("picture.") + extension;
+      write(name, bytes);
+      AppState state;
+      RecordingPrompts prompts;
+      EXPECT_TRUE(openCommand(state, prompts, pathFor(name)).status.ok());
+      EXPECT_TRUE(prompts.errors.empty() && prompts.questions.empty());
+      EXPECT_EQ(state.document.width, 5);
+      EXPECT_EQ(state.document.height, 3);
+      EXPECT_FALSE(state.document.tvcPicture);
+    }
   }
   // Raw TVC video bytes that happen to start with "BM" are still a KEP picture.
   std::vector<uint8_t> video(64 * 3, 0x11);
