@@ -7,8 +7,8 @@
 # A run that found nothing merges what it learnt back into tests/fuzz/corpus/TARGET
 # (only inputs that add coverage) and adds its executions and the seconds it ran to
 # tests/fuzz/executions.tsv, so that campaigns add up; a fuzzer stopped early with
-# SIGUSR1 ends cleanly and counts as such a run. Reports each target's executions, its total over every
-# campaign, and its findings (crash, leak, timeout and out-of-memory files), and exits 1
+# SIGUSR1 ends cleanly and counts as such a run. Reports each target's executions, its
+# total over every campaign, and its findings (crash, leak, timeout and out-of-memory files), and exits 1
 # when anything was found; the findings stay in the scratch folder, named in the report.
 set -euo pipefail
 cd "$(dirname "$0")/.."

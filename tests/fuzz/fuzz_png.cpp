@@ -44,9 +44,10 @@ void fixCrcs(std::vector<uint8_t>& file) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the given size, so that any over-read hits the sanitizer.
   std::vector<uint8_t> file(data, data + size);
+  const vz::ReadOptions options{kMaxPixels, true};
   vz::ImageDocument doc;
-  checkOutcome(vz::readPng(file.size(), file.data(), doc, {kMaxPixels, true}), doc);
+  checkOutcome(vz::readPng(file.size(), file.data(), doc, options), doc);
   fixCrcs(file);
-  checkOutcome(vz::readPng(file.size(), file.data(), doc, {kMaxPixels, true}), doc);
+  checkOutcome(vz::readPng(file.size(), file.data(), doc, options), doc);
   return 0;
 }

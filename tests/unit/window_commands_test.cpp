@@ -150,8 +150,8 @@ TEST_F(WindowOpen, NothingChangesUnlessAPictureArrives) {
   EXPECT_EQ(state.fileTitle, "adat.xyz");
 }
 
-// Content decides where it carries a signature; the extension where it does not.
-// Each format with a signature, made by ImageMagick, under every other format's name.
+// Content decides where it carries a signature; the extension where it does not. Each
+// format with a signature, made by ImageMagick, opens under every other format's name.
 TEST_F(WindowOpen, SignaturesWinOverExtensions) {
   const std::string convert = test::imageMagickConvert();
   const char* const formats[] = {"bmp", "png", "gif", "jpg", "pcx"};
